@@ -1,0 +1,30 @@
+// Bounded text copies.
+#include "app/bounded.h"
+
+#include <cstring>
+
+size_t BoundedLength(const char *s, size_t limit)
+{
+    if (s == nullptr)
+        return 0;
+    const void *end = std::memchr(s, 0, limit);
+    return end ? static_cast<size_t>(static_cast<const char *>(end) - s) : limit;
+}
+
+int CopyBounded(char *dest, size_t size, const char *src)
+{
+    if (dest == nullptr || size == 0)
+        return 0;
+    if (src == nullptr) {
+        dest[0] = 0;
+        return 0;
+    }
+    size_t length = BoundedLength(src, size);   // reads at most size bytes of src
+    if (length == size) {
+        std::memcpy(dest, src, size - 1);
+        dest[size - 1] = 0;
+        return 0;
+    }
+    std::memcpy(dest, src, length + 1);
+    return 1;
+}

@@ -1,0 +1,38 @@
+// The tray icon, its blink and its menu.
+#pragma once
+#include <windows.h>
+
+#include "app/blink.h"
+
+#include <shellapi.h>
+
+// The tray record in its first form: 88 bytes on the 32-bit build, whatever the SDK's latest is.
+constexpr DWORD TRAY_RECORD_SIZE = NOTIFYICONDATAA_V1_SIZE;
+constexpr size_t TRAY_TIP_SIZE = 64;   // at most 63 characters and the terminator
+
+// Shell_NotifyIconA; tests put a recorder here, as nothing else can watch the calls.
+extern BOOL(WINAPI *notifyIcon)(DWORD operation, PNOTIFYICONDATAA record);
+
+// Fills the tray record (flags message, icon and tip; tip cut to 63 characters, "" when null) and
+// hands it to the shell with operation. Returns the shell's result.
+int SetTrayIcon(HWND window, UINT iconId, HICON icon, const char *tipText, DWORD operation, UINT callbackMessage);
+
+// Deletes the icon; fills only size, window and id. Returns the shell's result.
+int RemoveTrayIcon(HWND window, UINT iconId);
+
+// The timer's blink step (WM_TIMER of the MainWindow).
+void TrayTimerTick(void);
+
+// Menu command 40001: flips enabled; with the icon shown also tells the driver and changes the icon.
+void ToggleScanning(void);
+
+// WM_SHOW_TRAY_MENU: builds the menu's texts and states and tracks it at the cursor.
+void ShowTrayMenu(void);
+
+// The states and text numbers of the tray menu for the given situation (computed before showing).
+struct TrayMenuState {
+    UINT toggleFlags;        // MF_ENABLED, or MF_GRAYED | MF_DISABLED
+    UINT propertiesFlags;
+    int toggleText;          // 699 while enabled, 698 while disabled
+};
+TrayMenuState ComputeTrayMenuState(uint32_t enabled, uint32_t canDisable, int sheetIsOpen);
