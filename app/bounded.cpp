@@ -7,8 +7,10 @@ size_t BoundedLength(const char *s, size_t limit)
 {
     if (s == nullptr)
         return 0;
-    const void *end = std::memchr(s, 0, limit);
-    return end ? static_cast<size_t>(static_cast<const char *>(end) - s) : limit;
+    size_t length = 0;
+    while (length < limit && s[length] != 0)   // byte by byte: never touches a byte past the terminator
+        length++;
+    return length;
 }
 
 int CopyBounded(char *dest, size_t size, const char *src)

@@ -50,3 +50,68 @@ char *TestBuffer(uint32_t StatusBlock::*field)
 {
     return FromAddress32<char>(testBlock.*field);
 }
+
+#include "app/globals.h"
+
+static const std::vector<std::function<int()>> *runningSteps;
+static size_t nextStep;
+
+static void CALLBACK StepTimer(HWND, UINT, UINT_PTR, DWORD)
+{
+    if (runningSteps != nullptr && nextStep < runningSteps->size() && (*runningSteps)[nextStep]())
+        nextStep++;
+}
+
+int RunSteps(const std::vector<std::function<int()>> &steps, int intervalMs, int timeoutMs)
+{
+    runningSteps = &steps;
+    nextStep = 0;
+    UINT_PTR timer = SetTimer(nullptr, 0, intervalMs, StepTimer);
+    DWORD start = GetTickCount();
+    MSG message;
+    while (nextStep < steps.size() && GetTickCount() - start < static_cast<DWORD>(timeoutMs)) {
+        if (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+            DispatchMessageA(&message);
+        } else {
+            MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+        }
+    }
+    KillTimer(nullptr, timer);
+    int all = nextStep >= steps.size();
+    runningSteps = nullptr;
+    return all;
+}
+
+HWND CreateTestMainWindow(void)
+{
+    static int registered;
+    if (!registered) {
+        WNDCLASSEXA windowClass = {};
+        windowClass.cbSize = sizeof windowClass;
+        windowClass.lpfnWndProc = MainWindowProc;
+        windowClass.hInstance = GetModuleHandleA(nullptr);
+        windowClass.lpszClassName = "TorvaneTestMain";
+        RegisterClassExA(&windowClass);
+        registered = 1;
+    }
+    instance = GetModuleHandleA(nullptr);
+    mainWindow = CreateWindowExA(WS_EX_TOOLWINDOW, "TorvaneTestMain", "", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100,
+                                 nullptr, nullptr, instance, nullptr);
+    return mainWindow;
+}
+
+void DestroyTestMainWindow(void)
+{
+    DestroyWindow(mainWindow);
+    mainWindow = nullptr;
+    MSG message;
+    while (PeekMessageA(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
+    }
+}
+
+std::string WindowText(HWND window)
+{
+    char text[2048];
+    GetWindowTextA(window, text, sizeof text);
+    return text;
+}

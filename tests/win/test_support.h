@@ -15,3 +15,22 @@ void SetTestText(int number, const std::string &text);
 
 // The buffers behind the address fields of the test StatusBlock.
 char *TestBuffer(uint32_t StatusBlock::*field);
+
+#include <functional>
+#include <vector>
+#include <windows.h>
+
+// Runs each step in turn, one per timer tick of intervalMs, from inside whatever message loop is
+// running at the time (the tests' own, or a modal dialog's or menu's the front end opened), and
+// returns once every step ran or after timeoutMs; 1 when all steps ran. A step that returns 0 is
+// tried again at the next tick (a wait for a condition).
+int RunSteps(const std::vector<std::function<int()>> &steps, int intervalMs = 30, int timeoutMs = 10000);
+
+// Creates the hidden MainWindow with the front end's class and procedure, as start-up does, and
+// sets the mainWindow global. Destroying it is left to DestroyTestMainWindow (which also swallows
+// the quit message its WM_DESTROY posts).
+HWND CreateTestMainWindow(void);
+void DestroyTestMainWindow(void);
+
+// Text of a window, as ANSI.
+std::string WindowText(HWND window);

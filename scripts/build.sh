@@ -1,0 +1,15 @@
+#!/usr/bin/env bash
+# Configures and builds one flavour: native (pure logic and its unit tests), x86_64 or i686.
+# Usage: scripts/build.sh native|x86_64|i686   (build folder: build/<flavour>)
+set -euo pipefail
+top=$(cd "$(dirname "$0")/.." && pwd)
+flavour=${1:?native, x86_64 or i686}
+dir="$top/build/$flavour"
+args=(-S "$top" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Release)
+case "$flavour" in
+  native) ;;
+  x86_64|i686) args+=(-DCMAKE_TOOLCHAIN_FILE="$top/cmake/mingw-$flavour.cmake") ;;
+  *) echo "unknown flavour $flavour" >&2; exit 2 ;;
+esac
+[ -f "$dir/build.ninja" ] || cmake "${args[@]}" >/dev/null
+cmake --build "$dir"

@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# Sets up, builds every flavour and runs every test: the pure unit tests natively, then all tests
+# of the x86_64 build under wine64 on a virtual screen. The i686 build (the Windows 95/98 target)
+# is compiled and linked but cannot run on this machine.
+set -euo pipefail
+top=$(cd "$(dirname "$0")/.." && pwd)
+cd "$top"
+scripts/setup.sh
+scripts/build.sh native
+scripts/build.sh i686
+scripts/build.sh x86_64
+
+echo "== native unit tests"
+(cd build/native && ctest --output-on-failure)
+
+echo "== Windows tests under wine64"
+shots="$top/build/shots"
+rm -rf "$shots" && mkdir -p "$shots"
+(cd build/x86_64 && TORVANE_SHOTS="$shots" \
+  xvfb-run -a -s "-screen 0 800x600x24" ctest --output-on-failure --timeout 600)
+for bmp in "$shots"/*.bmp; do
+  [ -e "$bmp" ] || continue
+  convert "$bmp" "${bmp%.bmp}.png" && rm -f "$bmp"
+done
+echo "screenshots of the tests: $shots"
