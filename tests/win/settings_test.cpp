@@ -1,0 +1,489 @@
+// The settings store against Wine's real registry: round trips, the seal, and garbled values.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <cstring>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "driver/link.h"
+#include "settings/seal.h"
+#include "settings/store.h"
+#include "tests/win/test_support.h"
+
+static const char KEY_PATH[] = "SOFTWARE\\Brannholt\\Torvane";
+static const char PARENT_PATH[] = "SOFTWARE\\Brannholt";
+
+struct StoredValue {
+    DWORD type;
+    std::string bytes;
+    bool operator==(const StoredValue &other) const { return type == other.type && bytes == other.bytes; }
+};
+
+// The key's values by name; present is 0 when the key does not exist.
+struct Snapshot {
+    int present = 0;
+    std::map<std::string, StoredValue> values;
+    bool operator==(const Snapshot &other) const { return present == other.present && values == other.values; }
+};
+
+static Snapshot TakeSnapshot(void)
+{
+    Snapshot snapshot;
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, KEY_PATH, 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return snapshot;
+    snapshot.present = 1;
+    std::vector<char> name(1024);
+    std::vector<BYTE> data(65536);
+    for (DWORD index = 0;; index++) {
+        DWORD nameSize = static_cast<DWORD>(name.size());
+        DWORD dataSize = static_cast<DWORD>(data.size());
+        DWORD type = 0;
+        if (RegEnumValueA(key, index, name.data(), &nameSize, nullptr, &type, data.data(), &dataSize) != ERROR_SUCCESS)
+            break;
+        snapshot.values[std::string(name.data(), nameSize)] =
+            StoredValue{type, std::string(reinterpret_cast<char *>(data.data()), dataSize)};
+    }
+    RegCloseKey(key);
+    return snapshot;
+}
+
+static void DeleteSettingsKey(void)
+{
+    RegDeleteKeyA(HKEY_LOCAL_MACHINE, KEY_PATH);
+    RegDeleteKeyA(HKEY_LOCAL_MACHINE, PARENT_PATH);
+}
+
+static void PutRaw(const std::string &name, DWORD type, const std::string &bytes)
+{
+    HKEY key;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_LOCAL_MACHINE, KEY_PATH, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                                             &key, nullptr));
+    EXPECT_EQ(ERROR_SUCCESS, RegSetValueExA(key, name.c_str(), 0, type, reinterpret_cast<const BYTE *>(bytes.data()),
+                                            static_cast<DWORD>(bytes.size())));
+    RegCloseKey(key);
+}
+
+static std::string Bytes(uint32_t number)
+{
+    return std::string(reinterpret_cast<const char *>(&number), sizeof number);
+}
+
+static void PutNumber(const std::string &name, uint32_t number) { PutRaw(name, REG_DWORD, Bytes(number)); }
+static void PutText(const std::string &name, const std::string &text) { PutRaw(name, REG_SZ, text + '\0'); }
+
+// A REG_SZ written through the wide call with no terminator counted, as other writers may leave it.
+static void PutWideWithoutZero(const std::string &name, const std::string &text)
+{
+    std::wstring wideName(name.begin(), name.end());
+    std::wstring wide(text.begin(), text.end());
+    HKEY key;
+    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_LOCAL_MACHINE, KEY_PATH, 0, KEY_ALL_ACCESS, &key));
+    EXPECT_EQ(ERROR_SUCCESS, RegSetValueExW(key, wideName.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE *>(wide.data()),
+                                            static_cast<DWORD>(wide.size() * sizeof(wchar_t))));
+    RegCloseKey(key);
+}
+
+static void DeleteValue(const std::string &name)
+{
+    HKEY key;
+    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_LOCAL_MACHINE, KEY_PATH, 0, KEY_ALL_ACCESS, &key));
+    EXPECT_EQ(ERROR_SUCCESS, RegDeleteValueA(key, name.c_str()));
+    RegCloseKey(key);
+}
+
+static void Restore(const Snapshot &snapshot)
+{
+    DeleteSettingsKey();
+    if (!snapshot.present)
+        return;
+    PutRaw(SEAL_VALUE_NAME, REG_DWORD, Bytes(0));    // creates the key even when it held no value
+    for (const auto &value : snapshot.values)
+        PutRaw(value.first, value.second.type, value.second.bytes);
+}
+
+static uint32_t StoredNumber(const char *name)
+{
+    Snapshot snapshot = TakeSnapshot();
+    const StoredValue &value = snapshot.values[name];
+    uint32_t number = 0;
+    std::memcpy(&number, value.bytes.data(), value.bytes.size() < 4 ? value.bytes.size() : 4);
+    return number;
+}
+
+// SealInput spelled out the way the registry layout states it, independently of the store's table.
+static std::string ExpectedSealInput(void)
+{
+    static uint32_t StatusBlock::*const numbers[] = {
+        &StatusBlock::action,    &StatusBlock::onlyLog,    &StatusBlock::macroSpecial,  &StatusBlock::stopMacros,
+        &StatusBlock::scanType,  &StatusBlock::compressedExe, &StatusBlock::archives,   &StatusBlock::floppyBoot,
+        &StatusBlock::heuristics, &StatusBlock::scanOn,    &StatusBlock::onShutdown,    &StatusBlock::canDisable,
+        &StatusBlock::showIcon,  &StatusBlock::logToFile,  &StatusBlock::append,        &StatusBlock::logMask,
+        &StatusBlock::ext,
+    };
+    std::string input;
+    for (uint32_t StatusBlock::*field : numbers)
+        input += Bytes(statusBlock->*field);
+    input += statusBlock->logFileName;
+    input += statusBlock->moveDir;
+    input += TestBuffer(&StatusBlock::exclusions);
+    input += TestBuffer(&StatusBlock::extensions);
+    input += TestBuffer(&StatusBlock::userExtensions);
+    input += TestBuffer(&StatusBlock::inUse);
+    return input;
+}
+
+static uint32_t ExpectedSeal(void)
+{
+    std::string input = ExpectedSealInput();
+    return SealCrc(input.data(), static_cast<uint32_t>(input.size()));
+}
+
+// The text of a covered text row in the test StatusBlock.
+static char *TextField(const std::string &name)
+{
+    for (const SettingsValue &value : COVERED_VALUES)
+        if (name == value.name)
+            return TextOf(statusBlock, value);
+    return nullptr;
+}
+
+static void SetText(const std::string &name, const std::string &text)
+{
+    std::strcpy(TextField(name), text.c_str());
+}
+
+// Distinct numbers and texts; longest lets every text use its whole capacity.
+static void FillSettings(int longest)
+{
+    uint32_t n = 0x01020304u;
+    for (size_t i = 0; i < SEAL_NUMBER_COUNT; i++, n += 0x11111111u)
+        *NumberOf(statusBlock, COVERED_VALUES[i]) = n;
+    const char *shortTexts[] = {"C:\\TORVANE\\TORVANE.REP", "C:\\INFECTED", "[+C:\\TEMP][D:\\DATA]",
+                                "COM,EXE,DLL", "DOC,XLS", "COM,EXE,DLL,DOC"};
+    for (size_t i = 0; i < SEAL_TEXT_COUNT; i++) {
+        const SettingsValue &value = COVERED_VALUES[SEAL_NUMBER_COUNT + i];
+        std::string text = shortTexts[i];
+        if (longest) {
+            text.clear();
+            for (size_t c = 0; c + 1 < value.capacity; c++)
+                text += static_cast<char>('A' + (c + i) % 26);
+        }
+        SetText(value.name, text);
+    }
+    languageId = 2;
+}
+
+static void CreateEmptyKey(void)
+{
+    HKEY key;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_LOCAL_MACHINE, KEY_PATH, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                                             &key, nullptr));
+    RegCloseKey(key);
+}
+
+class SettingsStore : public testing::Test {
+protected:
+    Snapshot before;
+
+    void SetUp() override
+    {
+        before = TakeSnapshot();
+        DeleteSettingsKey();
+        InstallTestDriver();
+    }
+    void TearDown() override { Restore(before); }
+
+    // A saved state with a true, nonzero seal; the StatusBlock then cleared for the load to fill.
+    void SaveState(int longest)
+    {
+        CreateEmptyKey();
+        FillSettings(longest);
+        ASSERT_EQ(1, SaveSettings());
+        ASSERT_NE(0u, StoredNumber(SEAL_VALUE_NAME));
+        InstallTestDriver();
+    }
+};
+
+TEST_F(SettingsStore, SaveThenLoadGivesBackEveryFieldAndBuffer)
+{
+    for (int longest = 0; longest <= 1; longest++) {
+        CreateEmptyKey();
+        FillSettings(longest);
+        StatusBlock saved = *statusBlock;
+        std::vector<std::string> buffers;
+        for (auto field : {&StatusBlock::exclusions, &StatusBlock::extensions, &StatusBlock::userExtensions,
+                           &StatusBlock::inUse})
+            buffers.emplace_back(TestBuffer(field));
+        ASSERT_EQ(1, SaveSettings());
+
+        Snapshot stored = TakeSnapshot();
+        EXPECT_EQ(SETTINGS_VALUE_COUNT, stored.values.size());
+        for (size_t i = 0; i < COVERED_VALUES.size(); i++) {
+            const SettingsValue &value = COVERED_VALUES[i];
+            StoredValue expected = i < SEAL_NUMBER_COUNT
+                                       ? StoredValue{REG_DWORD, Bytes(*NumberOf(statusBlock, value))}
+                                       : StoredValue{REG_SZ, std::string(TextOf(statusBlock, value)) + '\0'};
+            EXPECT_TRUE(expected == stored.values[value.name]) << value.name << " (longest " << longest << ")";
+        }
+        EXPECT_TRUE((StoredValue{REG_DWORD, Bytes(ExpectedSeal())}) == stored.values[SEAL_VALUE_NAME]);
+        EXPECT_TRUE((StoredValue{REG_DWORD, Bytes(2)}) == stored.values[LANGUAGE_VALUE_NAME]);
+
+        InstallTestDriver();
+        ASSERT_EQ(1, LoadSettings()) << "longest " << longest;
+        EXPECT_EQ(0, std::memcmp(&saved, statusBlock, sizeof saved)) << "StatusBlock, longest " << longest;
+        int b = 0;
+        for (auto field : {&StatusBlock::exclusions, &StatusBlock::extensions, &StatusBlock::userExtensions,
+                           &StatusBlock::inUse})
+            EXPECT_EQ(buffers[b++], TestBuffer(field)) << "buffer " << b << ", longest " << longest;
+        EXPECT_EQ(2u, languageId);
+        DeleteSettingsKey();
+    }
+}
+
+TEST_F(SettingsStore, SixEmptyTextsSealSixtyEightBytes)
+{
+    CreateEmptyKey();
+    FillSettings(0);
+    for (size_t i = SEAL_NUMBER_COUNT; i < COVERED_VALUES.size(); i++)
+        SetText(COVERED_VALUES[i].name, "");
+    ASSERT_EQ(SEAL_NUMBERS_SIZE, ExpectedSealInput().size());
+    ASSERT_EQ(1, SaveSettings());
+    EXPECT_EQ(ExpectedSeal(), StoredNumber(SEAL_VALUE_NAME));
+    InstallTestDriver();
+    EXPECT_EQ(1, LoadSettings());
+}
+
+TEST_F(SettingsStore, TextsAreJoinedWithoutSeparators)
+{
+    CreateEmptyKey();
+    FillSettings(0);
+    SetText("LogFileName", "ab");
+    SetText("MoveDir", "");
+    ASSERT_EQ(1, SaveSettings());
+    uint32_t first = StoredNumber(SEAL_VALUE_NAME);
+    SetText("LogFileName", "");
+    SetText("MoveDir", "ab");
+    ASSERT_EQ(1, SaveSettings());
+    EXPECT_EQ(first, StoredNumber(SEAL_VALUE_NAME));
+    SetText("MoveDir", "ba");
+    ASSERT_EQ(1, SaveSettings());
+    EXPECT_NE(first, StoredNumber(SEAL_VALUE_NAME));
+}
+
+TEST_F(SettingsStore, ChangeOutsideTheProgramFailsTheNextLoad)
+{
+    SaveState(0);
+    Snapshot saved = TakeSnapshot();
+    for (const SettingsValue &value : COVERED_VALUES) {
+        Restore(saved);
+        std::string bytes = saved.values[value.name].bytes;
+        if (value.type == VALUE_NUMBER)
+            bytes[0] ^= 1;                     // one bit of one byte
+        else
+            bytes.insert(bytes.begin(), 'X');  // one more character
+        PutRaw(value.name, value.type, bytes);
+        Snapshot changed = TakeSnapshot();
+        InstallTestDriver();
+        EXPECT_EQ(0, LoadSettings()) << value.name << " changed";
+        EXPECT_TRUE(changed == TakeSnapshot()) << "the load wrote to the registry after " << value.name;
+    }
+    Restore(saved);
+    PutNumber(LANGUAGE_VALUE_NAME, 1);
+    InstallTestDriver();
+    EXPECT_EQ(1, LoadSettings()) << "the language lies outside the seal";
+    EXPECT_EQ(1u, languageId);
+}
+
+TEST_F(SettingsStore, ZeroSealLoadsOnceAndTheSaveStoresTheTrueSeal)
+{
+    CreateEmptyKey();
+    FillSettings(0);
+    ASSERT_EQ(1, SaveSettings());
+    PutNumber(SEAL_VALUE_NAME, 0);
+    PutNumber("Heuristics", 0);           // any values load under a seal of 0
+    PutText("Exclusions", "[C:\\X]");
+    InstallTestDriver();
+    ASSERT_EQ(1, LoadSettings());
+    EXPECT_EQ(0u, statusBlock->heuristics);
+    EXPECT_STREQ("[C:\\X]", TestBuffer(&StatusBlock::exclusions));
+
+    ASSERT_EQ(1, SaveSettings());
+    uint32_t seal = StoredNumber(SEAL_VALUE_NAME);
+    EXPECT_EQ(ExpectedSeal(), seal);
+    EXPECT_NE(0u, seal);
+    InstallTestDriver();
+    EXPECT_EQ(1, LoadSettings()) << "the second start verifies against the true seal";
+    PutNumber("Heuristics", 1);
+    InstallTestDriver();
+    EXPECT_EQ(0, LoadSettings()) << "and now the seal guards the values";
+}
+
+// Each garbled state is written over valid settings with a seal of 0, so that only the value
+// itself can fail the load.
+TEST_F(SettingsStore, GarbledValuesFailTheLoadAndWriteNothing)
+{
+    struct Case {
+        std::string what;
+        std::function<void()> garble;
+        int expected;
+    };
+    std::vector<Case> cases = {
+        {"key missing", [] { RegDeleteKeyA(HKEY_LOCAL_MACHINE, KEY_PATH); }, 0},
+        {"key path missing", [] { DeleteSettingsKey(); }, 0},
+        {"log file name of 260 characters", [] { PutText("LogFileName", std::string(260, 'L')); }, 0},
+        {"log file name of 259 characters", [] { PutText("LogFileName", std::string(259, 'L')); }, 1},
+        {"move folder of 260 characters", [] { PutText("MoveDir", std::string(260, 'M')); }, 0},
+        {"exclusions of 2048 characters", [] { PutText("Exclusions", std::string(2048, 'E')); }, 0},
+        {"exclusions of 2047 characters", [] { PutText("Exclusions", std::string(2047, 'E')); }, 1},
+        {"extensions of 512 characters", [] { PutText("Extensions", std::string(512, 'X')); }, 0},
+        {"user extensions of 512 characters", [] { PutText("UserExtensions", std::string(512, 'U')); }, 0},
+        {"in use of 1024 characters", [] { PutText("InUse", std::string(1024, 'I')); }, 0},
+        {"in use of 1023 characters", [] { PutText("InUse", std::string(1023, 'I')); }, 1},
+        {"seal of 5 bytes", [] { PutRaw(SEAL_VALUE_NAME, REG_BINARY, std::string(5, '\0')); }, 0},
+        {"seal of 2 bytes", [] { PutRaw(SEAL_VALUE_NAME, REG_BINARY, std::string(2, '\0')); }, 0},
+        {"language of 2 bytes", [] { PutRaw(LANGUAGE_VALUE_NAME, REG_BINARY, std::string(2, '\1')); }, 0},
+        {"a number as 4 bytes of binary", [] { PutRaw("Ext", REG_BINARY, Bytes(7)); }, 1},
+        {"a number as a text of 3 characters", [] { PutText("Action", "abc"); }, 1},   // 4 bytes as stored
+        {"a number as a text of 4 characters", [] { PutText("Action", "abcd"); }, 0},  // 5 bytes
+        {"a number of no bytes", [] { PutRaw("Append", REG_BINARY, ""); }, 0},
+    };
+    for (const SettingsValue &value : COVERED_VALUES) {
+        if (value.type != VALUE_NUMBER)
+            continue;
+        cases.push_back({std::string(value.name) + " of 5 bytes",
+                         [&value] { PutRaw(value.name, REG_BINARY, Bytes(1) + '\0'); }, 0});
+        cases.push_back({std::string(value.name) + " of 2 bytes",
+                         [&value] { PutRaw(value.name, REG_DWORD, std::string("\1\0", 2)); }, 0});
+    }
+    cases.push_back({"seal missing", [] { DeleteValue(SEAL_VALUE_NAME); }, 0});
+    cases.push_back({"language missing", [] { DeleteValue(LANGUAGE_VALUE_NAME); }, 0});
+    for (const SettingsValue &value : COVERED_VALUES)
+        cases.push_back({std::string(value.name) + " missing", [&value] { DeleteValue(value.name); }, 0});
+
+    SaveState(0);
+    uint32_t trueSeal = StoredNumber(SEAL_VALUE_NAME);
+    PutNumber(SEAL_VALUE_NAME, 0);
+    Snapshot valid = TakeSnapshot();
+    for (const Case &c : cases) {
+        Restore(valid);
+        c.garble();
+        Snapshot garbled = TakeSnapshot();
+        InstallTestDriver();
+        EXPECT_EQ(c.expected, LoadSettings()) << c.what;
+        EXPECT_TRUE(garbled == TakeSnapshot()) << "the load wrote to the registry: " << c.what;
+    }
+
+    Restore(valid);
+    PutNumber(SEAL_VALUE_NAME, trueSeal);
+    InstallTestDriver();
+    EXPECT_EQ(1, LoadSettings()) << "the true seal";
+    PutNumber(SEAL_VALUE_NAME, trueSeal ^ 0x100);
+    Snapshot wrong = TakeSnapshot();
+    InstallTestDriver();
+    EXPECT_EQ(0, LoadSettings()) << "a wrong seal";
+    EXPECT_TRUE(wrong == TakeSnapshot()) << "the load wrote to the registry: a wrong seal";
+}
+
+TEST_F(SettingsStore, TextStoredWithoutTerminatorEndsSafely)
+{
+    struct Case {
+        std::string what;
+        DWORD type;              // REG_NONE: a wide REG_SZ of these characters without its zero
+        std::string bytes;       // stored exactly so, no terminator added
+        int expected;
+        std::string loaded;      // the field after the load
+    } cases[] = {
+        {"3 bytes of binary", REG_BINARY, "abc", 1, "abc"},
+        {"259 bytes of binary", REG_BINARY, std::string(259, 'b'), 1, std::string(259, 'b')},
+        {"260 bytes of binary", REG_BINARY, std::string(260, 'b'), 0, "keep"},
+        {"a zero inside", REG_BINARY, std::string("ab\0cd", 5), 1, "ab"},
+        {"no bytes", REG_BINARY, "", 1, ""},
+        {"text stored without its zero", REG_SZ, "xyz", 1, "xyz"},
+        {"wide text stored without its zero", REG_NONE, "uvw", 1, "uvw"},
+        {"wide text of 260 characters without its zero", REG_NONE, std::string(260, 'w'), 0, "keep"},
+    };
+    SaveState(0);
+    PutNumber(SEAL_VALUE_NAME, 0);
+    Snapshot valid = TakeSnapshot();
+    for (const Case &c : cases) {
+        Restore(valid);
+        if (c.type == REG_NONE)
+            PutWideWithoutZero("LogFileName", c.bytes);
+        else
+            PutRaw("LogFileName", c.type, c.bytes);
+        InstallTestDriver();
+        std::memset(statusBlock->logFileName, 'Z', sizeof statusBlock->logFileName);
+        std::memcpy(statusBlock->logFileName, "keep", 5);
+        EXPECT_EQ(c.expected, LoadSettings()) << c.what;
+        EXPECT_EQ(c.loaded, std::string(statusBlock->logFileName)) << c.what;
+    }
+
+    // The seal covers the characters up to the first zero, as the save will write them.
+    Restore(valid);
+    PutRaw("LogFileName", REG_BINARY, "abc");
+    InstallTestDriver();
+    ASSERT_EQ(1, LoadSettings());
+    ASSERT_EQ(1, SaveSettings());
+    InstallTestDriver();
+    EXPECT_EQ(1, LoadSettings());
+    EXPECT_TRUE((StoredValue{REG_SZ, std::string("abc", 4)}) == TakeSnapshot().values["LogFileName"]);
+}
+
+TEST_F(SettingsStore, SaveThatTheNextLoadWouldRefuseWritesNothing)
+{
+    SaveState(0);
+    ASSERT_EQ(1, LoadSettings());
+    Snapshot saved = TakeSnapshot();
+    struct Case {
+        std::string what;
+        std::function<void()> change;
+    } cases[] = {
+        {"exclusions of 2048 characters", [] { SetText("Exclusions", std::string(2048, 'E')); }},
+        {"log file name without terminator",
+         [] { std::memset(statusBlock->logFileName, 'L', sizeof statusBlock->logFileName); }},
+        {"in use without terminator", [] { std::memset(TestBuffer(&StatusBlock::inUse), 'I', IN_USE_SIZE); }},
+        {"no exclusion buffer", [] { statusBlock->exclusions = 0; }},
+    };
+    for (const Case &c : cases) {
+        InstallTestDriver();
+        ASSERT_EQ(1, LoadSettings());
+        statusBlock->heuristics ^= 1;    // a change that would be saved with it
+        c.change();
+        EXPECT_EQ(0, SaveSettings()) << c.what;
+        EXPECT_TRUE(saved == TakeSnapshot()) << "the save wrote: " << c.what;
+    }
+    InstallTestDriver();
+    ASSERT_EQ(1, LoadSettings());
+    SetText("Exclusions", std::string(2047, 'E'));
+    EXPECT_EQ(1, SaveSettings());
+    InstallTestDriver();
+    EXPECT_EQ(1, LoadSettings());
+    EXPECT_EQ(std::string(2047, 'E'), TestBuffer(&StatusBlock::exclusions));
+}
+
+TEST_F(SettingsStore, NoKeyAndNoRecordMeanNoAccess)
+{
+    FillSettings(0);
+    EXPECT_EQ(0, SaveSettings()) << "the store never creates its key";
+    EXPECT_EQ(0, TakeSnapshot().present);
+    HKEY parent;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_LOCAL_MACHINE, PARENT_PATH, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                                             &parent, nullptr));
+    RegCloseKey(parent);
+    EXPECT_EQ(0, SaveSettings()) << "the innermost key missing";
+    EXPECT_EQ(0, LoadSettings());
+    EXPECT_EQ(0, TakeSnapshot().present);
+
+    SaveState(0);
+    StatusBlock *block = statusBlock;
+    statusBlock = nullptr;
+    EXPECT_EQ(0, LoadSettings());
+    EXPECT_EQ(0, SaveSettings());
+    statusBlock = block;
+    statusBlock->inUse = 0;
+    EXPECT_EQ(0, LoadSettings()) << "no buffer behind an address";
+}
