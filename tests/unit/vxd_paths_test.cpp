@@ -1,0 +1,131 @@
+// The driver's path rules (exclusions, watch list, configured files) and its journal lines.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "vxd/journal_line.h"
+#include "vxd/paths.h"
+
+TEST(DriverPaths, ExclusionListDecidesByFolderAndSubfolderMark)
+{
+    const char *list = "[+C:\\TEMP][D:\\DATA\\][c:\\Work Files]";
+    struct Case {
+        const char *path;
+        int expected;
+    } cases[] = {
+        {"C:\\TEMP\\A.COM", 1},
+        {"C:\\TEMP\\SUB\\DEEP\\A.COM", 1},      // "+" includes subfolders
+        {"c:\\temp\\a.com", 1},                 // case does not matter
+        {"C:\\TEMP", 1},                        // the entry itself
+        {"C:\\TEMP2\\A.COM", 0},                // a sibling that shares the prefix
+        {"C:\\TEM", 0},
+        {"D:\\DATA\\X.DOC", 1},                 // trailing backslash in the entry
+        {"D:\\DATA\\SUB\\X.DOC", 0},            // no "+": only the folder itself
+        {"C:\\WORK FILES\\REPORT.TXT", 1},
+        {"C:\\WORK\\REPORT.TXT", 0},
+        {"E:\\TEMP\\A.COM", 0},
+        {"", 0},
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(c.expected, IsExcluded(list, 10240, c.path)) << c.path;
+}
+
+TEST(DriverPaths, ExclusionListToleratesOddText)
+{
+    struct Case {
+        const char *list;
+        size_t size;
+        int expected;   // for C:\TEMP\A.COM
+    } cases[] = {
+        {"", 10240, 0},
+        {"[]", 10240, 0},
+        {"[+]", 10240, 0},
+        {"[+C:\\]", 10240, 1},                  // a whole drive with subfolders
+        {"[C:\\]", 10240, 0},                   // only files in the root
+        {"junk [C:\\TEMP] junk", 10240, 1},
+        {"[C:\\TEMP", 10240, 0},                // unclosed entry ignored
+        {"[D:\\X][C:\\TEMP]", 6, 0},            // the buffer ends before the entry
+        {"[D:\\X][C:\\TEMP]", 15, 1},           // ... or just after it, unterminated
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(c.expected, IsExcluded(c.list, c.size, "C:\\TEMP\\A.COM")) << "list \"" << c.list << "\" size " << c.size;
+    EXPECT_EQ(1, IsExcluded("[+C:\\]", 10240, "C:\\A.COM"));
+    EXPECT_EQ(1, IsExcluded("[C:\\]", 10240, "C:\\A.COM"));
+    EXPECT_EQ(0, IsExcluded(nullptr, 10240, "C:\\A.COM"));
+}
+
+TEST(DriverPaths, WatchListSplitsAtSemicolons)
+{
+    struct Case {
+        const char *list;
+        std::vector<std::string> expected;
+    } cases[] = {
+        {"C:\\", {"C:\\"}},
+        {"C:\\A;D:\\B", {"C:\\A", "D:\\B"}},
+        {" C:\\My Files ; ;;D:\\B;", {"C:\\My Files", "D:\\B"}},
+        {"", {}},
+        {";;", {}},
+        {"C:\\0123456789ABCD;D:\\B", {"D:\\B"}},   // too long for the 16-byte buffer below: skipped
+    };
+    for (const Case &c : cases) {
+        std::vector<std::string> got;
+        const char *cursor = c.list;
+        char item[16];
+        while (NextListItem(&cursor, item, sizeof item))
+            got.push_back(item);
+        EXPECT_EQ(c.expected, got) << "list \"" << c.list << "\"";
+    }
+}
+
+TEST(DriverPaths, RelativeFilesResolveAgainstTheDriverFolder)
+{
+    struct Case {
+        const char *value;
+        size_t size;
+        const char *expected;
+        int result;
+    } cases[] = {
+        {"journal.txt", 260, "C:\\TV\\journal.txt", 1},
+        {"logs\\j.txt", 260, "C:\\TV\\logs\\j.txt", 1},
+        {"D:\\j.txt", 260, "D:\\j.txt", 1},
+        {"Z:/tmp/j.txt", 260, "Z:/tmp/j.txt", 1},
+        {"\\\\server\\share\\j.txt", 260, "\\\\server\\share\\j.txt", 1},
+        {"", 260, "", 0},
+        {"journal.txt", 17, "", 0},            // "C:\TV\journal.txt" needs 18 bytes
+        {"journal.txt", 18, "C:\\TV\\journal.txt", 1},
+    };
+    for (const Case &c : cases) {
+        char out[260] = "unchanged";
+        EXPECT_EQ(c.result, ResolvePath("C:\\TV\\", c.value, out, c.size)) << c.value;
+        EXPECT_STREQ(c.expected, out) << c.value << " in " << c.size << " bytes";
+    }
+}
+
+TEST(DriverJournal, ControlLinesCarryNameResultAndFields)
+{
+    StatusBlock block = {};
+    block.enabled = 1;
+    block.showIcon = 1;
+    block.logToFile = 0;
+    block.blinkCount = 6;
+    block.filesScanned = 42;
+    char line[256];
+    ASSERT_EQ(1, FormatControlLine(line, sizeof line, 0x220033, 1, &block, " language=2"));
+    EXPECT_STREQ("CTL_SELECT_LANGUAGE result=1 enabled=1 showIcon=1 logToFile=0 blinkCount=6 filesScanned=42 language=2", line);
+    ASSERT_EQ(1, FormatControlLine(line, sizeof line, 0x220013, 0, nullptr, nullptr));
+    EXPECT_STREQ("CODE_0x220013 result=0 enabled=0 showIcon=0 logToFile=0 blinkCount=0 filesScanned=0", line);
+    EXPECT_EQ(0, FormatControlLine(line, 20, 0x220007, 1, &block, ""));
+    EXPECT_STREQ("CTL_CONNECT result=", line);
+
+    const std::pair<uint32_t, const char *> names[] = {
+        {0x220007, "CTL_CONNECT"}, {0x22000B, "CTL_LOG_START"}, {0x22000F, "CTL_LOG_STOP"},
+        {0x22001F, "CTL_SCAN_OPTIONS_CHANGED"}, {0x220023, "CTL_ACTION_OPTIONS_CHANGED"}, {0x220027, "CTL_ENABLE"},
+        {0x22002B, "CTL_DISABLE"}, {0x22002F, "CTL_CLEAR_STATISTICS"}, {0x220033, "CTL_SELECT_LANGUAGE"},
+        {0x22003F, "CTL_EXCLUSIONS_CHANGED"}, {0x220043, "CTL_TOGGLE"}, {0x220037, nullptr}, {0, nullptr},
+    };
+    for (const auto &n : names) {
+        const char *got = ControlName(n.first);
+        EXPECT_STREQ(n.second, got) << std::hex << "code 0x" << n.first;
+    }
+}
