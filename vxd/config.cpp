@@ -1,0 +1,67 @@
+// The driver's configuration: section [Driver] of Torvane.ini in the driver file's own folder.
+#include <cstring>
+
+#include "app/bounded.h"
+#include "vxd/paths.h"
+#include "vxd/vxd.h"
+
+DriverConfig config;
+char driverFolder[MAX_PATH];
+
+static const char SECTION[] = "Driver";
+static const char DEFAULT_ERROR_TEXT[] = "Torvane.VXD refused the connection.";
+static const char DEFAULT_WATCH[] = "C:\\";
+static const uint32_t DEFAULT_BLINK_STEPS = 6;
+
+// The folder of the DLL itself, not of the program that loaded it.
+static void FindDriverFolder(void)
+{
+    char path[MAX_PATH];
+    DWORD length = GetModuleFileNameA(driverModule, path, sizeof path);
+    driverFolder[0] = 0;
+    if (length == 0 || length >= sizeof path)
+        return;
+    char *slash = std::strrchr(path, '\\');
+    if (slash == nullptr)
+        return;
+    slash[1] = 0;
+    CopyBounded(driverFolder, path);
+}
+
+static int ReadFlag(const char *key, const char *ini)
+{
+    return GetPrivateProfileIntA(SECTION, key, 0, ini) != 0;
+}
+
+void ReadConfig(void)
+{
+    FindDriverFolder();
+    char ini[MAX_PATH];
+    if (!ResolvePath(driverFolder, "Torvane.ini", ini, sizeof ini))
+        CopyBounded(ini, ".\\Torvane.ini");
+
+    config.refuseConnect = ReadFlag("RefuseConnect", ini);
+    config.refuseLanguage = ReadFlag("RefuseLanguage", ini);
+    config.refuseLogStart = ReadFlag("RefuseLogStart", ini);
+    config.refuseLogStop = ReadFlag("RefuseLogStop", ini);
+    GetPrivateProfileStringA(SECTION, "ErrorText", DEFAULT_ERROR_TEXT, config.errorText, sizeof config.errorText, ini);
+
+    char journal[MAX_PATH];
+    GetPrivateProfileStringA(SECTION, "Journal", "", journal, sizeof journal, ini);
+    ResolvePath(driverFolder, journal, config.journal, sizeof config.journal);   // empty: no journal
+
+    GetPrivateProfileStringA(SECTION, "Watch", DEFAULT_WATCH, config.watch, sizeof config.watch, ini);
+    if (lstrcmpiA(config.watch, "none") == 0)
+        config.watch[0] = 0;
+
+    // GetPrivateProfileInt gives negative numbers back as huge unsigned ones; those land on the defaults.
+    config.languages = GetPrivateProfileIntA(SECTION, "Languages", DRIVER_LANGUAGES, ini);
+    if (config.languages < 1 || config.languages > DRIVER_LANGUAGES)
+        config.languages = DRIVER_LANGUAGES;
+    config.startLanguage = GetPrivateProfileIntA(SECTION, "StartLanguage", 0, ini);
+    if (config.startLanguage >= config.languages)
+        config.startLanguage = 0;
+    config.blinkSteps = GetPrivateProfileIntA(SECTION, "BlinkSteps", DEFAULT_BLINK_STEPS, ini);
+    if (config.blinkSteps > 1000)
+        config.blinkSteps = DEFAULT_BLINK_STEPS;
+}

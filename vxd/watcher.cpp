@@ -1,0 +1,322 @@
+// Watching the configured folders, scanning each file created or written there, and telling the
+// front end about every detection.
+#include <cstring>
+
+#include "app/bounded.h"
+#include "driver/address.h"
+#include "vxd/detect.h"
+#include "vxd/paths.h"
+#include "vxd/vxd.h"
+
+enum : uint32_t {
+    // Each detection's OEM file name waits in a slot until the front end handles the message that
+    // carries its address. A message queue holds at most 10000 messages, so with more slots than
+    // that a slot is never reused while its message can still be pending.
+    SLOT_SIZE = 1024,
+    SLOT_COUNT = 10240,
+};
+constexpr DWORD NOTIFY_BUFFER_SIZE = 64 * 1024;
+constexpr DWORD WATCH_FILTER = FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_LAST_WRITE | FILE_NOTIFY_CHANGE_SIZE;
+constexpr size_t PATH_CHARS = 1024;         // longer paths are not scanned
+constexpr int OPEN_ATTEMPTS = 5;            // a writer may still hold the file
+constexpr DWORD OPEN_RETRY_MS = 20;
+constexpr DWORD POST_RETRY_MS = 50;         // the front end's queue is full: wait for it to drain
+constexpr int RECENT_SCANS = 16;
+
+struct WatchedFolder {
+    HANDLE directory;          // opened for overlapped change notifications
+    HANDLE event;              // signalled when a batch of notifications has arrived
+    OVERLAPPED overlapped;
+    wchar_t path[MAX_PATH];    // full path; ends in a backslash only for a drive's root
+    DWORD *buffer;             // NOTIFY_BUFFER_SIZE bytes, DWORD-aligned as the notifications need
+};
+
+// One version of a file: a single write sends several notifications, the file is scanned once.
+struct ScanRecord {
+    wchar_t path[PATH_CHARS];
+    uint64_t size;
+    FILETIME written;
+};
+
+static WatchedFolder folders[MAXIMUM_WAIT_OBJECTS];
+static int folderCount;
+static int watchersStarted;
+static char *slots;                         // SLOT_COUNT slots of SLOT_SIZE bytes, below 4 GB
+static volatile LONG nextSlot;
+static CRITICAL_SECTION exclusionLock;      // the front end replaces the copy while the watcher reads it
+static char exclusionCopy[EXCLUSIONS_SIZE];
+static ScanRecord recentScans[RECENT_SCANS];   // used by the watch thread only
+static int nextRecent;
+
+void InitWatcher(void)
+{
+    InitializeCriticalSection(&exclusionLock);
+}
+
+void TakeExclusions(void)
+{
+    EnterCriticalSection(&exclusionLock);
+    CopyBounded(exclusionCopy, sizeof exclusionCopy, FromAddress32<const char>(sharedBlock->exclusions));
+    LeaveCriticalSection(&exclusionLock);
+}
+
+static int IsExcludedPath(const char *path)
+{
+    EnterCriticalSection(&exclusionLock);
+    int excluded = IsExcluded(exclusionCopy, sizeof exclusionCopy, path);
+    LeaveCriticalSection(&exclusionLock);
+    return excluded;
+}
+
+// 1 when this version of the file was scanned lately; otherwise notes it and returns 0.
+static int ScannedLately(const wchar_t *path, uint64_t size, FILETIME written)
+{
+    for (const ScanRecord &record : recentScans) {
+        if (record.size == size && CompareFileTime(&record.written, &written) == 0 && lstrcmpiW(record.path, path) == 0)
+            return 1;
+    }
+    ScanRecord &record = recentScans[nextRecent];
+    nextRecent = (nextRecent + 1) % RECENT_SCANS;
+    lstrcpynW(record.path, path, PATH_CHARS);
+    record.size = size;
+    record.written = written;
+    return 0;
+}
+
+static void PostDetection(const char *slot)
+{
+    // Window handles are 32-bit values, sign-extended on 64-bit Windows.
+    HWND window = reinterpret_cast<HWND>(static_cast<LONG_PTR>(static_cast<LONG>(sharedBlock->notifyWindow)));
+    UINT message = sharedBlock->notifyMessage;
+    if (window == nullptr || message == 0)
+        return;
+    LPARAM parameter = static_cast<LPARAM>(Address32(slot));
+    while (!PostMessageA(window, message, 0, parameter)) {
+        DWORD error = GetLastError();
+        if (!IsWindow(window)) {
+            JournalLine("POST failed error=%lu", static_cast<unsigned long>(error));
+            return;
+        }
+        Sleep(POST_RETRY_MS);
+    }
+}
+
+static void Detect(const wchar_t *path, const char *ansiPath)
+{
+    InterlockedIncrement(reinterpret_cast<volatile LONG *>(&sharedBlock->filesInfected));
+    uint32_t index = static_cast<uint32_t>(InterlockedIncrement(&nextSlot) - 1) % SLOT_COUNT;
+    char *slot = slots + static_cast<size_t>(index) * SLOT_SIZE;
+    WideToCodePage(CP_OEMCP, path, slot, SLOT_SIZE);
+    JournalLine("DETECT %s", ansiPath);
+    ReportDetection(ansiPath);
+    PostDetection(slot);
+}
+
+static HANDLE OpenForScan(const wchar_t *path, DWORD *error)
+{
+    for (int attempt = 0;; attempt++) {
+        HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file != INVALID_HANDLE_VALUE)
+            return file;
+        *error = GetLastError();
+        if (*error == ERROR_FILE_NOT_FOUND || *error == ERROR_PATH_NOT_FOUND || attempt + 1 == OPEN_ATTEMPTS)
+            return INVALID_HANDLE_VALUE;
+        Sleep(OPEN_RETRY_MS);
+    }
+}
+
+static void ScanFile(const wchar_t *path)
+{
+    if (!scanningEnabled || IsJournalFile(path) || IsReportFile(path))
+        return;
+    DWORD attributes = GetFileAttributesW(path);
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY))
+        return;   // gone already, or a folder
+    char ansiPath[PATH_CHARS * 2];
+    WideToCodePage(CP_ACP, path, ansiPath, sizeof ansiPath);
+    if (IsExcludedPath(ansiPath))
+        return;
+
+    DWORD error = 0;
+    HANDLE file = OpenForScan(path, &error);
+    if (file == INVALID_HANDLE_VALUE) {
+        if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND)
+            JournalLine("SKIP %s error=%lu", ansiPath, static_cast<unsigned long>(error));
+        return;
+    }
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!GetFileInformationByHandle(file, &info)) {
+        CloseHandle(file);
+        return;
+    }
+    uint64_t size = (static_cast<uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
+    if (ScannedLately(path, size, info.ftLastWriteTime)) {
+        CloseHandle(file);
+        return;
+    }
+    unsigned char bytes[TEST_FILE_MAX_SIZE + 1];   // one more, to see a file that grew meanwhile
+    size_t count = 0;
+    DWORD got = 0;
+    while (count < sizeof bytes && ReadFile(file, bytes + count, static_cast<DWORD>(sizeof bytes - count), &got, nullptr) && got > 0)
+        count += got;
+    CloseHandle(file);
+
+    // lastFile before the counter, so that whoever sees the count grow finds the name in place.
+    char lastFile[LAST_FILE_TEXT_SIZE];
+    WideToCodePage(CP_ACP, path, lastFile, sizeof lastFile);
+    CopyBounded(sharedBlock->lastFile, LAST_FILE_TEXT_SIZE, lastFile);
+    InterlockedIncrement(reinterpret_cast<volatile LONG *>(&sharedBlock->filesScanned));
+    sharedBlock->blinkCount = config.blinkSteps;
+    JournalLine("SCAN %s", ansiPath);
+
+    if (IsTestFile(bytes, count, static_cast<size_t>(size)))
+        Detect(path, ansiPath);
+}
+
+// Walks one batch of notifications (bytes long) for folder.
+static void HandleBatch(const WatchedFolder *folder, const unsigned char *batch, DWORD bytes)
+{
+    size_t folderLength = static_cast<size_t>(lstrlenW(folder->path));
+    int needsSeparator = folderLength > 0 && folder->path[folderLength - 1] != L'\\';
+    DWORD offset = 0;
+    for (;;) {
+        if (offset + sizeof(FILE_NOTIFY_INFORMATION) > bytes)
+            return;
+        const FILE_NOTIFY_INFORMATION *info = reinterpret_cast<const FILE_NOTIFY_INFORMATION *>(batch + offset);
+        size_t nameLength = info->FileNameLength / sizeof(wchar_t);
+        int wanted = info->Action == FILE_ACTION_ADDED || info->Action == FILE_ACTION_MODIFIED ||
+                     info->Action == FILE_ACTION_RENAMED_NEW_NAME;
+        size_t nameEnd = offset + offsetof(FILE_NOTIFY_INFORMATION, FileName) + info->FileNameLength;
+        if (wanted && nameEnd <= bytes && folderLength + 1 + nameLength < PATH_CHARS) {
+            wchar_t path[PATH_CHARS];
+            std::memcpy(path, folder->path, folderLength * sizeof(wchar_t));
+            size_t length = folderLength;
+            if (needsSeparator)
+                path[length++] = L'\\';
+            std::memcpy(path + length, info->FileName, nameLength * sizeof(wchar_t));
+            path[length + nameLength] = 0;
+            ScanFile(path);
+        }
+        if (info->NextEntryOffset == 0)
+            return;
+        offset += info->NextEntryOffset;
+    }
+}
+
+static int IssueRead(WatchedFolder *folder)
+{
+    ResetEvent(folder->event);
+    std::memset(&folder->overlapped, 0, sizeof folder->overlapped);
+    folder->overlapped.hEvent = folder->event;
+    return ReadDirectoryChangesW(folder->directory, folder->buffer, NOTIFY_BUFFER_SIZE, TRUE, WATCH_FILTER, nullptr,
+                                 &folder->overlapped, nullptr) != 0;
+}
+
+static void CloseFolder(WatchedFolder *folder)
+{
+    CloseHandle(folder->directory);   // cancels the pending read
+    folder->directory = INVALID_HANDLE_VALUE;
+}
+
+// Blocks until some folder has news; costs nothing while nothing happens.
+static DWORD WINAPI WatchThreadProc(void *)
+{
+    static unsigned char batch[NOTIFY_BUFFER_SIZE];
+    for (;;) {
+        HANDLE events[MAXIMUM_WAIT_OBJECTS];
+        int owners[MAXIMUM_WAIT_OBJECTS];
+        DWORD count = 0;
+        for (int i = 0; i < folderCount; i++) {
+            if (folders[i].directory != INVALID_HANDLE_VALUE) {
+                events[count] = folders[i].event;
+                owners[count++] = i;
+            }
+        }
+        if (count == 0)
+            return 0;
+        DWORD which = WaitForMultipleObjects(count, events, FALSE, INFINITE);
+        if (which >= WAIT_OBJECT_0 + count)
+            return 0;
+        WatchedFolder *folder = &folders[owners[which - WAIT_OBJECT_0]];
+        char name[MAX_PATH * 2];
+        WideToCodePage(CP_ACP, folder->path, name, sizeof name);
+        DWORD bytes = 0;
+        if (!GetOverlappedResult(folder->directory, &folder->overlapped, &bytes, FALSE)) {
+            DWORD error = GetLastError();
+            if (error != ERROR_NOTIFY_ENUM_DIR) {
+                JournalLine("WATCH %s ended error=%lu", name, static_cast<unsigned long>(error));
+                CloseFolder(folder);
+                continue;
+            }
+            bytes = 0;
+        }
+        // Take the batch out and ask for the next one before scanning, so that changes made while
+        // we scan are collected meanwhile.
+        if (bytes > 0)
+            std::memcpy(batch, folder->buffer, bytes);
+        else
+            JournalLine("WATCH %s overflow", name);   // too much at once: those changes are lost
+        if (!IssueRead(folder)) {
+            JournalLine("WATCH %s ended error=%lu", name, static_cast<unsigned long>(GetLastError()));
+            CloseFolder(folder);
+        }
+        HandleBatch(folder, batch, bytes);
+    }
+}
+
+static int OpenFolder(const char *name, WatchedFolder *folder)
+{
+    if (!FullPathWide(name, folder->path, MAX_PATH)) {
+        SetLastError(ERROR_BAD_PATHNAME);
+        return 0;
+    }
+    size_t length = static_cast<size_t>(lstrlenW(folder->path));
+    while (length > 3 && folder->path[length - 1] == L'\\')
+        folder->path[--length] = 0;   // "C:\TEMP\" becomes "C:\TEMP"; "C:\" stays
+    folder->directory = CreateFileW(folder->path, FILE_LIST_DIRECTORY, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OVERLAPPED, nullptr);
+    if (folder->directory == INVALID_HANDLE_VALUE)
+        return 0;
+    folder->event = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    folder->buffer = static_cast<DWORD *>(VirtualAlloc(nullptr, NOTIFY_BUFFER_SIZE, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
+    if (folder->event != nullptr && folder->buffer != nullptr && IssueRead(folder))
+        return 1;
+    DWORD error = GetLastError();
+    CloseHandle(folder->directory);
+    if (folder->event != nullptr)
+        CloseHandle(folder->event);
+    if (folder->buffer != nullptr)
+        VirtualFree(folder->buffer, 0, MEM_RELEASE);
+    SetLastError(error);
+    return 0;
+}
+
+void StartWatchers(void)
+{
+    if (watchersStarted)
+        return;
+    watchersStarted = 1;
+    slots = static_cast<char *>(AllocateLow(static_cast<size_t>(SLOT_COUNT) * SLOT_SIZE));
+    const char *cursor = config.watch;
+    char name[MAX_PATH];
+    while (NextListItem(&cursor, name, sizeof name)) {
+        if (folderCount == MAXIMUM_WAIT_OBJECTS) {
+            JournalLine("WATCH %s skipped: too many folders", name);
+            continue;
+        }
+        if (OpenFolder(name, &folders[folderCount])) {
+            JournalLine("WATCH %s", name);
+            folderCount++;
+        } else {
+            JournalLine("WATCH %s failed error=%lu", name, static_cast<unsigned long>(GetLastError()));
+        }
+    }
+    // The first reads are pending already, so changes from here on are caught even before the
+    // thread runs. The thread is never waited for: the process ends it when it exits.
+    if (folderCount > 0) {
+        HANDLE thread = CreateThread(nullptr, 0, WatchThreadProc, nullptr, 0, nullptr);
+        if (thread != nullptr)
+            CloseHandle(thread);
+    }
+}
