@@ -573,7 +573,7 @@ int ReadMessageBox(HWND box, MessageBoxView *view)
     }
     // A box seen at once may not be painted yet: look again for a moment before giving up.
     view->stopIcon = CheckStopIcon(box);
-    for (int attempt = 0; attempt < 50 && view->stopIcon < 0 && IsWindow(box); attempt++) {
+    for (int attempt = 0; attempt < 150 && view->stopIcon < 0 && IsWindow(box); attempt++) {
         Sleep(POLL_MS);
         view->stopIcon = CheckStopIcon(box);
     }
@@ -700,19 +700,26 @@ int CheckStopIcon(HWND box)
     uint32_t background = shown[0];   // icon corners are transparent
     static const LPCSTR candidates[] = {IDI_HAND, IDI_QUESTION, IDI_EXCLAMATION, IDI_ASTERISK};
     uint64_t best = UINT64_MAX;
+    uint64_t second = UINT64_MAX;
     size_t bestIndex = 0;
     for (size_t i = 0; i < sizeof candidates / sizeof candidates[0]; i++) {
         HICON icon = LoadIconA(nullptr, candidates[i]);
         uint64_t distance = PixelDistance(shown, RenderIcon(icon, size, size, background));
         if (distance < best) {
+            second = best;
             best = distance;
             bestIndex = i;
+        } else if (distance < second) {
+            second = distance;
         }
     }
     if (EnvironmentValue("ROBOT_DEBUG") == "1")
-        std::fprintf(stderr, "robot: icon %zu nearest, distance %llu\n", bestIndex, static_cast<unsigned long long>(best));
-    // Nothing resembling an icon on screen (covered, or not painted yet): cannot tell.
-    if (best > static_cast<uint64_t>(size) * size * 3 * 64)
+        std::fprintf(stderr, "robot: icon %zu nearest, distance %llu, next %llu\n", bestIndex,
+                     static_cast<unsigned long long>(best), static_cast<unsigned long long>(second));
+    // A painted icon matches its twin almost exactly. Anything else (not painted yet, half painted,
+    // covered) cannot be told, and must not be taken for the nearest icon.
+    uint64_t pixels = static_cast<uint64_t>(size) * size;
+    if (best > pixels * 3 * 2 || second < best * 4 + pixels)
         return -1;
     return bestIndex == 0 ? 1 : 0;
 }
