@@ -27,7 +27,8 @@ struct DriverConfig {
     int refuseLogStart;       // RefuseLogStart
     int refuseLogStop;        // RefuseLogStop
     char journal[MAX_PATH];   // Journal, resolved against driverFolder; empty when none
-    char watch[4096];         // Watch: semicolon-separated folders, "none" or empty for none
+    char watch[4096];         // Watch: semicolon-separated folders (relative ones in driverFolder),
+                              // "none" or empty for none
     uint32_t startLanguage;   // StartLanguage, below languages
     uint32_t languages;       // Languages, 1 to DRIVER_LANGUAGES
     uint32_t blinkSteps;      // BlinkSteps: blinkCount set for each file scanned

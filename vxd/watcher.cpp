@@ -22,6 +22,8 @@ constexpr int OPEN_ATTEMPTS = 5;            // a writer may still hold the file
 constexpr DWORD OPEN_RETRY_MS = 20;
 constexpr DWORD POST_RETRY_MS = 50;         // the front end's queue is full: wait for it to drain
 constexpr int RECENT_SCANS = 16;
+constexpr int WINE_WALK_FOLDERS = 8192;     // at most this many folders below each watched one
+constexpr int WINE_WALK_DEPTH = 32;
 
 struct WatchedFolder {
     HANDLE directory;          // opened for overlapped change notifications
@@ -265,6 +267,48 @@ static DWORD WINAPI WatchThreadProc(void *)
     }
 }
 
+// Wine watches a subtree only in the folders made after the watch began and in those opened since
+// (each one's parent must be watched already). On Wine, open every folder below once, parents
+// before children, so that changes anywhere below reach the watch as they do on Windows.
+static int RunsOnWine(void)
+{
+    HMODULE ntdll = GetModuleHandleA("ntdll.dll");
+    return ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
+}
+
+static void OpenSubfolders(const wchar_t *folder, int depth, int *budget)
+{
+    size_t length = static_cast<size_t>(lstrlenW(folder));
+    if (depth > WINE_WALK_DEPTH || length + 3 >= PATH_CHARS)
+        return;
+    wchar_t path[PATH_CHARS];
+    std::memcpy(path, folder, length * sizeof(wchar_t));
+    if (length > 0 && path[length - 1] != L'\\')
+        path[length++] = L'\\';
+    path[length] = L'*';
+    path[length + 1] = 0;
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW(path, &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return;
+    do {
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) ||
+            lstrcmpW(found.cFileName, L".") == 0 || lstrcmpW(found.cFileName, L"..") == 0)
+            continue;
+        size_t nameLength = static_cast<size_t>(lstrlenW(found.cFileName));
+        if (length + nameLength >= PATH_CHARS || --*budget < 0)
+            continue;
+        std::memcpy(path + length, found.cFileName, (nameLength + 1) * sizeof(wchar_t));
+        HANDLE directory = CreateFileW(path, FILE_LIST_DIRECTORY, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                       nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+        if (directory != INVALID_HANDLE_VALUE) {
+            CloseHandle(directory);
+            OpenSubfolders(path, depth + 1, budget);
+        }
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+}
+
 static int OpenFolder(const char *name, WatchedFolder *folder)
 {
     if (!FullPathWide(name, folder->path, MAX_PATH)) {
@@ -280,8 +324,13 @@ static int OpenFolder(const char *name, WatchedFolder *folder)
         return 0;
     folder->event = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     folder->buffer = static_cast<DWORD *>(VirtualAlloc(nullptr, NOTIFY_BUFFER_SIZE, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
-    if (folder->event != nullptr && folder->buffer != nullptr && IssueRead(folder))
+    if (folder->event != nullptr && folder->buffer != nullptr && IssueRead(folder)) {
+        if (RunsOnWine()) {
+            int budget = WINE_WALK_FOLDERS;
+            OpenSubfolders(folder->path, 1, &budget);
+        }
         return 1;
+    }
     DWORD error = GetLastError();
     CloseHandle(folder->directory);
     if (folder->event != nullptr)
@@ -299,8 +348,13 @@ void StartWatchers(void)
     watchersStarted = 1;
     slots = static_cast<char *>(AllocateLow(static_cast<size_t>(SLOT_COUNT) * SLOT_SIZE));
     const char *cursor = config.watch;
-    char name[MAX_PATH];
-    while (NextListItem(&cursor, name, sizeof name)) {
+    char item[MAX_PATH];
+    while (NextListItem(&cursor, item, sizeof item)) {
+        char name[MAX_PATH];
+        if (!ResolvePath(driverFolder, item, name, sizeof name)) {
+            JournalLine("WATCH %s failed: name too long", item);
+            continue;
+        }
         if (folderCount == MAXIMUM_WAIT_OBJECTS) {
             JournalLine("WATCH %s skipped: too many folders", name);
             continue;

@@ -1,0 +1,186 @@
+// Private copies of the built driver for in-process tests: each copy lives in a folder of its own
+// beside its own Torvane.ini, so every test gets a fresh driver with its own configuration.
+#pragma once
+#include <windows.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "driver/address.h"
+#include "driver/protocol.h"
+#include "driver/status_block.h"
+
+typedef BOOL(WINAPI *TestDriverEntry)(DWORD code, LPVOID in, DWORD inSize, LPVOID out, DWORD outSize,
+                                      LPDWORD returned, LPOVERLAPPED overlapped);
+
+struct TestDriver {
+    std::string folder;          // holds Torvane.VXD and Torvane.ini; no trailing backslash
+    TestDriverEntry entry;
+    ConnectReply reply;          // of the last connect
+    StatusBlock *block;          // from the last connect's reply
+};
+
+// The program directory handed over at connect; static storage keeps it below 4 GB.
+inline char testProgramDir[MAX_PATH];
+
+inline std::string VxdBuildFolder(void)
+{
+    char value[1024];
+    DWORD length = GetEnvironmentVariableA("TORVANE_BUILD", value, sizeof value);
+    if (length == 0 || length >= sizeof value)
+        return "";
+    std::string path = std::string("Z:") + value;
+    for (char &c : path) {
+        if (c == '/')
+            c = '\\';
+    }
+    while (!path.empty() && path.back() == '\\')
+        path.pop_back();
+    return path;
+}
+
+inline int WriteBytes(const std::string &path, const std::string &bytes)
+{
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return 0;
+    DWORD written = 0;
+    BOOL ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    CloseHandle(file);
+    return ok && written == bytes.size();
+}
+
+inline std::string ReadBytes(const std::string &path)
+{
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return "";
+    std::string bytes;
+    char buffer[4096];
+    DWORD got = 0;
+    while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0)
+        bytes.append(buffer, got);
+    CloseHandle(file);
+    return bytes;
+}
+
+inline std::vector<std::string> ReadLines(const std::string &path)
+{
+    std::vector<std::string> lines;
+    std::string bytes = ReadBytes(path);
+    size_t start = 0;
+    for (size_t end = bytes.find('\n'); end != std::string::npos; end = bytes.find('\n', start)) {
+        std::string line = bytes.substr(start, end - start);
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        lines.push_back(line);
+        start = end + 1;
+    }
+    return lines;
+}
+
+// Lines of the journal at folder\journal.txt that start with prefix.
+inline std::vector<std::string> JournalLinesFrom(const TestDriver &driver, const std::string &prefix,
+                                                 const char *name = "journal.txt")
+{
+    std::vector<std::string> found;
+    for (const std::string &line : ReadLines(driver.folder + "\\" + name)) {
+        if (line.compare(0, prefix.size(), prefix) == 0)
+            found.push_back(line);
+    }
+    return found;
+}
+
+// Waits up to timeoutMs for condition, looking every 10 ms.
+template <class Condition> inline bool WaitUntil(Condition condition, DWORD timeoutMs = 5000)
+{
+    DWORD start = GetTickCount();
+    while (!condition()) {
+        if (GetTickCount() - start > timeoutMs)
+            return false;
+        Sleep(10);
+    }
+    return true;
+}
+
+inline void DeleteTree(const std::string &path)
+{
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((path + "\\*").c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            std::string name = found.cFileName;
+            if (name == "." || name == "..")
+                continue;
+            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                DeleteTree(path + "\\" + name);
+            else
+                DeleteFileA((path + "\\" + name).c_str());
+        } while (FindNextFileA(search, &found));
+        FindClose(search);
+    }
+    RemoveDirectoryA(path.c_str());
+}
+
+// Makes a fresh folder, places a copy of the built driver and a Torvane.ini with iniBody (lines of
+// the [Driver] section) in it and loads the copy. 1 on success. The copies stay loaded until the
+// process ends; the first call of a run clears away the folders of earlier runs.
+inline int LoadTestDriver(const char *tag, const std::string &iniBody, TestDriver *driver)
+{
+    static int serial;
+    char temp[MAX_PATH];
+    if (GetTempPathA(sizeof temp, temp) == 0)
+        return 0;
+    const std::string prefix = std::string(temp) + "torvane-vxd-";
+    if (serial == 0) {
+        WIN32_FIND_DATAA found;
+        HANDLE search = FindFirstFileA((prefix + "*").c_str(), &found);
+        if (search != INVALID_HANDLE_VALUE) {
+            do
+                DeleteTree(temp + std::string(found.cFileName));
+            while (FindNextFileA(search, &found));
+            FindClose(search);
+        }
+    }
+    do
+        driver->folder = prefix + tag + "-" + std::to_string(++serial);
+    while (!CreateDirectoryA(driver->folder.c_str(), nullptr) && serial < 1000);
+    std::string file = driver->folder + "\\Torvane.VXD";
+    if (!CopyFileA((VxdBuildFolder() + "\\vxd\\Torvane.VXD").c_str(), file.c_str(), TRUE))
+        return 0;
+    if (!WriteBytes(driver->folder + "\\Torvane.ini", "[Driver]\r\n" + iniBody))
+        return 0;
+    HMODULE module = LoadLibraryA(file.c_str());
+    if (module == nullptr)
+        return 0;
+    driver->entry = reinterpret_cast<TestDriverEntry>(reinterpret_cast<void (*)(void)>(GetProcAddress(module, "DeviceIoControl")));
+    driver->block = nullptr;
+    std::memset(&driver->reply, 0, sizeof driver->reply);
+    return driver->entry != nullptr;
+}
+
+inline int SendCode(const TestDriver &driver, uint32_t code, void *in = nullptr, DWORD inSize = 0, void *out = nullptr,
+                    DWORD outSize = 0, DWORD *returned = nullptr)
+{
+    return driver.entry(code, in, inSize, out, outSize, returned, nullptr) ? 1 : 0;
+}
+
+// CTL_CONNECT as the front end sends it: programDir is the driver's folder, stated output 16 bytes.
+inline int ConnectTestDriver(TestDriver *driver, HWND window = nullptr)
+{
+    std::string dir = driver->folder + "\\";
+    std::strncpy(testProgramDir, dir.c_str(), sizeof testProgramDir - 1);
+    ConnectRequest request = {Address32(testProgramDir), NOTIFY_MESSAGE,
+                              static_cast<uint32_t>(reinterpret_cast<uintptr_t>(window)), 437, 0, 0};
+    DWORD returned = 0;
+    int result = SendCode(*driver, CTL_CONNECT, &request, sizeof request, &driver->reply, CONNECT_STATED_OUTPUT_SIZE, &returned);
+    driver->block = FromAddress32<StatusBlock>(driver->reply.statusBlock);
+    return result;
+}
+
+inline const char *TableText(uint32_t table, int number)
+{
+    return FromAddress32<const char>(FromAddress32<const uint32_t>(table)[number]);
+}

@@ -1,0 +1,203 @@
+// The reference driver watching a folder: scans of files as they are written, the test file's
+// detection and the message that carries its OEM name, exclusions, switching off, and no CPU spent
+// while nothing happens.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "tests/win/vxd_test_driver.h"
+#include "vxd/detect.h"
+
+namespace {
+
+std::vector<std::string> detections;   // OEM names posted to the collector window
+
+LRESULT CALLBACK CollectorProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == NOTIFY_MESSAGE) {
+        detections.push_back(FromAddress32<const char>(static_cast<uint32_t>(lParam)));
+        return 0;
+    }
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+// A message-only window standing in for the front end's MainWindow.
+HWND MakeCollector(void)
+{
+    static ATOM atom;
+    if (atom == 0) {
+        WNDCLASSA windowClass = {};
+        windowClass.lpfnWndProc = CollectorProc;
+        windowClass.hInstance = GetModuleHandleA(nullptr);
+        windowClass.lpszClassName = "TorvaneVxdTestCollector";
+        atom = RegisterClassA(&windowClass);
+    }
+    return CreateWindowExA(0, "TorvaneVxdTestCollector", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                           GetModuleHandleA(nullptr), nullptr);
+}
+
+template <class Condition> bool PumpUntil(Condition condition, DWORD timeoutMs = 5000)
+{
+    DWORD start = GetTickCount();
+    for (;;) {
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
+            DispatchMessageA(&msg);
+        if (condition())
+            return true;
+        if (GetTickCount() - start > timeoutMs)
+            return false;
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+    }
+}
+
+std::string TestFileBytes(void)
+{
+    char text[TEST_STRING_LENGTH + 1];
+    BuildTestString(text);
+    return text;
+}
+
+int WriteWide(const std::wstring &path, const std::string &bytes)
+{
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return 0;
+    DWORD written = 0;
+    BOOL ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    CloseHandle(file);
+    return ok && written == bytes.size();
+}
+
+std::wstring Wide(const std::string &text)
+{
+    wchar_t wide[MAX_PATH];
+    MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, wide, MAX_PATH);
+    return wide;
+}
+
+std::string InCodePage(UINT codePage, const std::wstring &text)
+{
+    char bytes[MAX_PATH * 2];
+    WideCharToMultiByte(codePage, 0, text.c_str(), -1, bytes, sizeof bytes, nullptr, nullptr);
+    return bytes;
+}
+
+bool Contains(const std::vector<std::string> &lines, const std::string &text)
+{
+    for (const std::string &line : lines) {
+        if (line.find(text) != std::string::npos)
+            return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+TEST(VxdWatch, ScansWrittenFilesAndReportsTheTestFile)
+{
+    TestDriver driver;
+    ASSERT_TRUE(LoadTestDriver("watch", "Watch=watched\r\nJournal=watched\\journal.txt\r\nBlinkSteps=4\r\n", &driver));
+    const std::string watched = driver.folder + "\\watched";
+    ASSERT_TRUE(CreateDirectoryA(watched.c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryA((watched + "\\skip").c_str(), nullptr));
+    HWND collector = MakeCollector();
+    ASSERT_NE(nullptr, collector);
+    detections.clear();
+    ASSERT_EQ(1, ConnectTestDriver(&driver, collector));
+    StatusBlock *b = driver.block;
+    const std::string report = driver.folder + "\\report.txt";
+    std::strncpy(b->logFileName, report.c_str(), sizeof b->logFileName - 1);
+    b->logMask = 0x01;
+    ASSERT_EQ(1, SendCode(driver, CTL_LOG_START));
+    auto scanned = [&](const std::string &path) {
+        return Contains(JournalLinesFrom(driver, "SCAN ", "watched\\journal.txt"), "SCAN " + path);
+    };
+
+    // An ordinary file: counted, named in lastFile, the icon told to blink.
+    ASSERT_TRUE(WriteBytes(watched + "\\plain.txt", "hello"));
+    EXPECT_TRUE(WaitUntil([&] { return b->filesScanned >= 1; })) << "the file written was not scanned";
+    EXPECT_STREQ((watched + "\\plain.txt").c_str(), b->lastFile);
+    EXPECT_EQ(4u, b->blinkCount);
+    EXPECT_EQ(0u, b->filesInfected);
+
+    // The test file, in a subfolder, under a name beyond ASCII: one message with the OEM name.
+    ASSERT_TRUE(CreateDirectoryA((watched + "\\sub").c_str(), nullptr));
+    const std::wstring infected = Wide(watched) + L"\\sub\\t\u00e9st.com";
+    ASSERT_TRUE(WriteWide(infected, TestFileBytes() + "\r\n"));
+    ASSERT_TRUE(PumpUntil([] { return !detections.empty(); })) << "no detection message arrived";
+    EXPECT_EQ(InCodePage(CP_OEMCP, infected), detections[0]);
+    EXPECT_EQ(1u, b->filesInfected);
+    const std::string infectedAnsi = InCodePage(CP_ACP, infected);
+    EXPECT_TRUE(WaitUntil([&] { return Contains(ReadLines(report), "Infected: " + infectedAnsi); }))
+        << "no report line for the detection";
+
+    // Not the test file: longer than 128 bytes; excluded folder. A marker written last is scanned
+    // after them, so by then they were handled.
+    ASSERT_TRUE(WriteBytes(watched + "\\long.com", TestFileBytes() + std::string(70, ' ')));
+    std::string list = "[+" + watched + "\\skip]";
+    std::strncpy(FromAddress32<char>(b->exclusions), list.c_str(), EXCLUSIONS_SIZE - 1);
+    ASSERT_EQ(1, SendCode(driver, CTL_EXCLUSIONS_CHANGED));
+    ASSERT_TRUE(WriteBytes(watched + "\\skip\\excluded.com", TestFileBytes()));
+    ASSERT_TRUE(WriteBytes(watched + "\\marker.txt", "marker"));
+    EXPECT_TRUE(WaitUntil([&] { return scanned(watched + "\\marker.txt"); }));
+    EXPECT_TRUE(scanned(watched + "\\long.com"));
+    EXPECT_FALSE(scanned(watched + "\\skip\\excluded.com")) << "an excluded file was scanned";
+    PumpUntil([] { return false; }, 100);
+    EXPECT_EQ(1u, detections.size()) << "one detection, one message";
+    EXPECT_EQ(1u, b->filesInfected);
+    EXPECT_FALSE(Contains(JournalLinesFrom(driver, "SCAN ", "watched\\journal.txt"), "journal.txt"))
+        << "the journal scanned itself";
+
+    // Switched off nothing is scanned; switched on again scanning goes on.
+    ASSERT_EQ(1, SendCode(driver, CTL_DISABLE));
+    uint32_t before = b->filesScanned;
+    ASSERT_TRUE(WriteBytes(watched + "\\while-off.txt", "off"));
+    Sleep(500);
+    EXPECT_EQ(before, b->filesScanned) << "scanned while disabled";
+    ASSERT_EQ(1, SendCode(driver, CTL_ENABLE));
+    ASSERT_TRUE(WriteBytes(watched + "\\while-on.txt", "on"));
+    EXPECT_TRUE(WaitUntil([&] { return scanned(watched + "\\while-on.txt"); }));
+    EXPECT_EQ(1, SendCode(driver, CTL_LOG_STOP));
+    DestroyWindow(collector);
+}
+
+TEST(VxdWatch, IdleWatchingCostsNoCpu)
+{
+    TestDriver driver;
+    ASSERT_TRUE(LoadTestDriver("idle", "Watch=watched\r\n", &driver));
+    ASSERT_TRUE(CreateDirectoryA((driver.folder + "\\watched").c_str(), nullptr));
+    ASSERT_EQ(1, ConnectTestDriver(&driver));
+
+    auto cpuMs = [] {
+        FILETIME created, exited, kernel, user;
+        GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user);
+        auto ticks = [](FILETIME t) { return (static_cast<uint64_t>(t.dwHighDateTime) << 32) | t.dwLowDateTime; };
+        return (ticks(kernel) + ticks(user)) / 10000;
+    };
+    uint64_t busyStart = cpuMs();
+    for (DWORD start = GetTickCount(); GetTickCount() - start < 200;) {
+    }
+    if (cpuMs() - busyStart < 50)
+        GTEST_SKIP() << "the platform does not report process times";
+
+    uint64_t idleStart = cpuMs();
+    Sleep(1000);
+    EXPECT_LT(cpuMs() - idleStart, 50u) << "ms of CPU in one idle second";
+}
+
+TEST(VxdWatch, WithoutWatchKeyDriveCIsWatched)
+{
+    TestDriver driver;
+    ASSERT_TRUE(LoadTestDriver("default", "Journal=journal.txt\r\n", &driver));
+    ASSERT_EQ(1, ConnectTestDriver(&driver));
+    // Deep below C:\ in a folder that existed before the watch began.
+    ASSERT_TRUE(WriteBytes(driver.folder + "\\seen.txt", "seen"));
+    EXPECT_TRUE(WaitUntil([&] { return driver.block->filesScanned >= 1; }));
+    EXPECT_STREQ((driver.folder + "\\seen.txt").c_str(), driver.block->lastFile);
+    // The rest of this run's files are none of this driver's business.
+    EXPECT_EQ(1, SendCode(driver, CTL_DISABLE));
+}
