@@ -556,6 +556,8 @@ static std::vector<HWND> Children(HWND parent)
     return list.children;
 }
 
+static int StopIconOnce(HWND box, int *again);
+
 int ReadMessageBox(HWND box, MessageBoxView *view)
 {
     if (!IsWindow(box))
@@ -572,10 +574,11 @@ int ReadMessageBox(HWND box, MessageBoxView *view)
         }
     }
     // A box seen at once may not be painted yet: look again for a moment before giving up.
-    view->stopIcon = CheckStopIcon(box);
-    for (int attempt = 0; attempt < 150 && view->stopIcon < 0 && IsWindow(box); attempt++) {
+    int again = 0;
+    view->stopIcon = StopIconOnce(box, &again);
+    for (int attempt = 0; attempt < 150 && again && IsWindow(box); attempt++) {
         Sleep(POLL_MS);
-        view->stopIcon = CheckStopIcon(box);
+        view->stopIcon = StopIconOnce(box, &again);
     }
     return text != nullptr;
 }
@@ -680,8 +683,11 @@ static HWND IconControl(HWND box)
     return nullptr;
 }
 
-int CheckStopIcon(HWND box)
+// CheckStopIcon's work; *again is set to 1 when another look later may tell (the icon control
+// is there but what the screen shows is no icon yet).
+static int StopIconOnce(HWND box, int *again)
 {
+    *again = 0;
     HWND control = IconControl(box);
     if (control == nullptr || !IsWindowVisible(control))
         return -1;
@@ -692,6 +698,7 @@ int CheckStopIcon(HWND box)
     int size = GetSystemMetrics(SM_CXICON);
     if (rect.right - rect.left < size || rect.bottom - rect.top < size)
         return -1;
+    *again = 1;
     rect.right = rect.left + size;
     rect.bottom = rect.top + size;
     std::vector<uint32_t> shown;
@@ -721,7 +728,14 @@ int CheckStopIcon(HWND box)
     uint64_t pixels = static_cast<uint64_t>(size) * size;
     if (best > pixels * 3 * 2 || second < best * 4 + pixels)
         return -1;
+    *again = 0;
     return bestIndex == 0 ? 1 : 0;
+}
+
+int CheckStopIcon(HWND box)
+{
+    int again = 0;
+    return StopIconOnce(box, &again);
 }
 
 int PressButton(HWND dialog, int id)
@@ -831,6 +845,7 @@ int SaveScreenshot(const std::string &name)
     std::string shots = EnvironmentValue("TORVANE_SHOTS");
     if (shots.empty())
         return 0;
+    Sleep(300);    // let a window that has just appeared finish painting
     RECT screen = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
     std::vector<uint32_t> pixels;
     if (!CaptureScreen(screen, &pixels))

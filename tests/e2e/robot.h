@@ -164,7 +164,8 @@ std::vector<std::string> JournalCodes(const std::vector<std::string> &lines);
 
 // ---- Screenshots ------------------------------------------------------------------------------
 
-// When TORVANE_SHOTS names a folder (Unix path), saves the screen there as <name>.bmp (24-bit).
+// When TORVANE_SHOTS names a folder (Unix path), saves the screen there as <name>.bmp (24-bit),
+// after a moment for windows that have just appeared to paint.
 // 1 when saved, 0 when not asked for or failed.
 int SaveScreenshot(const std::string &name);
 

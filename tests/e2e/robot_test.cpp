@@ -27,6 +27,7 @@ TEST(Robot, TellsTheStopIconFromTheOthers)
         {MB_ICONWARNING, 0},
         {MB_ICONINFORMATION, 0},
         {MB_ICONQUESTION, 0},
+        {0, -1},                  // no icon at all: nothing to tell
     };
     for (const Case &c : cases) {
         OwnBox box = {"Which icon is this?", c.icon | MB_OK};
