@@ -100,6 +100,7 @@ static int Connect(const void *in, DWORD inSize, void *out, DWORD outSize, DWORD
     if (complete)
         std::memcpy(&request, in, sizeof request);
     PrepareSharedBlock(request);
+    InterlockedExchange(&scanningEnabled, 1);
     TakeExclusions();
 
     int accepted = complete && !config.refuseConnect;
@@ -194,6 +195,13 @@ extern "C" BOOL WINAPI DriverControl(DWORD code, LPVOID in, DWORD inSize, LPVOID
                                      LPDWORD returned, LPOVERLAPPED)
 {
     EnterCriticalSection(&controlLock);
+    static int configRead;
+    if (!configRead) {
+        // Connect reads the configuration again; this is for the journal of codes sent before it.
+        ReadConfig();
+        TakeJournalPath();
+        configRead = 1;
+    }
     char extra[sizeof sharedBlock->homeDir + 16] = "";
     int result;
     if (code == CTL_CONNECT) {

@@ -30,15 +30,12 @@ TEST(VxdConnect, FillsAllFiveWordsAndTheRecord)
 {
     TestDriver driver;
     ASSERT_TRUE(LoadTestDriver("connect", quietIni, &driver));
-    uint32_t code = CTL_ENABLE;
-    EXPECT_EQ(0, SendCode(driver, code)) << "a code before the connect has no record to act on";
+    EXPECT_EQ(0, SendCode(driver, CTL_ENABLE)) << "a code before the connect has no record to act on";
 
     std::memset(&driver.reply, 0xCD, sizeof driver.reply);
-    HWND window = reinterpret_cast<HWND>(static_cast<uintptr_t>(0x1234));
-    ASSERT_EQ(1, ConnectTestDriver(&driver, window));
+    ASSERT_EQ(1, ConnectTestDriver(&driver, reinterpret_cast<HWND>(static_cast<uintptr_t>(0x1234))));
     const ConnectReply &reply = driver.reply;
     ASSERT_NE(0u, reply.statusBlock);
-    EXPECT_NE(0u, reply.errorText);
     EXPECT_NE(0u, reply.languageTable);
     EXPECT_EQ(3u, reply.languageCount);
     ASSERT_NE(0xCDCDCDCDu, reply.languageList) << "the fifth word lies past the stated 16 bytes and must be filled";
@@ -49,28 +46,20 @@ TEST(VxdConnect, FillsAllFiveWordsAndTheRecord)
     EXPECT_STREQ(testProgramDir, b->homeDir);
     EXPECT_EQ(0x1234u, b->notifyWindow);
     EXPECT_EQ(NOTIFY_MESSAGE, b->notifyMessage);
-    EXPECT_EQ(0u, b->blinkCount);
-    EXPECT_EQ(0u, b->filesScanned);
-    EXPECT_EQ(0u, b->movedCount);
     EXPECT_NE(0, b->signDate[0]);
-    EXPECT_NE(0, b->macroDate[0]);
     EXPECT_NE(0u, b->versionInfo[0]);
-    for (uint32_t StatusBlock::*field : {&StatusBlock::extensions, &StatusBlock::userExtensions, &StatusBlock::inUse,
-                                        &StatusBlock::exclusions}) {
-        EXPECT_NE(0u, b->*field);
-    }
-    // The front end writes into the buffers behind the address fields up to their full size.
-    std::memset(FromAddress32<char>(b->exclusions), 'x', EXCLUSIONS_SIZE);
+    // The front end fills the buffers behind the address fields up to their full sizes.
+    std::memset(FromAddress32<char>(b->extensions), 'x', EXTENSIONS_SIZE);
+    std::memset(FromAddress32<char>(b->userExtensions), 'x', USER_EXTENSIONS_SIZE);
     std::memset(FromAddress32<char>(b->inUse), 'x', IN_USE_SIZE);
-    FromAddress32<char>(b->exclusions)[EXCLUSIONS_SIZE - 1] = 0;
-    EXPECT_EQ(1, SendCode(driver, CTL_EXCLUSIONS_CHANGED));
+    std::memset(FromAddress32<char>(b->exclusions), 'x', EXCLUSIONS_SIZE);
+    EXPECT_EQ(1, SendCode(driver, CTL_EXCLUSIONS_CHANGED)) << "an unterminated list is taken bounded";
 
-    std::vector<std::string> connects = JournalLinesFrom(driver, "CTL_CONNECT ");
-    ASSERT_EQ(2u, JournalLinesFrom(driver, "CTL_").size()) << "CTL_ENABLE before the connect, then the connect";
-    ASSERT_EQ(1u, connects.size());
-    EXPECT_EQ("1", Field(connects[0], "result"));
-    EXPECT_EQ("1", Field(connects[0], "enabled"));
-    EXPECT_EQ(driver.folder + "\\", connects[0].substr(connects[0].find(" homeDir=") + 9));
+    std::vector<std::string> codes = JournalLinesFrom(driver, "CTL_");
+    ASSERT_EQ(3u, codes.size()) << "CTL_ENABLE before the connect, the connect, CTL_EXCLUSIONS_CHANGED";
+    EXPECT_EQ("0", Field(codes[0], "result"));
+    EXPECT_EQ("1", Field(codes[1], "result"));
+    EXPECT_EQ(driver.folder + "\\", codes[1].substr(codes[1].find(" homeDir=") + 9));
 }
 
 TEST(VxdConnect, RefusalStillNamesRecordAndErrorText)
@@ -100,6 +89,33 @@ TEST(VxdConnect, RefusalStillNamesRecordAndErrorText)
         EXPECT_EQ("0", Field(lines[0], "result")) << lines[0];
         EXPECT_EQ(0u, lines[0].rfind("CTL_CONNECT ", 0)) << "the connect's line comes before any STATUS line";
     }
+}
+
+TEST(VxdConnect, ShortBuffersAreRefusedWithoutWritingPastThem)
+{
+    TestDriver driver;
+    ASSERT_TRUE(LoadTestDriver("short", quietIni, &driver));
+    ConnectRequest request = {Address32(testProgramDir), NOTIFY_MESSAGE, 0, 437, 0, 0};
+    uint32_t words[6];
+
+    std::memset(words, 0xCD, sizeof words);
+    EXPECT_EQ(0, SendCode(driver, CTL_CONNECT, &request, 8, words, CONNECT_STATED_OUTPUT_SIZE)) << "request of 8 bytes";
+    EXPECT_NE(0u, words[0]) << "the record is named on refusal";
+    ASSERT_NE(0u, words[1]);
+    EXPECT_STREQ("Torvane.VXD: the connect request is incomplete.", FromAddress32<const char>(words[1]));
+    EXPECT_EQ(0xCDCDCDCDu, words[5]) << "written past the five words";
+
+    std::memset(words, 0xCD, sizeof words);
+    EXPECT_EQ(0, SendCode(driver, CTL_CONNECT, &request, sizeof request, words, 8)) << "reply room of 8 bytes";
+    EXPECT_EQ(0xCDCDCDCDu, words[0]) << "a reply too small for the stated size is left alone";
+
+    uint32_t id = 0;
+    uint32_t table = 0;
+    ASSERT_EQ(1, ConnectTestDriver(&driver));
+    EXPECT_EQ(0, SendCode(driver, CTL_SELECT_LANGUAGE, &id, 2, &table, sizeof table)) << "id of 2 bytes";
+    EXPECT_EQ(0, SendCode(driver, CTL_SELECT_LANGUAGE, &id, sizeof id, &table, 2)) << "room for 2 bytes";
+    EXPECT_EQ(0, SendCode(driver, CTL_SELECT_LANGUAGE)) << "no buffers";
+    EXPECT_EQ(0u, table);
 }
 
 TEST(VxdLanguages, TablesAreOemAndSelectionFollowsTheConfiguration)

@@ -2,8 +2,11 @@
 // beside its own Torvane.ini, so every test gets a fresh driver with its own configuration.
 #pragma once
 #include <windows.h>
+#include <shellapi.h>
 
 #include <cstring>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -42,28 +45,15 @@ inline std::string VxdBuildFolder(void)
 
 inline int WriteBytes(const std::string &path, const std::string &bytes)
 {
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return 0;
-    DWORD written = 0;
-    BOOL ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-    CloseHandle(file);
-    return ok && written == bytes.size();
+    std::ofstream out(path, std::ios::binary);
+    out << bytes;
+    return out.good() ? 1 : 0;
 }
 
 inline std::string ReadBytes(const std::string &path)
 {
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return "";
-    std::string bytes;
-    char buffer[4096];
-    DWORD got = 0;
-    while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0)
-        bytes.append(buffer, got);
-    CloseHandle(file);
-    return bytes;
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 inline std::vector<std::string> ReadLines(const std::string &path)
@@ -105,25 +95,6 @@ template <class Condition> inline bool WaitUntil(Condition condition, DWORD time
     return true;
 }
 
-inline void DeleteTree(const std::string &path)
-{
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA((path + "\\*").c_str(), &found);
-    if (search != INVALID_HANDLE_VALUE) {
-        do {
-            std::string name = found.cFileName;
-            if (name == "." || name == "..")
-                continue;
-            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                DeleteTree(path + "\\" + name);
-            else
-                DeleteFileA((path + "\\" + name).c_str());
-        } while (FindNextFileA(search, &found));
-        FindClose(search);
-    }
-    RemoveDirectoryA(path.c_str());
-}
-
 // Makes a fresh folder, places a copy of the built driver and a Torvane.ini with iniBody (lines of
 // the [Driver] section) in it and loads the copy. 1 on success. The copies stay loaded until the
 // process ends; the first call of a run clears away the folders of earlier runs.
@@ -135,14 +106,13 @@ inline int LoadTestDriver(const char *tag, const std::string &iniBody, TestDrive
         return 0;
     const std::string prefix = std::string(temp) + "torvane-vxd-";
     if (serial == 0) {
-        WIN32_FIND_DATAA found;
-        HANDLE search = FindFirstFileA((prefix + "*").c_str(), &found);
-        if (search != INVALID_HANDLE_VALUE) {
-            do
-                DeleteTree(temp + std::string(found.cFileName));
-            while (FindNextFileA(search, &found));
-            FindClose(search);
-        }
+        std::string earlier = prefix + "*";
+        earlier.push_back(0);   // a list of names, ended by an empty one
+        SHFILEOPSTRUCTA operation = {};
+        operation.wFunc = FO_DELETE;
+        operation.pFrom = earlier.c_str();
+        operation.fFlags = FOF_NOCONFIRMATION | FOF_NOERRORUI | FOF_SILENT;
+        SHFileOperationA(&operation);
     }
     do
         driver->folder = prefix + tag + "-" + std::to_string(++serial);
