@@ -45,9 +45,14 @@ desktop=$!
 if [ "$headless" = 1 ]; then
   shots="$top/build/run/shots"
   mkdir -p "$shots"
-  sleep 0.8
-  import -window root "$shots/splash.png"
-  sleep 5
+  # The splash stands 1.5 s once Wine has started; keep the richest of a few early shots.
+  for i in 1 2 3 4 5 6; do
+    sleep 0.4
+    import -window root "$shots/early-$i.png"
+  done
+  mv "$(ls -S "$shots"/early-*.png | head -n 1)" "$shots/splash.png"
+  rm -f "$shots"/early-*.png
+  sleep 3
   # A file written to the watched C: drive is scanned: the tray icon blinks.
   echo "Torvane was here" > "$WINEPREFIX/drive_c/scan-me.txt"
   sleep 0.3
