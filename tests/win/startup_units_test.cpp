@@ -8,11 +8,10 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
-#include <atomic>
-#include <thread>
 
 #include "app/globals.h"
 #include "driver/link.h"
+#include "tests/win/test_support.h"
 
 static const char UNITS_ROOT[] = "C:\\torvane-units";
 
@@ -65,79 +64,6 @@ static int ReadBytes(const std::string &path, std::string *bytes)
         bytes->append(chunk, got);
     CloseHandle(file);
     return 1;
-}
-
-// The build's driver file (TORVANE_BUILD is the build folder as a Unix path, seen through Z:).
-static std::string BuiltDriverPath(void)
-{
-    char build[MAX_PATH];
-    DWORD length = GetEnvironmentVariableA("TORVANE_BUILD", build, sizeof build);
-    if (length == 0 || length >= sizeof build)
-        return "";
-    std::string path = std::string("Z:") + build + "/vxd/Torvane.VXD";
-    for (char &c : path) {
-        if (c == '/')
-            c = '\\';
-    }
-    return path;
-}
-
-// What a message box of this process showed; the catcher presses its OK button.
-struct CaughtBox {
-    int found = 0;
-    std::string caption;
-    std::string text;
-};
-
-struct BoxSearch {
-    HWND box;
-};
-
-static BOOL CALLBACK FindOwnMessageBox(HWND window, LPARAM parameter)
-{
-    DWORD process = 0;
-    GetWindowThreadProcessId(window, &process);
-    char className[64] = "";
-    GetClassNameA(window, className, sizeof className);
-    if (process == GetCurrentProcessId() && IsWindowVisible(window) && std::string(className) == "#32770"
-        && GetDlgItem(window, 0xFFFF) != nullptr) {
-        reinterpret_cast<BoxSearch *>(parameter)->box = window;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-static std::string TextOf(HWND window)
-{
-    char text[2048];
-    int length = GetWindowTextA(window, text, sizeof text);
-    return std::string(text, length > 0 ? static_cast<size_t>(length) : 0);
-}
-
-// Runs call (which shows a message box and blocks in it) while a helper thread waits for the box,
-// reads it and presses OK. Gives up when call returns without a box, or after 15 seconds.
-template <class Call> static CaughtBox CatchMessageBox(Call call)
-{
-    CaughtBox caught;
-    std::atomic<int> returned(0);
-    std::thread catcher([&caught, &returned] {
-        for (int waited = 0; waited < 15000 && !returned; waited += 20) {
-            BoxSearch search = {nullptr};
-            EnumWindows(FindOwnMessageBox, reinterpret_cast<LPARAM>(&search));
-            if (search.box != nullptr) {
-                caught.caption = TextOf(search.box);
-                caught.text = TextOf(GetDlgItem(search.box, 0xFFFF));
-                caught.found = 1;
-                PostMessageA(search.box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
-                return;
-            }
-            Sleep(20);
-        }
-    });
-    call();
-    returned = 1;
-    catcher.join();
-    return caught;
 }
 
 TEST(StartupUnits, CodePagesTheTestsRelyOn)

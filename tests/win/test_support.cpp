@@ -53,6 +53,9 @@ char *TestBuffer(uint32_t StatusBlock::*field)
 
 #include "app/globals.h"
 
+#include <atomic>
+#include <thread>
+
 static const std::vector<std::function<int()>> *runningSteps;
 static size_t nextStep;
 
@@ -114,4 +117,56 @@ std::string WindowText(HWND window)
     char text[2048];
     GetWindowTextA(window, text, sizeof text);
     return text;
+}
+
+static BOOL CALLBACK FindOwnMessageBox(HWND window, LPARAM found)
+{
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    char className[16] = "";
+    GetClassNameA(window, className, sizeof className);
+    if (process == GetCurrentProcessId() && IsWindowVisible(window) && std::strcmp(className, "#32770") == 0
+        && GetDlgItem(window, 0xFFFF) != nullptr) {
+        *reinterpret_cast<HWND *>(found) = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+CaughtBox CatchMessageBox(const std::function<void()> &call)
+{
+    CaughtBox caught;
+    std::atomic<int> returned(0);
+    std::thread catcher([&caught, &returned] {
+        for (int waited = 0; waited < 15000 && !returned; waited += 20) {
+            HWND box = nullptr;
+            EnumWindows(FindOwnMessageBox, reinterpret_cast<LPARAM>(&box));
+            if (box != nullptr) {
+                caught.caption = WindowText(box);
+                caught.text = WindowText(GetDlgItem(box, 0xFFFF));
+                caught.found = 1;
+                PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+                return;
+            }
+            Sleep(20);
+        }
+    });
+    call();
+    returned = 1;
+    catcher.join();
+    return caught;
+}
+
+std::string BuiltDriverPath(void)
+{
+    char build[MAX_PATH];
+    DWORD length = GetEnvironmentVariableA("TORVANE_BUILD", build, sizeof build);
+    if (length == 0 || length >= sizeof build)
+        return "";
+    std::string path = std::string("Z:") + build + "/vxd/Torvane.VXD";
+    for (char &c : path) {
+        if (c == '/')
+            c = '\\';
+    }
+    return path;
 }

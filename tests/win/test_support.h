@@ -34,3 +34,18 @@ void DestroyTestMainWindow(void);
 
 // Text of a window, as ANSI.
 std::string WindowText(HWND window);
+
+// What a message box of this process showed; the catcher pressed its OK button.
+struct CaughtBox {
+    int found = 0;
+    std::string caption;
+    std::string text;
+};
+
+// Runs call (which may show a message box and block in it) while a helper thread waits for a
+// message box of this process, reads it and presses OK. Gives up when call returns without a box,
+// or after 15 seconds.
+CaughtBox CatchMessageBox(const std::function<void()> &call);
+
+// The build's driver file (TORVANE_BUILD is the build folder as a Unix path, seen through Z:).
+std::string BuiltDriverPath(void);

@@ -5,12 +5,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
-#include <thread>
 #include <utility>
 #include <vector>
 
@@ -18,6 +16,7 @@
 #include "driver/address.h"
 #include "driver/link.h"
 #include "driver/texts.h"
+#include "tests/win/test_support.h"
 
 namespace {
 
@@ -249,60 +248,6 @@ TEST_F(Texts, UserNameFallsBackToText588AsStored)
 
 // ---- The language switch against the real driver, each run in a child process ----------------
 
-// What a message box of this process showed; the catcher pressed its OK button.
-struct CaughtBox {
-    int found = 0;
-    std::string caption;
-    std::string text;
-};
-
-BOOL CALLBACK FindOwnMessageBox(HWND window, LPARAM found)
-{
-    DWORD process = 0;
-    GetWindowThreadProcessId(window, &process);
-    char className[16] = "";
-    GetClassNameA(window, className, sizeof className);
-    if (process == GetCurrentProcessId() && IsWindowVisible(window) && std::strcmp(className, "#32770") == 0
-        && GetDlgItem(window, 0xFFFF) != nullptr) {
-        *reinterpret_cast<HWND *>(found) = window;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-std::string TextOf(HWND window)
-{
-    char text[512];
-    int length = GetWindowTextA(window, text, sizeof text);
-    return std::string(text, length > 0 ? static_cast<size_t>(length) : 0);
-}
-
-// Runs call (which may show a message box and block in it) while a helper thread reads the box
-// and presses OK.
-template <class Call> CaughtBox CatchMessageBox(Call call)
-{
-    CaughtBox caught;
-    std::atomic<int> returned(0);
-    std::thread catcher([&caught, &returned] {
-        for (int waited = 0; waited < 15000 && !returned; waited += 20) {
-            HWND box = nullptr;
-            EnumWindows(FindOwnMessageBox, reinterpret_cast<LPARAM>(&box));
-            if (box != nullptr) {
-                caught.caption = TextOf(box);
-                caught.text = TextOf(GetDlgItem(box, 0xFFFF));
-                caught.found = 1;
-                PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
-                return;
-            }
-            Sleep(20);
-        }
-    });
-    call();
-    returned = 1;
-    catcher.join();
-    return caught;
-}
-
 // Counts and prints the mismatches of a child process; the child's exit code is the verdict.
 int childFailures;
 
@@ -325,19 +270,6 @@ void ChildCheckText(const std::string &expected, const std::string &got, const s
     std::exit(childFailures == 0 ? 0 : 1);
 }
 
-std::string BuiltDriverPath(void)
-{
-    char build[MAX_PATH];
-    DWORD length = GetEnvironmentVariableA("TORVANE_BUILD", build, sizeof build);
-    if (length == 0 || length >= sizeof build)
-        return "";
-    std::string path = std::string("Z:") + build + "/vxd/Torvane.VXD";
-    for (char &c : path) {
-        if (c == '/')
-            c = '\\';
-    }
-    return path;
-}
 
 // In the child: a copy of the built driver in C:\torvane-texts\<name> with ini as its [Driver]
 // keys, checked, opened and connected as start-up does.
