@@ -583,8 +583,7 @@ int ReadMessageBox(HWND box, MessageBoxView *view)
     return text != nullptr;
 }
 
-// The screen's pixels in rect as 0x00RRGGBB words, row by row from the top.
-static int CaptureScreen(const RECT &rect, std::vector<uint32_t> *pixels)
+int CaptureScreen(const RECT &rect, std::vector<uint32_t> *pixels)
 {
     int width = rect.right - rect.left;
     int height = rect.bottom - rect.top;

@@ -3,6 +3,7 @@
 #pragma once
 #include <windows.h>
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -168,6 +169,9 @@ std::vector<std::string> JournalCodes(const std::vector<std::string> &lines);
 // after a moment for windows that have just appeared to paint.
 // 1 when saved, 0 when not asked for or failed.
 int SaveScreenshot(const std::string &name);
+
+// The screen's pixels in rect as 0x00RRGGBB words, row by row from the top. 1 on success.
+int CaptureScreen(const RECT &rect, std::vector<uint32_t> *pixels);
 
 // ---- Small helpers ----------------------------------------------------------------------------
 

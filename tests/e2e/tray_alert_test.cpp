@@ -44,44 +44,22 @@ int FirstIconSlot(Slot *slot)
     return 1;
 }
 
-// The pixels of the first icon's square, 32 bits each.
-std::vector<unsigned> SlotPixels(void)
+// The pixels of the first icon's square.
+std::vector<uint32_t> SlotPixels(void)
 {
     Slot slot;
-    std::vector<unsigned> pixels;
-    if (!FirstIconSlot(&slot))
-        return pixels;
-    int width = slot.screen.right - slot.screen.left, height = slot.screen.bottom - slot.screen.top;
-    HDC screen = GetDC(nullptr);
-    HDC memory = CreateCompatibleDC(screen);
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    void *bits = nullptr;
-    HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    HGDIOBJ previous = SelectObject(memory, bitmap);
-    BitBlt(memory, 0, 0, width, height, screen, slot.screen.left, slot.screen.top, SRCCOPY);
-    GdiFlush();
-    if (bits != nullptr) {
-        const unsigned *begin = static_cast<const unsigned *>(bits);
-        pixels.assign(begin, begin + width * height);
-    }
-    SelectObject(memory, previous);
-    DeleteObject(bitmap);
-    DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
+    std::vector<uint32_t> pixels;
+    if (FirstIconSlot(&slot))
+        CaptureScreen(slot.screen, &pixels);
     return pixels;
 }
 
 // 1 when the first square shows an icon: something else than the taskbar's colour in its corner.
 int IconShown(void)
 {
-    std::vector<unsigned> pixels = SlotPixels();
-    for (unsigned pixel : pixels)
-        if ((pixel & 0xFFFFFF) != (pixels[0] & 0xFFFFFF))
+    std::vector<uint32_t> pixels = SlotPixels();
+    for (uint32_t pixel : pixels)
+        if (pixel != pixels[0])
             return 1;
     return 0;
 }
@@ -100,8 +78,8 @@ int WaitIconShown(int shown, DWORD timeoutMs)
 unsigned long long IconPicture(void)
 {
     unsigned long long hash = 1469598103934665603ull;
-    for (unsigned pixel : SlotPixels())
-        hash = (hash ^ (pixel & 0xFFFFFF)) * 1099511628211ull;
+    for (uint32_t pixel : SlotPixels())
+        hash = (hash ^ pixel) * 1099511628211ull;
     return hash;
 }
 
