@@ -41,6 +41,7 @@ void ReadConfig(void)
         CopyBounded(ini, ".\\Torvane.ini");
 
     config.refuseConnect = ReadFlag("RefuseConnect", ini);
+    config.refuseWithoutRecord = ReadFlag("RefuseWithoutRecord", ini);
     config.refuseLanguage = ReadFlag("RefuseLanguage", ini);
     config.refuseLogStart = ReadFlag("RefuseLogStart", ini);
     config.refuseLogStop = ReadFlag("RefuseLogStop", ini);

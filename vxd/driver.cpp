@@ -112,7 +112,7 @@ static int Connect(const void *in, DWORD inSize, void *out, DWORD outSize, DWORD
         return 0;   // nowhere to say anything, not even why
 
     ConnectReply reply = {};
-    reply.statusBlock = Address32(sharedBlock);
+    reply.statusBlock = accepted || !config.refuseWithoutRecord ? Address32(sharedBlock) : 0;
     reply.errorText = Address32(errorText);
     if (accepted) {
         reply.languageTable = LanguageTableAddress(config.startLanguage);

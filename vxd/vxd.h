@@ -22,6 +22,7 @@ void *AllocateLow(size_t size);
 // --- config.cpp: [Driver] of Torvane.ini beside the driver file, read at each connect ---
 struct DriverConfig {
     int refuseConnect;        // RefuseConnect: refuse CTL_CONNECT
+    int refuseWithoutRecord;  // RefuseWithoutRecord: a refusal names no StatusBlock (a faulty driver)
     char errorText[1024];     // ErrorText: the refusal text
     int refuseLanguage;       // RefuseLanguage: refuse every CTL_SELECT_LANGUAGE
     int refuseLogStart;       // RefuseLogStart

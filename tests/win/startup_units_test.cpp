@@ -180,8 +180,10 @@ static void ConnectInFolder(const std::string &name, const std::string &ini, int
                 std::fprintf(stderr, "language %u: text %u\n", i, languageList[i]);
         }
     } else {
+        // A driver that names no record on refusal leaves nothing to write enabled through.
+        int withoutRecord = ini.find("RefuseWithoutRecord=1") != std::string::npos;
         ok = accepted == 0 && box.found && box.text == expectedError && box.caption == "Torvane"
-             && statusBlock != nullptr && statusBlock->enabled == 0;
+             && (withoutRecord ? statusBlock == nullptr : statusBlock != nullptr && statusBlock->enabled == 0);
         std::fprintf(stderr, "accepted=%d message=%d \"%s\" caption \"%s\" statusBlock=%p enabled=%u\n", accepted,
                      box.found, box.text.c_str(), box.caption.c_str(), static_cast<void *>(statusBlock),
                      statusBlock ? statusBlock->enabled : 99u);
@@ -201,4 +203,12 @@ TEST(StartupUnits, RefusedConnectDisablesThenShowsTheDriversText)
     testing::FLAGS_gtest_death_test_style = "threadsafe";
     EXPECT_EXIT(ConnectInFolder("refused", "RefuseConnect=1\r\nErrorText=No licence here\r\n", 0, "No licence here"),
                 testing::ExitedWithCode(0), "enabled=0");
+}
+
+TEST(StartupUnits, RefusalWithoutARecordStillShowsTheText)
+{
+    testing::FLAGS_gtest_death_test_style = "threadsafe";
+    EXPECT_EXIT(ConnectInFolder("norecord", "RefuseConnect=1\r\nRefuseWithoutRecord=1\r\nErrorText=Nothing shared\r\n", 0,
+                                "Nothing shared"),
+                testing::ExitedWithCode(0), "statusBlock=0+ enabled=99");
 }
