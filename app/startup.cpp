@@ -90,7 +90,7 @@ static int Configure(void)
     SendControl(CTL_EXCLUSIONS_CHANGED);
     SelectLanguage(languageId);
     CopyBounded(lastLogFileName, statusBlock->logFileName);
-    lastLogToFile = statusBlock->logToFile != 0;
+    lastLogToFile = static_cast<int>(statusBlock->logToFile);
     if (statusBlock->logToFile && !SendControl(CTL_LOG_START))
         ShowStop(StoredText(TEXT_LOG_START_FAILED), StoredText(TEXT_PRODUCT));
     if (statusBlock->showIcon)

@@ -117,5 +117,8 @@ void ShowTrayMenu(void)
     // Without the foreground the menu would not close when the user clicks elsewhere.
     SetForegroundWindow(mainWindow);
     TrackPopupMenu(popup, 0, cursor.x, cursor.y, 0, mainWindow, nullptr);
+    // A menu tracked for a notification-area icon does not close on the next click elsewhere
+    // unless the owner's queue sees one more message after it.
+    PostMessageA(mainWindow, WM_NULL, 0, 0);
     DestroyMenu(menu);
 }
