@@ -1,0 +1,264 @@
+#!/usr/bin/env bash
+# Measures Torvane and prints a table: start-up time, program sizes, CPU time idle and while files
+# are written into a watched folder, and a burst of detections in the virus alert.
+# Usage: scripts/bench.sh
+#   BENCH_BUILD=<folder>       x86_64 build to measure (default build/x86_64, as scripts/build.sh)
+#   BENCH_BUILD_I686=<folder>  i686 build for the sizes (default build/i686)
+#   BENCH_RUNS=<n>             starts per start-up figure (default 10)
+# Each build is configured (Release) when it has not been yet. The programs run under wine64 in the
+# build's own prefix on a virtual screen; do not run the build's tests in the same folder meanwhile.
+set -euo pipefail
+top=$(cd "$(dirname "$0")/.." && pwd)
+absolute() { mkdir -p "$1" && (cd "$1" && pwd); }
+build=$(absolute "${BENCH_BUILD:-$top/build/x86_64}")
+build32=$(absolute "${BENCH_BUILD_I686:-$top/build/i686}")
+runs=${BENCH_RUNS:-10}
+out="$build/bench"
+results="$out/results.txt"
+export TORVANE_BUILD="$build"
+export TORVANE_WINEPREFIX="$build/wineprefix"   # the wine-exec wrapper's prefix, named so we can find its processes
+export LC_ALL=C
+
+IDLE_SECONDS=30
+LOAD_SECONDS=60
+LOAD_RATE=100           # files a second
+BURST=1000
+
+# ---- Building and sizes (outside the virtual screen) ------------------------------------------
+
+# build_flavour <folder> <flavour> <target...>
+build_flavour() {
+  local dir=$1 flavour=$2
+  shift 2
+  if [ ! -f "$dir/build.ninja" ]; then
+    cmake -S "$top" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+      -DCMAKE_TOOLCHAIN_FILE="$top/cmake/mingw-$flavour.cmake" >/dev/null
+  fi
+  cmake --build "$dir" --target "$@" -- -j2 >/dev/null
+}
+
+# size_row <label> <file> <tool prefix> <trailer bytes>: size as built, symbols, size once stripped
+size_row() {
+  local label=$1 file=$2 tools=$3 trailer=$4 size stripped symbols tmp
+  size=$(stat -c %s "$file")
+  tmp=$(mktemp)
+  "$tools-strip" -o "$tmp" "$file"
+  stripped=$(( $(stat -c %s "$tmp") + trailer ))   # strip drops the driver's trailer; count it back
+  rm -f "$tmp"
+  symbols=no
+  [ "$("$tools-nm" "$file" 2>/dev/null | wc -l)" -gt 0 ] && symbols=yes
+  echo "RESULT size $label bytes=$size symbols=$symbols stripped=$stripped" >> "$results"
+}
+
+# ---- Measuring (inside the virtual screen) ----------------------------------------------------
+
+hz=$(getconf CLK_TCK)
+prefix="$TORVANE_WINEPREFIX"
+drive_c="$prefix/drive_c"
+benches="$build/tests/bench"
+
+# pid_of <glob>: the process of our prefix whose command line matches glob (Wine shows the Windows
+# command line there; environ tells whose prefix it is).
+pid_of() {
+  local p cmd
+  for p in /proc/[0-9]*; do
+    cmd=$(tr '\0' ' ' < "$p/cmdline" 2>/dev/null) || continue
+    # shellcheck disable=SC2053
+    [[ $cmd == $1 ]] || continue
+    tr '\0' '\n' < "$p/environ" 2>/dev/null | grep -qxF "WINEPREFIX=$prefix" || continue
+    echo "${p#/proc/}"
+    return 0
+  done
+  return 1
+}
+
+# cpu_ms <pid>: user plus system CPU time of the process so far, in ms.
+cpu_ms() {
+  local stat
+  stat=$(cat "/proc/$1/stat" 2>/dev/null) || { echo -1; return; }
+  stat=${stat##*) }           # the name in parentheses may hold blanks
+  # shellcheck disable=SC2086
+  set -- $stat                # $1 is field 3 (state): utime is field 14, stime 15
+  echo $(( (${12} + ${13}) * 1000 / hz ))
+}
+
+# Torvane, the wineserver and the desktop (explorer: it draws the tray) of our prefix.
+find_processes() {
+  torvane=$(pid_of "*Torvane.exe*") && server=$(pid_of "*wineserver*") && desktop=$(pid_of "*explorer.exe*")
+}
+
+sample() { echo "$(cpu_ms "$torvane") $(cpu_ms "$server") $(cpu_ms "$desktop")"; }
+
+# cpu_result <key> <seconds> <sample before> <sample after>
+cpu_result() {
+  local key=$1 seconds=$2
+  read -r t0 s0 d0 <<< "$3"
+  read -r t1 s1 d1 <<< "$4"
+  echo "RESULT $key seconds=$seconds torvane_ms=$((t1 - t0)) wineserver_ms=$((s1 - s0)) explorer_ms=$((d1 - d0))" >> "$results"
+}
+
+# hold <name> <watch> <seconds> [subfolder]: runs hold_bench in the background until it says READY.
+hold() {
+  local log="$out/hold_$1.txt" waited=0
+  "$build/wine-exec" "$benches/hold_bench.exe" "$@" > "$log" 2>&1 &
+  hold_job=$!
+  until grep -q '^READY' "$log"; do
+    if ! kill -0 "$hold_job" 2>/dev/null || [ $waited -ge 600 ]; then
+      echo "bench: hold_bench $1 did not get ready:" >&2
+      cat "$log" >&2
+      return 1
+    fi
+    sleep 0.1
+    waited=$((waited + 1))
+  done
+  find_processes || { echo "bench: cannot find the processes of $prefix" >&2; return 1; }
+}
+
+# end_hold <name>: waits for hold_bench to close Torvane and notes whether it still answered.
+end_hold() {
+  wait "$hold_job" || echo "bench: hold_bench $1 failed" >&2
+  local ping
+  ping=$(sed -n 's/^PING \([-0-9]*\).*/\1/p' "$out/hold_$1.txt")
+  echo "RESULT ping_$1 ms=${ping:--1}" >> "$results"
+}
+
+# fresh_server: waits until the prefix's wineserver has ended (it does once the last program has),
+# so that the next measure starts a server of its own. Within one server's life, a second Torvane
+# watching C:\ was seen to get no changes from folders an earlier one had watched.
+fresh_server() { WINEPREFIX="$prefix" /usr/lib/wine/wineserver -w || true; }
+
+now_us() { echo "${EPOCHREALTIME/./}"; }
+
+# write_files <folder> <rate> <seconds>: small files with distinct names, paced to rate a second.
+write_files() {
+  local dir=$1 rate=$2 total=$(($2 * $3)) start due now gap i
+  start=$(now_us)
+  for ((i = 0; i < total; i++)); do
+    printf 'load file %d\n' "$i" > "$dir/load$i.txt"
+    if (((i + 1) % 10 == 0)); then
+      due=$((start + (i + 1) * 1000000 / rate))
+      now=$(now_us)
+      gap=$((due - now))
+      if ((gap > 0)); then sleep "$((gap / 1000000)).$(printf '%06d' $((gap % 1000000)))"; fi
+    fi
+  done
+  echo "$total $(( ($(now_us) - start) / 1000 ))"
+}
+
+measure() {
+  fresh_server
+  echo "== start-up ($runs starts each, one more to warm up)"
+  "$build/wine-exec" "$benches/startup_bench.exe" none none "$runs" | tee -a "$results"
+  fresh_server
+  "$build/wine-exec" "$benches/startup_bench.exe" watchc 'C:\' "$runs" | tee -a "$results"
+  fresh_server
+  echo "RESULT folders_c count=$(find "$drive_c" -type d | wc -l)" >> "$results"
+
+  echo "== idle, Watch=none, ${IDLE_SECONDS} s"
+  hold idle_none none "$IDLE_SECONDS"
+  local a b c
+  a=$(sample); sleep "$IDLE_SECONDS"; b=$(sample)
+  cpu_result idle_none "$IDLE_SECONDS" "$a" "$b"
+  end_hold idle_none
+  fresh_server
+
+  echo "== idle, Watch=C:\\, $((2 * IDLE_SECONDS)) s (the first ${IDLE_SECONDS} s on their own too)"
+  hold idle_c 'C:\' "$((2 * IDLE_SECONDS))"
+  a=$(sample); sleep "$IDLE_SECONDS"; b=$(sample); sleep "$IDLE_SECONDS"; c=$(sample)
+  cpu_result idle_c "$IDLE_SECONDS" "$a" "$b"
+  cpu_result idle_c_long "$((2 * IDLE_SECONDS))" "$a" "$c"
+  end_hold idle_c
+  fresh_server
+
+  echo "== ${LOAD_RATE} files a second for ${LOAD_SECONDS} s into a folder below C:\\ (Watch=C:\\)"
+  hold load 'C:\' "$((LOAD_SECONDS + 12))" incoming
+  a=$(sample)
+  local written
+  written=$(write_files "$drive_c/torvane-e2e/bench_load/incoming" "$LOAD_RATE" "$LOAD_SECONDS")
+  b=$(sample)
+  cpu_result load "$LOAD_SECONDS" "$a" "$b"
+  sleep 5   # the driver's backlog, if any, before the journal is counted
+  local scanned
+  scanned=$(grep -c '^SCAN .*\\incoming\\load' "$drive_c/torvane-e2e/bench_load/journal.txt" || true)
+  echo "RESULT load_files written=${written% *} write_ms=${written#* } scanned=$scanned" >> "$results"
+  end_hold load
+  fresh_server
+
+  echo "== burst of $BURST detections"
+  "$build/wine-exec" "$benches/burst_bench.exe" "$BURST" | tee -a "$results" || echo "bench: burst_bench: not every detection was listed, in order, with the program answering (see above)" >&2
+}
+
+if [ "${1:-}" = "--measure" ]; then
+  measure
+  exit 0
+fi
+
+# ---- The table ---------------------------------------------------------------------------------
+
+# field <result key> <name>: value of name= in the RESULT line of key ("?" when missing).
+field() {
+  local line
+  line=$(grep -m1 "^RESULT $1 " "$results" || true)
+  [[ " $line " =~ \ $2=([^ ]*)\  ]] && echo "${BASH_REMATCH[1]}" || echo "?"
+}
+
+row() { printf '%-62s %s\n' "$1" "$2"; }
+
+table() {
+  echo
+  echo "Torvane bench, $(date '+%Y-%m-%d %H:%M'): $(nproc) cores, $(/usr/lib/wine/wine64 --version), load average $load_before before, $(cut -d' ' -f1-3 /proc/loadavg) after"
+  echo
+  row "Measure" "Figure"
+  row "-------" "------"
+  for k in none c; do
+    local key=startup_$k label=none
+    [ $k = c ] && key=startup_watchc label='C:\ (the default)'
+    row "Start-up, loop less 1.5 s splash, Watch=$label" \
+      "min $(field $key min) / median $(field $key median) / max $(field $key max) ms ($(field $key runs) starts; splash shown after $(field $key splash_median) ms)"
+  done
+  row "  (folders below C:\\ the driver opens at connect)" "$(field folders_c count)"
+  for f in "x86_64 Torvane.exe" "x86_64 Torvane.VXD" "i686 Torvane.exe" "i686 Torvane.VXD"; do
+    local key=${f// /_}
+    row "Size, $f" "$(field "size $key" bytes) bytes (symbols: $(field "size $key" symbols); stripped $(field "size $key" stripped))"
+  done
+  cpu_row() {
+    row "$1" "Torvane $(field "$2" torvane_ms) ms; wineserver $(field "$2" wineserver_ms) ms; desktop/tray $(field "$2" explorer_ms) ms"
+  }
+  cpu_row "CPU idle ${IDLE_SECONDS} s, Watch=none" idle_none
+  cpu_row "CPU idle ${IDLE_SECONDS} s, Watch=C:\\" idle_c
+  cpu_row "CPU idle $((2 * IDLE_SECONDS)) s, Watch=C:\\" idle_c_long
+  cpu_row "CPU ${LOAD_SECONDS} s, ${LOAD_RATE} files/s written, Watch=C:\\" load
+  row "  files written / scanned (journal SCAN lines)" \
+    "$(field load_files written) in $(field load_files write_ms) ms / $(field load_files scanned)"
+  row "  MainWindow answers after idle / after load" \
+    "$(field ping_idle_c ms) ms / $(field ping_load ms) ms"
+  row "Burst of $BURST test files, end to end: all rows after" \
+    "$(field burst_e2e all_rows_ms) ms (rows $(field burst_e2e rows): first after $(field burst_e2e first_row_ms), last after $(field burst_e2e last_row_ms) ms)"
+  row "  files written in; driver's last DETECT line after" \
+    "$(field burst_e2e write_ms) ms; $(field burst_e2e last_detect_ms) ms"
+  row "  journal DETECT / SCAN lines, watch overflows" \
+    "$(field burst_e2e detect) / $(field burst_e2e scan), $(field burst_e2e overflow)"
+  row "  order; answers during / after the burst within" \
+    "$(field burst_e2e order); $(field burst_e2e slowest_answer_ms) ms / $(field burst_e2e ping_ms) ms"
+  row "Burst of $BURST posted WM_VIRUS_FOUND at once: all rows after" \
+    "$(field burst_posted all_rows_ms) ms (rows $(field burst_posted rows), $(field burst_posted order), answers within $(field burst_posted slowest_answer_ms) / $(field burst_posted ping_ms) ms)"
+  row "  the same into an alert already open: all rows after" \
+    "$(field burst_posted_open all_rows_ms) ms (rows $(field burst_posted_open rows), $(field burst_posted_open order), answers within $(field burst_posted_open slowest_answer_ms) / $(field burst_posted_open ping_ms) ms)"
+  echo
+  echo "(-1: did not happen; details in $out)"
+}
+
+load_before=$(cut -d' ' -f1-3 /proc/loadavg)
+echo "bench: building $build (x86_64) and $build32 (i686)"
+build_flavour "$build" x86_64 Torvane TorvaneVxd startup_bench hold_bench burst_bench
+build_flavour "$build32" i686 Torvane TorvaneVxd
+mkdir -p "$out"
+: > "$results"
+size_row x86_64_Torvane.exe "$build/app/Torvane.exe" x86_64-w64-mingw32 0
+size_row x86_64_Torvane.VXD "$build/vxd/Torvane.VXD" x86_64-w64-mingw32 10
+size_row i686_Torvane.exe "$build32/app/Torvane.exe" i686-w64-mingw32 0
+size_row i686_Torvane.VXD "$build32/vxd/Torvane.VXD" i686-w64-mingw32 10
+
+xvfb-run -a -s "-screen 0 800x600x24" "$0" --measure 2>&1 | tee "$out/log.txt" || echo "bench: some measurements failed; see $out/log.txt"
+WINEPREFIX="$prefix" /usr/lib/wine/wineserver -w || true
+table | tee "$out/table.txt"

@@ -1,0 +1,232 @@
+// The bench programs' shared procedures: clock, bench folders, start to the message loop, closing,
+// figures, and the alert's list read from outside.
+#include "tests/bench/bench_support.h"
+
+#include <commctrl.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
+// Vista and later; the build targets an older Windows for the program itself.
+extern "C" WINBASEAPI BOOL WINAPI QueryFullProcessImageNameA(HANDLE process, DWORD flags, LPSTR name,
+                                                              PDWORD size);
+
+static const char BENCH_ROOT[] = "C:\\torvane-e2e\\bench_";
+
+double NowMs(void)
+{
+    static LARGE_INTEGER frequency;
+    if (frequency.QuadPart == 0)
+        QueryPerformanceFrequency(&frequency);
+    LARGE_INTEGER now;
+    QueryPerformanceCounter(&now);
+    return static_cast<double>(now.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
+}
+
+// A bench that was itself ended early leaves its Torvane running, and a new start would only meet
+// that "running instance". End it by its id, but only when it runs from a bench folder.
+static int EndStrayBenchTorvane(void)
+{
+    HWND window = FindTopWindow(ROBOT_MAIN_CLASS, ROBOT_MAIN_TITLE);
+    if (window == nullptr)
+        return 1;
+    DWORD processId = 0;
+    GetWindowThreadProcessId(window, &processId);
+    HANDLE process = OpenProcess(PROCESS_TERMINATE | PROCESS_QUERY_LIMITED_INFORMATION | SYNCHRONIZE, FALSE, processId);
+    if (process == nullptr)
+        return 0;
+    char image[MAX_PATH] = "";
+    DWORD size = sizeof image;
+    int ours = QueryFullProcessImageNameA(process, 0, image, &size)
+               && _strnicmp(image, BENCH_ROOT, sizeof BENCH_ROOT - 1) == 0;
+    if (ours) {
+        std::fprintf(stderr, "bench: ending stray %s (process %lu)\n", image, processId);
+        TerminateProcess(process, 99);
+        WaitForSingleObject(process, ROBOT_TIMEOUT_MS);
+    } else {
+        std::fprintf(stderr, "bench: another Torvane runs (%s); cannot measure\n", image);
+    }
+    CloseHandle(process);
+    return ours;
+}
+
+int PrepareBench(const std::string &name, const std::string &watch, const std::string &subfolder,
+                 std::string *folder)
+{
+    if (!EndStrayBenchTorvane())
+        return 0;
+    FolderSetup setup;
+    setup.ini = {{"Watch", watch}};
+    if (!PrepareFolder("bench_" + name, setup, folder))
+        return 0;
+    if (!subfolder.empty() && !CreateDirectoryA((*folder + "\\" + subfolder).c_str(), nullptr)) {
+        std::fprintf(stderr, "bench: cannot make %s\\%s (error %lu)\n", folder->c_str(), subfolder.c_str(),
+                     GetLastError());
+        return 0;
+    }
+    if (!WriteDefaultSettings(*folder)) {
+        std::fprintf(stderr, "bench: cannot write the default settings\n");
+        return 0;
+    }
+    return 1;
+}
+
+double PingMs(HWND window, DWORD timeoutMs)
+{
+    double start = NowMs();
+    DWORD_PTR result = 0;
+    if (!SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL, timeoutMs, &result))
+        return -1;
+    return NowMs() - start;
+}
+
+int StartAndReachLoop(const std::string &folder, TorvaneRun *run, HWND *window, double *elapsedMs,
+                      double *splashMs)
+{
+    double start = NowMs();
+    if (!StartTorvane(folder, run))
+        return 0;
+    if (splashMs != nullptr) {
+        // Looked for closely (the robot's waits poll every 20 ms); the splash stands 1.5 s.
+        *splashMs = -1;
+        while (NowMs() - start < ROBOT_TIMEOUT_MS && IsRunning(*run)) {
+            if (!ProcessWindows(run->processId, 1).empty()) {
+                *splashMs = NowMs() - start;
+                break;
+            }
+            Sleep(1);
+        }
+    }
+    *window = WaitForMainWindow(run->processId, ROBOT_TIMEOUT_MS);
+    // The MainWindow exists from before the connect; a sent message is handled only once the
+    // thread fetches messages, which a good start does first in its message loop.
+    if (*window == nullptr || PingMs(*window, ROBOT_TIMEOUT_MS) < 0) {
+        DWORD exitCode = 0;
+        if (WaitExit(*run, 0, &exitCode))
+            std::fprintf(stderr, "bench: Torvane ended with exit code %lu\n", exitCode);
+        else
+            std::fprintf(stderr, "bench: Torvane did not reach its message loop in %lu ms\n", ROBOT_TIMEOUT_MS);
+        return 0;
+    }
+    *elapsedMs = NowMs() - start;
+    // A message box runs a loop of its own and answers too: that is a failed start, not a loop.
+    HWND box = WaitForMessageBox(run->processId, 0);
+    if (box != nullptr) {
+        MessageBoxView view;
+        ReadMessageBox(box, &view);
+        std::fprintf(stderr, "bench: Torvane shows \"%s\"\n", Visible(view.text).c_str());
+        return 0;
+    }
+    return 1;
+}
+
+int CloseTorvane(const TorvaneRun &run, HWND window)
+{
+    if (!PostToWindow(window, WM_CLOSE, 0, 0))
+        return 0;
+    DWORD exitCode = 99;
+    if (!WaitExit(run, ROBOT_TIMEOUT_MS, &exitCode)) {
+        std::fprintf(stderr, "bench: Torvane still runs after WM_CLOSE\n");
+        return 0;
+    }
+    if (exitCode != 0)
+        std::fprintf(stderr, "bench: Torvane ended with exit code %lu after WM_CLOSE\n", exitCode);
+    return exitCode == 0;
+}
+
+Spread SpreadOf(std::vector<double> values)
+{
+    Spread spread = {0, 0, 0};
+    if (values.empty())
+        return spread;
+    std::sort(values.begin(), values.end());
+    size_t n = values.size();
+    spread.min = values.front();
+    spread.max = values.back();
+    spread.median = n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+    return spread;
+}
+
+HWND FindAlertList(DWORD processId)
+{
+    for (HWND window : ProcessWindows(processId, 1)) {
+        if (WindowClass(window) != "#32770")
+            continue;
+        HWND list = FindWindowExA(window, nullptr, WC_LISTVIEWA, nullptr);
+        if (list != nullptr)
+            return list;
+    }
+    return nullptr;
+}
+
+int ListCount(HWND list)
+{
+    DWORD_PTR count = 0;
+    if (!SendMessageTimeoutA(list, LVM_GETITEMCOUNT, 0, 0, SMTO_NORMAL, 1000, &count))
+        return -1;
+    return static_cast<int>(count);
+}
+
+int ListItemText(HANDLE process, HWND list, int index, std::string *text)
+{
+    constexpr int TEXT_BYTES = 1024;
+    char *remote = static_cast<char *>(
+        VirtualAllocEx(process, nullptr, sizeof(LVITEMA) + TEXT_BYTES, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
+    if (remote == nullptr)
+        return 0;
+    LVITEMA item = {};
+    item.mask = LVIF_TEXT;
+    item.iItem = index;
+    item.iSubItem = 0;
+    item.pszText = remote + sizeof item;
+    item.cchTextMax = TEXT_BYTES;
+    int ok = 0;
+    DWORD_PTR length = 0;
+    char buffer[TEXT_BYTES] = "";
+    if (WriteProcessMemory(process, remote, &item, sizeof item, nullptr)
+        && SendMessageTimeoutA(list, LVM_GETITEMTEXTA, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(remote),
+                               SMTO_NORMAL, 1000, &length)
+        && ReadProcessMemory(process, remote + sizeof item, buffer, sizeof buffer, nullptr)) {
+        buffer[sizeof buffer - 1] = 0;
+        *text = buffer;
+        ok = 1;
+    }
+    VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+    return ok;
+}
+
+void *AllocateLowIn(HANDLE process, size_t count)
+{
+    // Asked for no address in particular, 64-bit Windows places memory above 4 GB: walk the other
+    // process's address space from 256 MB up and take the first free stretch that is large enough.
+    const uint64_t granularity = 0x10000;
+    const uint64_t limit = 0x100000000ull;
+    uint64_t address = 0x10000000;
+    while (address + count <= limit) {
+        MEMORY_BASIC_INFORMATION info;
+        if (VirtualQueryEx(process, reinterpret_cast<void *>(address), &info, sizeof info) == 0)
+            return nullptr;
+        uint64_t regionEnd = reinterpret_cast<uint64_t>(info.BaseAddress) + info.RegionSize;
+        if (info.State == MEM_FREE && regionEnd - address >= count) {
+            void *p = VirtualAllocEx(process, reinterpret_cast<void *>(address), count, MEM_RESERVE | MEM_COMMIT,
+                                     PAGE_READWRITE);
+            if (p != nullptr)
+                return p;
+            address += granularity;
+            continue;
+        }
+        address = (regionEnd + granularity - 1) & ~(granularity - 1);
+    }
+    return nullptr;
+}
+
+int CountLines(const std::vector<std::string> &lines, const std::string &prefix)
+{
+    int count = 0;
+    for (const std::string &line : lines) {
+        if (line.compare(0, prefix.size(), prefix) == 0)
+            count++;
+    }
+    return count;
+}

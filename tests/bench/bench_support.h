@@ -1,0 +1,64 @@
+// What the bench programs share: a millisecond clock, starting Torvane.exe in a bench folder and
+// waiting for its message loop, closing it, figures over several runs, and reading its alert's
+// list from outside. Built on the end-to-end robot.
+#pragma once
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "tests/e2e/robot.h"
+
+constexpr int SPLASH_MS = 1500;         // the splash stands this long before the driver is loaded
+
+// Milliseconds on the high-resolution clock (any origin; only differences count).
+double NowMs(void);
+
+// Fresh bench folder C:\torvane-e2e\bench_<name> with Torvane.exe, the driver and Torvane.ini
+// ([Driver] Watch=watch, Journal=journal.txt), optionally an empty subfolder (subfolder not empty),
+// and the default settings in the registry. Ends a Torvane left running by an earlier bench first.
+// 1 on success; *folder receives the Windows path without a trailing backslash.
+int PrepareBench(const std::string &name, const std::string &watch, const std::string &subfolder,
+                 std::string *folder);
+
+// Starts Torvane.exe in folder and waits until its MainWindow answers a sent WM_NULL: the thread
+// fetches messages. *window receives the MainWindow, *elapsedMs the time from just before the
+// process was created; *splashMs (when not null) the time until its first window (the splash) was
+// seen. 0 (with a line on stderr) when the program ended, showed a message box instead, or did not
+// answer within ROBOT_TIMEOUT_MS.
+int StartAndReachLoop(const std::string &folder, TorvaneRun *run, HWND *window, double *elapsedMs,
+                      double *splashMs = nullptr);
+
+// Time a sent WM_NULL takes to come back, in ms; -1 when it did not within timeoutMs.
+double PingMs(HWND window, DWORD timeoutMs);
+
+// Closes Torvane as its Exit menu item would (WM_CLOSE to the MainWindow) and waits for the end.
+// 1 when it ended with exit code 0.
+int CloseTorvane(const TorvaneRun &run, HWND window);
+
+// Smallest, median and largest of values (all 0 for none).
+struct Spread {
+    double min;
+    double median;
+    double max;
+};
+Spread SpreadOf(std::vector<double> values);
+
+// The list view of Torvane's open virus alert (the "#32770" dialog holding a SysListView32), or
+// nullptr while there is none.
+HWND FindAlertList(DWORD processId);
+
+// Row count of a list view in another process; -1 when it does not answer within 1 s.
+int ListCount(HWND list);
+
+// Text of row index of a list view in another process: the item record and the text buffer are
+// placed in that process's memory, since the list view writes through the pointers it is handed.
+// 1 on success.
+int ListItemText(HANDLE process, HWND list, int index, std::string *text);
+
+// count bytes of zeroed memory in process at an address below 4 GB (what a 32-bit address in a
+// message reaches); nullptr when there is none. Kept until the process ends.
+void *AllocateLowIn(HANDLE process, size_t count);
+
+// Lines of lines that start with prefix.
+int CountLines(const std::vector<std::string> &lines, const std::string &prefix);
