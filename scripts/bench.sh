@@ -125,7 +125,7 @@ end_hold() {
 # fresh_server: waits until the prefix's wineserver has ended (it does once the last program has),
 # so that the next measure starts a server of its own. Within one server's life, a second Torvane
 # watching C:\ was seen to get no changes from folders an earlier one had watched.
-fresh_server() { WINEPREFIX="$prefix" /usr/lib/wine/wineserver -w || true; }
+fresh_server() { WINEPREFIX="$prefix" timeout 60 /usr/lib/wine/wineserver -w || echo "bench: the wineserver of $prefix still runs" >&2; }
 
 now_us() { echo "${EPOCHREALTIME/./}"; }
 
