@@ -112,6 +112,16 @@ void HandleVirusFound(LPARAM lParam)
         // Modal: further detections reach MainWindowProc through this dialog's loop and add rows.
         DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_VIRUS_ALERT), nullptr, VirusAlertDialogProc, 0);
     } else {
+        // A burst of detections goes into the list without a repaint for every row: the list is
+        // drawn again once no further detection waits in the queue.
+        MSG waiting;
+        int more = PeekMessageA(&waiting, mainWindow, WM_VIRUS_FOUND, WM_VIRUS_FOUND, PM_NOREMOVE);
+        if (more)
+            SendMessageA(alertList, WM_SETREDRAW, FALSE, 0);
         AddAlertRow(alertList);
+        if (!more) {
+            SendMessageA(alertList, WM_SETREDRAW, TRUE, 0);
+            InvalidateRect(alertList, nullptr, TRUE);
+        }
     }
 }

@@ -12,6 +12,7 @@ static const char SECTION[] = "Driver";
 static const char DEFAULT_ERROR_TEXT[] = "Torvane.VXD refused the connection.";
 static const char DEFAULT_WATCH[] = "C:\\";
 static const uint32_t DEFAULT_BLINK_STEPS = 6;
+static const uint32_t DEFAULT_NOTIFY_BUFFER = 64 * 1024;
 
 // The folder of the DLL itself, not of the program that loaded it.
 static void FindDriverFolder(void)
@@ -65,4 +66,7 @@ void ReadConfig(void)
     config.blinkSteps = GetPrivateProfileIntA(SECTION, "BlinkSteps", DEFAULT_BLINK_STEPS, ini);
     if (config.blinkSteps > 1000)
         config.blinkSteps = DEFAULT_BLINK_STEPS;
+    config.notifyBuffer = GetPrivateProfileIntA(SECTION, "NotifyBuffer", DEFAULT_NOTIFY_BUFFER, ini);
+    if (config.notifyBuffer < 16 || config.notifyBuffer > DEFAULT_NOTIFY_BUFFER)
+        config.notifyBuffer = DEFAULT_NOTIFY_BUFFER;
 }

@@ -33,6 +33,8 @@ struct DriverConfig {
     uint32_t startLanguage;   // StartLanguage, below languages
     uint32_t languages;       // Languages, 1 to DRIVER_LANGUAGES
     uint32_t blinkSteps;      // BlinkSteps: blinkCount set for each file scanned
+    uint32_t notifyBuffer;    // NotifyBuffer: bytes each watch collects changes in (tests make it
+                              // small to force overflows), 16 to 65536
 };
 extern DriverConfig config;
 extern char driverFolder[MAX_PATH];      // folder of the driver file, with a trailing backslash

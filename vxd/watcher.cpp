@@ -1,6 +1,9 @@
 // Watching the configured folders, scanning each file created or written there, and telling the
 // front end about every detection.
 #include <cstring>
+#include <deque>
+#include <string>
+#include <unordered_map>
 
 #include "app/bounded.h"
 #include "driver/address.h"
@@ -21,7 +24,8 @@ constexpr size_t PATH_CHARS = 1024;         // longer paths are not scanned
 constexpr int OPEN_ATTEMPTS = 5;            // a writer may still hold the file
 constexpr DWORD OPEN_RETRY_MS = 20;
 constexpr DWORD POST_RETRY_MS = 50;         // the front end's queue is full: wait for it to drain
-constexpr int RECENT_SCANS = 16;
+constexpr size_t SCANNED_VERSIONS = 65536;  // versions remembered before the memory starts afresh
+constexpr ULONGLONG RESCAN_MARGIN = 2 * 10000000ull;   // 2 s in file-time units (FAT keeps 2 s steps)
 constexpr int WINE_WALK_FOLDERS = 8192;     // at most this many folders below each watched one
 constexpr int WINE_WALK_DEPTH = 32;
 
@@ -31,11 +35,11 @@ struct WatchedFolder {
     OVERLAPPED overlapped;
     wchar_t path[MAX_PATH];    // full path; ends in a backslash only for a drive's root
     DWORD *buffer;             // NOTIFY_BUFFER_SIZE bytes, DWORD-aligned as the notifications need
+    FILETIME since;            // every change after this reached us (or is in the pending read)
 };
 
 // One version of a file: a single write sends several notifications, the file is scanned once.
-struct ScanRecord {
-    wchar_t path[PATH_CHARS];
+struct FileVersion {
     uint64_t size;
     FILETIME written;
 };
@@ -47,12 +51,27 @@ static char *slots;                         // SLOT_COUNT slots of SLOT_SIZE byt
 static volatile LONG nextSlot;
 static CRITICAL_SECTION exclusionLock;      // the front end replaces the copy while the watcher reads it
 static char exclusionCopy[EXCLUSIONS_SIZE];
-static ScanRecord recentScans[RECENT_SCANS];   // used by the watch thread only
-static int nextRecent;
+static std::unordered_map<std::wstring, FileVersion> scannedVersions;   // the scan thread's only
+
+// The watch thread only collects names, so that its notification buffer is emptied at once and
+// does not overflow while files are being scanned; the scan thread takes them in order.
+static CRITICAL_SECTION queueLock;
+static HANDLE queueReady;                   // auto-reset: set when names were queued
+static std::deque<std::wstring> scanQueue;
 
 void InitWatcher(void)
 {
     InitializeCriticalSection(&exclusionLock);
+    InitializeCriticalSection(&queueLock);
+    queueReady = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+}
+
+static void QueueScan(const wchar_t *path)
+{
+    EnterCriticalSection(&queueLock);
+    scanQueue.emplace_back(path);
+    LeaveCriticalSection(&queueLock);
+    SetEvent(queueReady);
 }
 
 void TakeExclusions(void)
@@ -70,18 +89,18 @@ static int IsExcludedPath(const char *path)
     return excluded;
 }
 
-// 1 when this version of the file was scanned lately; otherwise notes it and returns 0.
+// 1 when this version of the file was scanned already; otherwise notes it and returns 0.
 static int ScannedLately(const wchar_t *path, uint64_t size, FILETIME written)
 {
-    for (const ScanRecord &record : recentScans) {
-        if (record.size == size && CompareFileTime(&record.written, &written) == 0 && lstrcmpiW(record.path, path) == 0)
-            return 1;
-    }
-    ScanRecord &record = recentScans[nextRecent];
-    nextRecent = (nextRecent + 1) % RECENT_SCANS;
-    lstrcpynW(record.path, path, PATH_CHARS);
-    record.size = size;
-    record.written = written;
+    std::wstring key(path);
+    CharUpperW(&key[0]);   // file names are compared without regard to case
+    auto known = scannedVersions.find(key);
+    if (known != scannedVersions.end() && known->second.size == size
+        && CompareFileTime(&known->second.written, &written) == 0)
+        return 1;
+    if (scannedVersions.size() >= SCANNED_VERSIONS)
+        scannedVersions.clear();
+    scannedVersions[key] = {size, written};
     return 0;
 }
 
@@ -198,11 +217,70 @@ static void HandleBatch(const WatchedFolder *folder, const unsigned char *batch,
                 path[length++] = L'\\';
             std::memcpy(path + length, info->FileName, nameLength * sizeof(wchar_t));
             path[length + nameLength] = 0;
-            ScanFile(path);
+            QueueScan(path);
         }
         if (info->NextEntryOffset == 0)
             return;
         offset += info->NextEntryOffset;
+    }
+}
+
+static FILETIME EarlierBy(FILETIME time, ULONGLONG units)
+{
+    ULARGE_INTEGER value;
+    value.LowPart = time.dwLowDateTime;
+    value.HighPart = time.dwHighDateTime;
+    value.QuadPart = value.QuadPart > units ? value.QuadPart - units : 0;
+    return {value.LowPart, value.HighPart};
+}
+
+// Queues every file below folder written at or after since.
+static void QueueWrittenSince(const wchar_t *folder, FILETIME since, int depth, int *budget)
+{
+    size_t length = static_cast<size_t>(lstrlenW(folder));
+    if (depth > WINE_WALK_DEPTH || length + 3 >= PATH_CHARS)
+        return;
+    wchar_t path[PATH_CHARS];
+    std::memcpy(path, folder, length * sizeof(wchar_t));
+    if (length > 0 && path[length - 1] != L'\\')
+        path[length++] = L'\\';
+    path[length] = L'*';
+    path[length + 1] = 0;
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW(path, &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return;
+    do {
+        size_t nameLength = static_cast<size_t>(lstrlenW(found.cFileName));
+        if (lstrcmpW(found.cFileName, L".") == 0 || lstrcmpW(found.cFileName, L"..") == 0 || length + nameLength >= PATH_CHARS)
+            continue;
+        std::memcpy(path + length, found.cFileName, (nameLength + 1) * sizeof(wchar_t));
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+            if (CompareFileTime(&found.ftLastWriteTime, &since) >= 0)
+                QueueScan(path);
+        } else if (!(found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) && --*budget >= 0) {
+            QueueWrittenSince(path, since, depth + 1, budget);
+        }
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+}
+
+// Scans the queued names one by one; sleeps while there are none.
+static DWORD WINAPI ScanThreadProc(void *)
+{
+    for (;;) {
+        WaitForSingleObject(queueReady, INFINITE);
+        for (;;) {
+            EnterCriticalSection(&queueLock);
+            if (scanQueue.empty()) {
+                LeaveCriticalSection(&queueLock);
+                break;
+            }
+            std::wstring path = std::move(scanQueue.front());
+            scanQueue.pop_front();
+            LeaveCriticalSection(&queueLock);
+            ScanFile(path.c_str());
+        }
     }
 }
 
@@ -211,7 +289,8 @@ static int IssueRead(WatchedFolder *folder)
     ResetEvent(folder->event);
     std::memset(&folder->overlapped, 0, sizeof folder->overlapped);
     folder->overlapped.hEvent = folder->event;
-    return ReadDirectoryChangesW(folder->directory, folder->buffer, NOTIFY_BUFFER_SIZE, TRUE, WATCH_FILTER, nullptr,
+    DWORD size = config.notifyBuffer < NOTIFY_BUFFER_SIZE ? config.notifyBuffer : NOTIFY_BUFFER_SIZE;
+    return ReadDirectoryChangesW(folder->directory, folder->buffer, size, TRUE, WATCH_FILTER, nullptr,
                                  &folder->overlapped, nullptr) != 0;
 }
 
@@ -253,17 +332,25 @@ static DWORD WINAPI WatchThreadProc(void *)
             }
             bytes = 0;
         }
-        // Take the batch out and ask for the next one before scanning, so that changes made while
-        // we scan are collected meanwhile.
+        // Take the batch out and ask for the next one at once, so that changes go on being
+        // collected while this batch is handed over.
+        FILETIME since = folder->since;
+        GetSystemTimeAsFileTime(&folder->since);
         if (bytes > 0)
             std::memcpy(batch, folder->buffer, bytes);
-        else
-            JournalLine("WATCH %s overflow", name);   // too much at once: those changes are lost
         if (!IssueRead(folder)) {
             JournalLine("WATCH %s ended error=%lu", name, static_cast<unsigned long>(GetLastError()));
             CloseFolder(folder);
         }
-        HandleBatch(folder, batch, bytes);
+        if (bytes > 0) {
+            HandleBatch(folder, batch, bytes);
+        } else {
+            // More changes than the buffer holds: the names are lost, so look for every file
+            // written since the last complete batch instead.
+            JournalLine("WATCH %s overflow", name);
+            int budget = WINE_WALK_FOLDERS;
+            QueueWrittenSince(folder->path, EarlierBy(since, RESCAN_MARGIN), 1, &budget);
+        }
     }
 }
 
@@ -323,6 +410,7 @@ static int OpenFolder(const char *name, WatchedFolder *folder)
     if (folder->directory == INVALID_HANDLE_VALUE)
         return 0;
     folder->event = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    GetSystemTimeAsFileTime(&folder->since);
     folder->buffer = static_cast<DWORD *>(VirtualAlloc(nullptr, NOTIFY_BUFFER_SIZE, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
     if (folder->event != nullptr && folder->buffer != nullptr && IssueRead(folder)) {
         if (RunsOnWine()) {
@@ -369,8 +457,10 @@ void StartWatchers(void)
     // The first reads are pending already, so changes from here on are caught even before the
     // thread runs. The thread is never waited for: the process ends it when it exits.
     if (folderCount > 0) {
-        HANDLE thread = CreateThread(nullptr, 0, WatchThreadProc, nullptr, 0, nullptr);
-        if (thread != nullptr)
-            CloseHandle(thread);
+        for (LPTHREAD_START_ROUTINE procedure : {WatchThreadProc, ScanThreadProc}) {
+            HANDLE thread = CreateThread(nullptr, 0, procedure, nullptr, 0, nullptr);
+            if (thread != nullptr)
+                CloseHandle(thread);
+        }
     }
 }

@@ -165,6 +165,30 @@ TEST(VxdWatch, ScansWrittenFilesAndReportsTheTestFile)
     DestroyWindow(collector);
 }
 
+TEST(VxdWatch, ChangesLostToAnOverflowAreFoundByLookingAgain)
+{
+    // A notification buffer too small for even one change overflows on every write.
+    TestDriver driver;
+    ASSERT_TRUE(LoadTestDriver("overflow", "Watch=watched\r\nJournal=journal.txt\r\nNotifyBuffer=16\r\n", &driver));
+    const std::string watched = driver.folder + "\\watched";
+    ASSERT_TRUE(CreateDirectoryA(watched.c_str(), nullptr));
+    HWND collector = MakeCollector();
+    detections.clear();
+    ASSERT_EQ(1, ConnectTestDriver(&driver, collector));
+    const int files = 20;
+    for (int i = 0; i < files; i++)
+        ASSERT_TRUE(WriteBytes(watched + "\\file" + std::to_string(i) + ".txt", "plain"));
+    ASSERT_TRUE(WriteBytes(watched + "\\test.com", TestFileBytes()));
+    EXPECT_TRUE(WaitUntil([&] { return driver.block->filesScanned >= files + 1; }, 10000))
+        << driver.block->filesScanned << " of " << files + 1 << " files scanned";
+    ASSERT_TRUE(PumpUntil([] { return !detections.empty(); }));
+    PumpUntil([] { return false; }, 300);
+    EXPECT_FALSE(JournalLinesFrom(driver, "WATCH " + watched + " overflow").empty()) << "no overflow happened";
+    EXPECT_EQ(static_cast<uint32_t>(files + 1), driver.block->filesScanned) << "a file was scanned twice";
+    EXPECT_EQ(1u, detections.size());
+    DestroyWindow(collector);
+}
+
 TEST(VxdWatch, IdleWatchingCostsNoCpu)
 {
     TestDriver driver;
