@@ -234,8 +234,13 @@ static FILETIME EarlierBy(FILETIME time, ULONGLONG units)
     return {value.LowPart, value.HighPart};
 }
 
-// Queues every file below folder written at or after since.
-static void QueueWrittenSince(const wchar_t *folder, FILETIME since, int depth, int *budget)
+// Walks the tree below folder, parents before children, at most WINE_WALK_DEPTH deep and through
+// at most *budget folders: onFile sees every file, enterFolder every folder (not links) and says
+// whether to go down into it.
+typedef void (*FileVisit)(const wchar_t *path, const WIN32_FIND_DATAW &found, const void *context);
+typedef int (*FolderVisit)(const wchar_t *path);
+static void WalkBelow(const wchar_t *folder, int depth, int *budget, FileVisit onFile, FolderVisit enterFolder,
+                      const void *context)
 {
     size_t length = static_cast<size_t>(lstrlenW(folder));
     if (depth > WINE_WALK_DEPTH || length + 3 >= PATH_CHARS)
@@ -256,13 +261,31 @@ static void QueueWrittenSince(const wchar_t *folder, FILETIME since, int depth, 
             continue;
         std::memcpy(path + length, found.cFileName, (nameLength + 1) * sizeof(wchar_t));
         if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
-            if (CompareFileTime(&found.ftLastWriteTime, &since) >= 0)
-                QueueScan(path);
-        } else if (!(found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) && --*budget >= 0) {
-            QueueWrittenSince(path, since, depth + 1, budget);
+            if (onFile != nullptr)
+                onFile(path, found, context);
+        } else if (!(found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) && --*budget >= 0 && enterFolder(path)) {
+            WalkBelow(path, depth + 1, budget, onFile, enterFolder, context);
         }
     } while (FindNextFileW(search, &found));
     FindClose(search);
+}
+
+static int EnterEveryFolder(const wchar_t *)
+{
+    return 1;
+}
+
+// Queues every file below folder written at or after since.
+static void QueueIfWrittenSince(const wchar_t *path, const WIN32_FIND_DATAW &found, const void *since)
+{
+    if (CompareFileTime(&found.ftLastWriteTime, static_cast<const FILETIME *>(since)) >= 0)
+        QueueScan(path);
+}
+
+static void QueueWrittenSince(const wchar_t *folder, FILETIME since)
+{
+    int budget = WINE_WALK_FOLDERS;
+    WalkBelow(folder, 1, &budget, QueueIfWrittenSince, EnterEveryFolder, &since);
 }
 
 // Scans the queued names one by one; sleeps while there are none.
@@ -348,8 +371,7 @@ static DWORD WINAPI WatchThreadProc(void *)
             // More changes than the buffer holds: the names are lost, so look for every file
             // written since the last complete batch instead.
             JournalLine("WATCH %s overflow", name);
-            int budget = WINE_WALK_FOLDERS;
-            QueueWrittenSince(folder->path, EarlierBy(since, RESCAN_MARGIN), 1, &budget);
+            QueueWrittenSince(folder->path, EarlierBy(since, RESCAN_MARGIN));
         }
     }
 }
@@ -363,37 +385,15 @@ static int RunsOnWine(void)
     return ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
 }
 
-static void OpenSubfolders(const wchar_t *folder, int depth, int *budget)
+// Opens the folder once, so that Wine starts watching it; goes on below only if it could.
+static int OpenOnce(const wchar_t *path)
 {
-    size_t length = static_cast<size_t>(lstrlenW(folder));
-    if (depth > WINE_WALK_DEPTH || length + 3 >= PATH_CHARS)
-        return;
-    wchar_t path[PATH_CHARS];
-    std::memcpy(path, folder, length * sizeof(wchar_t));
-    if (length > 0 && path[length - 1] != L'\\')
-        path[length++] = L'\\';
-    path[length] = L'*';
-    path[length + 1] = 0;
-    WIN32_FIND_DATAW found;
-    HANDLE search = FindFirstFileW(path, &found);
-    if (search == INVALID_HANDLE_VALUE)
-        return;
-    do {
-        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) ||
-            lstrcmpW(found.cFileName, L".") == 0 || lstrcmpW(found.cFileName, L"..") == 0)
-            continue;
-        size_t nameLength = static_cast<size_t>(lstrlenW(found.cFileName));
-        if (length + nameLength >= PATH_CHARS || --*budget < 0)
-            continue;
-        std::memcpy(path + length, found.cFileName, (nameLength + 1) * sizeof(wchar_t));
-        HANDLE directory = CreateFileW(path, FILE_LIST_DIRECTORY, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                       nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-        if (directory != INVALID_HANDLE_VALUE) {
-            CloseHandle(directory);
-            OpenSubfolders(path, depth + 1, budget);
-        }
-    } while (FindNextFileW(search, &found));
-    FindClose(search);
+    HANDLE directory = CreateFileW(path, FILE_LIST_DIRECTORY, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                   nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (directory == INVALID_HANDLE_VALUE)
+        return 0;
+    CloseHandle(directory);
+    return 1;
 }
 
 static int OpenFolder(const char *name, WatchedFolder *folder)
@@ -415,7 +415,7 @@ static int OpenFolder(const char *name, WatchedFolder *folder)
     if (folder->event != nullptr && folder->buffer != nullptr && IssueRead(folder)) {
         if (RunsOnWine()) {
             int budget = WINE_WALK_FOLDERS;
-            OpenSubfolders(folder->path, 1, &budget);
+            WalkBelow(folder->path, 1, &budget, nullptr, OpenOnce, nullptr);
         }
         return 1;
     }
