@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "tests/e2e/robot.h"
+#include "tests/settings_snapshot.h"
 
 // Text 605 of the reference driver's English table (plain ASCII, so the conversion keeps it).
 static const char SETTINGS_FAILED_TEXT[] =
@@ -22,29 +23,6 @@ static const char *const NUMBER_NAMES[] = {
 };
 static const char *const TEXT_NAMES[] = {"LogFileName", "MoveDir", "Exclusions", "Extensions", "UserExtensions", "InUse"};
 
-// Every value of the settings key: name -> type and bytes. Empty when the key is missing.
-using Snapshot = std::map<std::string, std::pair<DWORD, std::string>>;
-
-static Snapshot TakeSnapshot(void)
-{
-    Snapshot snapshot;
-    HKEY key;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, KEY_PATH, 0, KEY_READ, &key) != ERROR_SUCCESS)
-        return snapshot;
-    std::vector<char> name(1024);
-    std::vector<BYTE> data(65536);
-    for (DWORD index = 0;; index++) {
-        DWORD nameSize = static_cast<DWORD>(name.size());
-        DWORD dataSize = static_cast<DWORD>(data.size());
-        DWORD type = 0;
-        if (RegEnumValueA(key, index, name.data(), &nameSize, nullptr, &type, data.data(), &dataSize) != ERROR_SUCCESS)
-            break;
-        snapshot[std::string(name.data(), nameSize)] = {type, std::string(reinterpret_cast<char *>(data.data()), dataSize)};
-    }
-    RegCloseKey(key);
-    return snapshot;
-}
-
 static int SetSettingBytes(const char *name, DWORD type, const std::string &bytes)
 {
     HKEY key;
@@ -57,13 +35,13 @@ static int SetSettingBytes(const char *name, DWORD type, const std::string &byte
 }
 
 // The seal worked out here from the stored values, bit by bit, independently of the program.
-static DWORD ExpectedSeal(const Snapshot &values)
+static DWORD ExpectedSeal(const Snapshot &snapshot)
 {
     std::string input;
     for (const char *name : NUMBER_NAMES)
-        input += values.at(name).second;
+        input += snapshot.values.at(name).bytes;
     for (const char *name : TEXT_NAMES) {
-        const std::string &bytes = values.at(name).second;
+        const std::string &bytes = snapshot.values.at(name).bytes;
         input += bytes.substr(0, bytes.find('\0'));
     }
     DWORD crc = 0xFFFFFFFFu;

@@ -11,45 +11,11 @@
 #include "driver/link.h"
 #include "settings/seal.h"
 #include "settings/store.h"
+#include "tests/settings_snapshot.h"
 #include "tests/win/test_support.h"
 
 static const char KEY_PATH[] = "SOFTWARE\\Brannholt\\Torvane";
 static const char PARENT_PATH[] = "SOFTWARE\\Brannholt";
-
-struct StoredValue {
-    DWORD type;
-    std::string bytes;
-    bool operator==(const StoredValue &other) const { return type == other.type && bytes == other.bytes; }
-};
-
-// The key's values by name; present is 0 when the key does not exist.
-struct Snapshot {
-    int present = 0;
-    std::map<std::string, StoredValue> values;
-    bool operator==(const Snapshot &other) const { return present == other.present && values == other.values; }
-};
-
-static Snapshot TakeSnapshot(void)
-{
-    Snapshot snapshot;
-    HKEY key;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, KEY_PATH, 0, KEY_READ, &key) != ERROR_SUCCESS)
-        return snapshot;
-    snapshot.present = 1;
-    std::vector<char> name(1024);
-    std::vector<BYTE> data(65536);
-    for (DWORD index = 0;; index++) {
-        DWORD nameSize = static_cast<DWORD>(name.size());
-        DWORD dataSize = static_cast<DWORD>(data.size());
-        DWORD type = 0;
-        if (RegEnumValueA(key, index, name.data(), &nameSize, nullptr, &type, data.data(), &dataSize) != ERROR_SUCCESS)
-            break;
-        snapshot.values[std::string(name.data(), nameSize)] =
-            StoredValue{type, std::string(reinterpret_cast<char *>(data.data()), dataSize)};
-    }
-    RegCloseKey(key);
-    return snapshot;
-}
 
 static void DeleteSettingsKey(void)
 {
