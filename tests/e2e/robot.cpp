@@ -583,6 +583,19 @@ int ReadMessageBox(HWND box, MessageBoxView *view)
     return text != nullptr;
 }
 
+// A 32-bit bitmap of width x height whose rows run from the top; *bits receives its pixels.
+static HBITMAP TopDownSection(HDC dc, int width, int height, void **bits)
+{
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    return CreateDIBSection(dc, &info, DIB_RGB_COLORS, bits, nullptr, 0);
+}
+
 int CaptureScreen(const RECT &rect, std::vector<uint32_t> *pixels)
 {
     int width = rect.right - rect.left;
@@ -591,15 +604,8 @@ int CaptureScreen(const RECT &rect, std::vector<uint32_t> *pixels)
         return 0;
     HDC screen = GetDC(nullptr);
     HDC memory = CreateCompatibleDC(screen);
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
     void *bits = nullptr;
-    HBITMAP section = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HBITMAP section = TopDownSection(screen, width, height, &bits);
     int ok = 0;
     if (section != nullptr) {
         HGDIOBJ previous = SelectObject(memory, section);
@@ -625,15 +631,8 @@ static std::vector<uint32_t> RenderIcon(HICON icon, int width, int height, uint3
     std::vector<uint32_t> pixels;
     HDC screen = GetDC(nullptr);
     HDC memory = CreateCompatibleDC(screen);
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
     void *bits = nullptr;
-    HBITMAP section = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HBITMAP section = TopDownSection(screen, width, height, &bits);
     if (section != nullptr) {
         HGDIOBJ previous = SelectObject(memory, section);
         uint32_t *words = static_cast<uint32_t *>(bits);
