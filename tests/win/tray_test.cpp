@@ -281,26 +281,25 @@ TEST_F(Tray, DoubleClickAndSecondInstanceOpenTheSheet)
     sheetOpen = 0;
 }
 
-TEST_F(Tray, ToggleWithoutIconOnlyFlips)
+TEST_F(Tray, ToggleFlipsAndChangesTheIconOnlyWhenShown)
 {
-    statusBlock->showIcon = 0;
-    statusBlock->enabled = 1;
-    SendMessageA(mainWindow, WM_COMMAND, IDM_TOGGLE, 0);
-    EXPECT_EQ(0u, statusBlock->enabled);
-    SendMessageA(mainWindow, WM_COMMAND, IDM_TOGGLE, 0);
-    EXPECT_EQ(1u, statusBlock->enabled);
-    EXPECT_TRUE(calls.empty());
-}
-
-TEST_F(Tray, ToggleChangesTheIcon)
-{
-    statusBlock->showIcon = 1;
-    statusBlock->enabled = 1;
-    SendMessageA(mainWindow, WM_COMMAND, IDM_TOGGLE, 0);
-    EXPECT_EQ(0u, statusBlock->enabled);
-    SendMessageA(mainWindow, WM_COMMAND, IDM_TOGGLE, 0);
-    EXPECT_EQ(1u, statusBlock->enabled);
-    EXPECT_EQ("disabled/T602 enabled/T601 ", Describe(calls));
+    struct Case {
+        uint32_t showIcon;
+        std::string expected;    // icons and tips set by two toggles from enabled
+    } cases[] = {
+        {1, "disabled/T602 enabled/T601 "},
+        {0, ""},
+    };
+    for (const Case &c : cases) {
+        calls.clear();
+        statusBlock->showIcon = c.showIcon;
+        statusBlock->enabled = 1;
+        SendMessageA(mainWindow, WM_COMMAND, IDM_TOGGLE, 0);
+        EXPECT_EQ(0u, statusBlock->enabled) << "showIcon " << c.showIcon;
+        SendMessageA(mainWindow, WM_COMMAND, IDM_TOGGLE, 0);
+        EXPECT_EQ(1u, statusBlock->enabled) << "showIcon " << c.showIcon;
+        EXPECT_EQ(c.expected, Describe(calls)) << "showIcon " << c.showIcon;
+    }
 }
 
 }   // namespace
