@@ -1,7 +1,7 @@
 // The program directory rule.
 #include "app/program_dir.h"
 
-#include "app/bounded.h"
+#include "base/bounded.h"
 
 int EndWithBackslash(char *buffer, size_t size)
 {

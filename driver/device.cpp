@@ -1,7 +1,6 @@
 // Loading the driver and sending it control codes.
 #include <cstdio>
 
-#include "app/bounded.h"
 #include "driver/link.h"
 
 HANDLE driverHandle = INVALID_HANDLE_VALUE;

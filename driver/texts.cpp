@@ -4,7 +4,7 @@
 #include <memory>
 #include <new>
 
-#include "app/bounded.h"
+#include "base/bounded.h"
 #include "driver/address.h"
 #include "driver/link.h"
 

@@ -4,7 +4,7 @@
 #include <array>
 #include <cstring>
 
-#include "app/bounded.h"
+#include "base/bounded.h"
 #include "driver/address.h"
 
 static constexpr std::array<uint32_t, 256> MakeSealTable(void)

@@ -7,7 +7,7 @@
 #include <memory>
 #include <new>
 
-#include "app/bounded.h"
+#include "base/bounded.h"
 #include "driver/link.h"
 #include "settings/seal.h"
 

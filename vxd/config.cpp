@@ -1,7 +1,7 @@
 // The driver's configuration: section [Driver] of Torvane.ini in the driver file's own folder.
 #include <cstring>
 
-#include "app/bounded.h"
+#include "base/bounded.h"
 #include "vxd/paths.h"
 #include "vxd/vxd.h"
 

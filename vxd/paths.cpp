@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/bounded.h"
+#include "base/bounded.h"
 
 static char UpperAscii(char c)
 {

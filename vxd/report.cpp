@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/bounded.h"
+#include "base/bounded.h"
 #include "vxd/vxd.h"
 
 enum : uint32_t {

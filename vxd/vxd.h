@@ -9,7 +9,7 @@
 #include "driver/status_block.h"
 #include "vxd/language_texts.h"
 
-// --- driver.cpp: entry and dispatch ---
+// --- control.cpp: entry and control-code dispatch ---
 extern HMODULE driverModule;             // this DLL, recorded when it is loaded
 extern StatusBlock *sharedBlock;         // the record the front end shares; null until the first connect
 extern volatile LONG scanningEnabled;    // 1 between CTL_ENABLE and CTL_DISABLE; on from the start

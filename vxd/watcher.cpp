@@ -5,7 +5,7 @@
 #include <string>
 #include <unordered_map>
 
-#include "app/bounded.h"
+#include "base/bounded.h"
 #include "driver/address.h"
 #include "vxd/detect.h"
 #include "vxd/paths.h"

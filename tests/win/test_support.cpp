@@ -5,7 +5,7 @@
 #include <cstring>
 #include <map>
 
-#include "app/bounded.h"
+#include "base/bounded.h"
 #include "driver/address.h"
 #include "driver/link.h"
 

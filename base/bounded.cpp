@@ -1,5 +1,5 @@
 // Bounded text copies.
-#include "app/bounded.h"
+#include "base/bounded.h"
 
 #include <cstring>
 

@@ -2,7 +2,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/bounded.h"
+#include "base/bounded.h"
 #include "driver/address.h"
 #include "driver/protocol.h"
 #include "vxd/vxd.h"
