@@ -2,11 +2,12 @@
 #pragma once
 #include <windows.h>
 
-// Window messages of the MainWindow.
+#include "driver/protocol.h"   // WM_VIRUS_FOUND, posted by the driver
+
+// Window messages of the MainWindow (WM_VIRUS_FOUND, 1027, is the driver's: driver/protocol.h).
 enum : UINT {
     WM_TRAY_NOTIFY = 1025,       // tray icon mouse messages: wParam icon id, lParam mouse message
     WM_SHOW_TRAY_MENU = 1026,    // posted to ourselves before the tray menu opens
-    WM_VIRUS_FOUND = 1027,       // posted by the driver: lParam the 32-bit address of an OEM file name
     WM_OPEN_PROPERTIES = 1028,   // posted by a second instance
 };
 
@@ -22,8 +23,6 @@ extern HICON blinkIcon;                // icon 117: the other blink icon
 extern HICON disabledIcon;             // icon 137: scanning disabled
 extern char programDir[PROGRAM_DIR_SIZE];   // current directory with one trailing backslash; its
                                              // address stays with the driver for the whole run
-extern char lastLogFileName[260];      // logFileName as put in force at start-up or the last Apply
-extern int lastLogToFile;              // logToFile as put in force at start-up or the last Apply
 extern int blinkPhase;                 // which icon the next blink step shows; starts at 1
 
 // Class name and title of the MainWindow, code page 1252; a second instance finds the first by them.

@@ -1,5 +1,4 @@
 // Connecting to the driver, switching its language and sending the plain control codes.
-#include "app/bounded.h"
 #include "driver/address.h"
 #include "driver/link.h"
 #include "driver/texts.h"
@@ -18,7 +17,7 @@ static DWORD connectBytes;            // the driver writes a byte count here; ne
 int ConnectDriver(const char *programDir, HWND mainWindow)
 {
     connectRequest.programDir = Address32(programDir);
-    connectRequest.notifyMessage = NOTIFY_MESSAGE;
+    connectRequest.notifyMessage = WM_VIRUS_FOUND;
     connectRequest.notifyWindow = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(mainWindow));
     connectRequest.oemCodePage = GetOEMCP();
     connectRequest.reserved1 = 0;

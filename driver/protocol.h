@@ -49,8 +49,11 @@ enum : uint32_t {
     LANGUAGE_TABLE_ENTRIES = 702,     // indices 0 to 701, each a 32-bit address of an OEM text
     FIRST_TEXT = 588,
     LAST_TEXT = 701,
-    NOTIFY_MESSAGE = 1027,            // WM_VIRUS_FOUND
 };
+
+// The message the driver posts to the window named at connect for every detection: lParam is the
+// 32-bit address of the infected file's OEM name (wParam is not used).
+enum : uint32_t { WM_VIRUS_FOUND = 1027 };
 
 // The driver file ends in ten bytes of which the first six must read "FW3050".
 constexpr size_t TRAILER_SIZE = 10;

@@ -10,10 +10,10 @@
 #include <string>
 #include <vector>
 
+#include "driver/protocol.h"
 #include "tests/bench/bench_support.h"
 #include "vxd/detect.h"
 
-constexpr UINT WM_VIRUS_FOUND_MESSAGE = 1027;
 constexpr double STALL_MS = 10000;       // no new row for this long: the rest are not coming
 constexpr double LIMIT_MS = 180000;
 constexpr size_t POSTED_NAME_SIZE = 64;
@@ -263,7 +263,7 @@ static int Posted(int count, int intoOpenAlert)
     uint32_t base = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(remote));
     int posted = 0;
     if (intoOpenAlert) {
-        posted += PostToWindow(window, WM_VIRUS_FOUND_MESSAGE, 0, static_cast<LPARAM>(base));
+        posted += PostToWindow(window, WM_VIRUS_FOUND, 0, static_cast<LPARAM>(base));
         double until = NowMs() + ROBOT_TIMEOUT_MS;
         HWND open = nullptr;
         while ((open = FindAlertList(run.processId)) == nullptr && NowMs() < until)
@@ -280,7 +280,7 @@ static int Posted(int count, int intoOpenAlert)
     HANDLE watcher = StartRowWatch(&watch, run.processId, count, start, "");
     for (int i = posted; i < count; i++) {
         LPARAM address = static_cast<LPARAM>(base + static_cast<uint32_t>(i * POSTED_NAME_SIZE));
-        posted += PostToWindow(window, WM_VIRUS_FOUND_MESSAGE, 0, address);
+        posted += PostToWindow(window, WM_VIRUS_FOUND, 0, address);
     }
     double postMs = NowMs() - start;
     HWND list = nullptr;

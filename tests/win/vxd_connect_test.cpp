@@ -45,7 +45,7 @@ TEST(VxdConnect, FillsAllFiveWordsAndTheRecord)
     const StatusBlock *b = driver.block;
     EXPECT_STREQ(testProgramDir, b->homeDir);
     EXPECT_EQ(0x1234u, b->notifyWindow);
-    EXPECT_EQ(NOTIFY_MESSAGE, b->notifyMessage);
+    EXPECT_EQ(WM_VIRUS_FOUND, b->notifyMessage);
     EXPECT_NE(0, b->signDate[0]);
     EXPECT_NE(0u, b->versionInfo[0]);
     // The front end fills the buffers behind the address fields up to their full sizes.
@@ -95,7 +95,7 @@ TEST(VxdConnect, ShortBuffersAreRefusedWithoutWritingPastThem)
 {
     TestDriver driver;
     ASSERT_TRUE(LoadTestDriver("short", quietIni, &driver));
-    ConnectRequest request = {Address32(testProgramDir), NOTIFY_MESSAGE, 0, 437, 0, 0};
+    ConnectRequest request = {Address32(testProgramDir), WM_VIRUS_FOUND, 0, 437, 0, 0};
     uint32_t words[6];
 
     std::memset(words, 0xCD, sizeof words);

@@ -142,7 +142,7 @@ inline int ConnectTestDriver(TestDriver *driver, HWND window = nullptr)
 {
     std::string dir = driver->folder + "\\";
     std::strncpy(testProgramDir, dir.c_str(), sizeof testProgramDir - 1);
-    ConnectRequest request = {Address32(testProgramDir), NOTIFY_MESSAGE,
+    ConnectRequest request = {Address32(testProgramDir), WM_VIRUS_FOUND,
                               static_cast<uint32_t>(reinterpret_cast<uintptr_t>(window)), 437, 0, 0};
     DWORD returned = 0;
     int result = SendCode(*driver, CTL_CONNECT, &request, sizeof request, &driver->reply, CONNECT_STATED_OUTPUT_SIZE, &returned);

@@ -17,7 +17,7 @@ std::vector<std::string> detections;   // OEM names posted to the collector wind
 
 LRESULT CALLBACK CollectorProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    if (message == NOTIFY_MESSAGE) {
+    if (message == WM_VIRUS_FOUND) {
         detections.push_back(FromAddress32<const char>(static_cast<uint32_t>(lParam)));
         return 0;
     }
