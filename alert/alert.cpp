@@ -7,17 +7,16 @@
 #include <memory>
 #include <new>
 
-#include "app/bounded.h"
 #include "app/globals.h"
+#include "base/bounded.h"
 #include "driver/address.h"
 #include "driver/link.h"
 #include "driver/texts.h"
 #include "res/resource.h"
 
 int alertDialogOpen;
-const char *alertText;
-HWND alertList;
-int alertColumnWidth;
+static HWND alertList;           // the list view of the open alert
+static int alertColumnWidth;     // present width of the list's only column, in pixels
 
 constexpr DWORD ALERT_LIST_STYLE = 0x50804005;   // child, visible, border, no header, single selection, report
 static_assert(ALERT_LIST_STYLE == (WS_CHILD | WS_VISIBLE | WS_BORDER | LVS_NOCOLUMNHEADER | LVS_SINGLESEL | LVS_REPORT),
@@ -32,29 +31,54 @@ static const TextLabel alertLabels[] = {
     {TEXT_ALERT_TITLE, LABEL_TITLE},
 };
 
-void AddAlertRow(HWND list)
+// 1 when the text at name can be read up to its terminator, or up to limit bytes when it has none
+// there, without touching memory that is not committed and readable. The address comes in a
+// message that any program on the desktop can post.
+static int IsReadableName(const char *name, size_t limit)
 {
-    std::unique_ptr<char[]> name(new (std::nothrow) char[ALERT_NAME_SIZE]);
-    if (!name)
+    constexpr DWORD READABLE = PAGE_READONLY | PAGE_READWRITE | PAGE_WRITECOPY | PAGE_EXECUTE_READ
+                               | PAGE_EXECUTE_READWRITE | PAGE_EXECUTE_WRITECOPY;
+    const char *at = name;
+    size_t left = limit;
+    while (left > 0) {
+        MEMORY_BASIC_INFORMATION region;
+        if (VirtualQuery(at, &region, sizeof region) == 0)
+            return 0;
+        if (region.State != MEM_COMMIT || (region.Protect & (PAGE_GUARD | PAGE_NOACCESS)) || !(region.Protect & READABLE))
+            return 0;
+        const char *end = static_cast<const char *>(region.BaseAddress) + region.RegionSize;
+        size_t span = static_cast<size_t>(end - at) < left ? static_cast<size_t>(end - at) : left;
+        if (std::memchr(at, 0, span) != nullptr)
+            return 1;
+        at += span;
+        left -= span;
+    }
+    return 1;   // limit readable bytes without a terminator: the copy cuts there
+}
+
+void AddAlertRow(HWND list, const char *name)
+{
+    std::unique_ptr<char[]> shown(new (std::nothrow) char[ALERT_NAME_SIZE]);
+    if (!shown)
         return;
     // Bounded: a name longer than the buffer is cut at 1023 characters, and nothing past the
     // driver's terminator is read.
-    CopyBounded(name.get(), ALERT_NAME_SIZE, alertText != nullptr ? alertText : "");
-    OemToCharA(name.get(), name.get());
-    int length = static_cast<int>(std::strlen(name.get()));
+    CopyBounded(shown.get(), ALERT_NAME_SIZE, name);
+    OemToCharA(shown.get(), shown.get());
+    int length = static_cast<int>(std::strlen(shown.get()));
 
     LVITEMA item = {};
     item.mask = LVIF_TEXT;
     item.iItem = 0;              // the newest detection goes to the top
     item.iSubItem = 0;
-    item.pszText = name.get();
+    item.pszText = shown.get();
     item.cchTextMax = length;
-    item.lParam = reinterpret_cast<LPARAM>(alertText);
+    item.lParam = reinterpret_cast<LPARAM>(name);
     SendMessageA(list, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item));
 
     HDC dc = GetDC(list);
     SIZE extent;
-    if (dc != nullptr && GetTextExtentPointA(dc, name.get(), length, &extent) && extent.cx > alertColumnWidth) {
+    if (dc != nullptr && GetTextExtentPointA(dc, shown.get(), length, &extent) && extent.cx > alertColumnWidth) {
         SendMessageA(list, LVM_SETCOLUMNWIDTH, 0, MAKELPARAM(extent.cx, 0));
         alertColumnWidth = extent.cx;
     }
@@ -62,7 +86,7 @@ void AddAlertRow(HWND list)
         ReleaseDC(list, dc);
 }
 
-static void OnInit(HWND dialog)
+static void OnInit(HWND dialog, const char *name)
 {
     LabelDialog(dialog, alertLabels);
     RECT frame;
@@ -76,7 +100,7 @@ static void OnInit(HWND dialog)
     column.mask = LVCF_WIDTH;
     column.cx = width;
     SendMessageA(list, LVM_INSERTCOLUMNA, 0, reinterpret_cast<LPARAM>(&column));
-    AddAlertRow(list);
+    AddAlertRow(list, name);
     alertList = list;
 }
 
@@ -88,11 +112,11 @@ static void OnOk(HWND dialog)
     SendMessageA(alertList, LVM_DELETEALLITEMS, 0, 0);
 }
 
-INT_PTR CALLBACK VirusAlertDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM)
+INT_PTR CALLBACK VirusAlertDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
     case WM_INITDIALOG:
-        OnInit(dialog);
+        OnInit(dialog, reinterpret_cast<const char *>(lParam));
         return TRUE;
     case WM_COMMAND:
         // Only OK (or Enter) closes the alert; Esc and the close box arrive as IDCANCEL and are ignored.
@@ -105,12 +129,23 @@ INT_PTR CALLBACK VirusAlertDialogProc(HWND dialog, UINT message, WPARAM wParam, 
 
 void HandleVirusFound(LPARAM lParam)
 {
+    if (lParam == 0 || static_cast<ULONG_PTR>(lParam) > UINT32_MAX)
+        return;
+    const char *name = FromAddress32<const char>(static_cast<uint32_t>(lParam));
+    if (!IsReadableName(name, ALERT_NAME_SIZE))
+        return;
     statusBlock->alertOpen = 1;
-    alertText = FromAddress32<const char>(static_cast<uint32_t>(lParam));
     if (!alertDialogOpen) {
         alertDialogOpen = 1;
         // Modal: further detections reach MainWindowProc through this dialog's loop and add rows.
-        DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_VIRUS_ALERT), nullptr, VirusAlertDialogProc, 0);
+        INT_PTR result = DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_VIRUS_ALERT), nullptr, VirusAlertDialogProc,
+                                         reinterpret_cast<LPARAM>(name));
+        if (result == -1) {
+            // No alert came up: without this, every later detection would only add rows to a list
+            // that does not exist.
+            alertDialogOpen = 0;
+            statusBlock->alertOpen = 0;
+        }
     } else {
         // A burst of detections goes into the list without a repaint for every row: the list is
         // drawn again once no further detection waits in the queue.
@@ -118,7 +153,7 @@ void HandleVirusFound(LPARAM lParam)
         int more = PeekMessageA(&waiting, mainWindow, WM_VIRUS_FOUND, WM_VIRUS_FOUND, PM_NOREMOVE);
         if (more)
             SendMessageA(alertList, WM_SETREDRAW, FALSE, 0);
-        AddAlertRow(alertList);
+        AddAlertRow(alertList, name);
         if (!more) {
             SendMessageA(alertList, WM_SETREDRAW, TRUE, 0);
             InvalidateRect(alertList, nullptr, TRUE);

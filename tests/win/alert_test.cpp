@@ -30,9 +30,15 @@ HWND FindAlert(void)
     return FindWindowA("#32770", "T608");
 }
 
+// The list view of the open alert (it has no id: found by its class).
+HWND AlertList(void)
+{
+    return FindWindowExA(FindAlert(), nullptr, "SysListView32", nullptr);
+}
+
 int RowCount(void)
 {
-    return static_cast<int>(SendMessageA(alertList, LVM_GETITEMCOUNT, 0, 0));
+    return static_cast<int>(SendMessageA(AlertList(), LVM_GETITEMCOUNT, 0, 0));
 }
 
 std::string Row(int index)
@@ -43,13 +49,13 @@ std::string Row(int index)
     item.pszText = text;
     item.cchTextMax = sizeof text;
     text[0] = 0;
-    SendMessageA(alertList, LVM_GETITEMTEXTA, index, reinterpret_cast<LPARAM>(&item));
+    SendMessageA(AlertList(), LVM_GETITEMTEXTA, index, reinterpret_cast<LPARAM>(&item));
     return text;
 }
 
 int ColumnWidth(void)
 {
-    return static_cast<int>(SendMessageA(alertList, LVM_GETCOLUMNWIDTH, 0, 0));
+    return static_cast<int>(SendMessageA(AlertList(), LVM_GETCOLUMNWIDTH, 0, 0));
 }
 
 void PressKey(HWND alert, WPARAM key)
@@ -105,7 +111,6 @@ TEST_F(Alert, RowsArriveOnTopAndOnlyOkCloses)
             EXPECT_EQ("C:\\FIRST.COM", Row(2));
             widened = ColumnWidth();
             EXPECT_GT(widened, initialWidth) << "a name wider than the column widens it";
-            EXPECT_EQ(widened, alertColumnWidth);
             PostMessageA(mainWindow, WM_VIRUS_FOUND, 0, Detection(3, "A:\\X.COM"));
             return 1;
         },
@@ -188,9 +193,9 @@ TEST_F(Alert, TemplateAndListHaveTheirDesignedForm)
     int all = RunSteps({
         [&] { return FindAlert() != nullptr; },
         [&] {
-            style = GetWindowLongPtrA(alertList, GWL_STYLE);
+            style = GetWindowLongPtrA(AlertList(), GWL_STYLE);
             GetWindowRect(FindAlert(), &frame);
-            GetWindowRect(alertList, &list);
+            GetWindowRect(AlertList(), &list);
             MapWindowPoints(nullptr, FindAlert(), reinterpret_cast<POINT *>(&list), 2);
             SendMessageA(FindAlert(), WM_COMMAND, IDOK, 0);
             return 1;
