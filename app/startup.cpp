@@ -4,13 +4,14 @@
 #include <commctrl.h>
 #include <direct.h>
 
-#include "app/bounded.h"
 #include "app/program_dir.h"
 #include "app/tray.h"
+#include "base/bounded.h"
 #include "driver/link.h"
 #include "driver/texts.h"
 #include "res/resource.h"
 #include "settings/store.h"
+#include "sheet/pages.h"
 
 HINSTANCE instance;
 HWND mainWindow;
@@ -18,8 +19,6 @@ HICON enabledIcon;
 HICON blinkIcon;
 HICON disabledIcon;
 char programDir[PROGRAM_DIR_SIZE];
-char lastLogFileName[260];
-int lastLogToFile;
 
 // "ménm8877ðæw" and "ÞæQ123dC[]" in code page 1252, spelled as bytes so no editor or compiler
 // setting can change them.
@@ -89,12 +88,11 @@ static int Configure(void)
     SendControl(CTL_ACTION_OPTIONS_CHANGED);
     SendControl(CTL_EXCLUSIONS_CHANGED);
     SelectLanguage(languageId);
-    CopyBounded(lastLogFileName, statusBlock->logFileName);
-    lastLogToFile = static_cast<int>(statusBlock->logToFile);
+    RecordLoggingInForce();
     if (statusBlock->logToFile && !SendControl(CTL_LOG_START))
         ShowStop(StoredText(TEXT_LOG_START_FAILED), StoredText(TEXT_PRODUCT));
     if (statusBlock->showIcon)
-        SetTrayIcon(mainWindow, TRAY_ICON_ID, enabledIcon, StoredText(TEXT_TIP_ENABLED), NIM_ADD, WM_TRAY_NOTIFY);
+        AddTrayIcon();
     return 1;
 }
 
@@ -141,6 +139,6 @@ int RunTorvane(HINSTANCE module)
     RunMessageLoop();
     KillTimer(mainWindow, MAIN_TIMER_ID);
     if (statusBlock->showIcon)
-        RemoveTrayIcon(mainWindow, TRAY_ICON_ID);
+        DeleteTrayIcon();
     return 0;
 }

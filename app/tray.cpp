@@ -3,8 +3,8 @@
 
 #include <cstddef>
 
-#include "app/bounded.h"
 #include "app/globals.h"
+#include "base/bounded.h"
 #include "driver/link.h"
 #include "driver/texts.h"
 #include "res/resource.h"
@@ -43,6 +43,16 @@ int RemoveTrayIcon(HWND window, UINT iconId)
     record.hWnd = window;
     record.uID = iconId;
     return notifyIcon(NIM_DELETE, &record);
+}
+
+int AddTrayIcon(void)
+{
+    return SetTrayIcon(mainWindow, TRAY_ICON_ID, enabledIcon, StoredText(TEXT_TIP_ENABLED), NIM_ADD, WM_TRAY_NOTIFY);
+}
+
+int DeleteTrayIcon(void)
+{
+    return RemoveTrayIcon(mainWindow, TRAY_ICON_ID);
 }
 
 static void ShowLook(TrayLook look)

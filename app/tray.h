@@ -20,6 +20,14 @@ int SetTrayIcon(HWND window, UINT iconId, HICON icon, const char *tipText, DWORD
 // Deletes the icon; fills only size, window and id. Returns the shell's result.
 int RemoveTrayIcon(HWND window, UINT iconId);
 
+// Adds the tray icon exactly as start-up does: icon 1 of the MainWindow, enabledIcon, tip text 601
+// as stored, callback WM_TRAY_NOTIFY. Adding an icon that is already shown changes nothing.
+// Returns the shell's result.
+int AddTrayIcon(void);
+
+// Deletes tray icon 1 of the MainWindow. Returns the shell's result.
+int DeleteTrayIcon(void);
+
 // The timer's blink step (WM_TIMER of the MainWindow).
 void TrayTimerTick(void);
 

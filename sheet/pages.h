@@ -1,0 +1,51 @@
+// Every page and dialog procedure of the property sheet, and the state pages share with the rest
+// of the program, grouped by the file that defines them.
+#pragma once
+#include <windows.h>
+
+// --- scan_page.cpp: what, when and how to scan (template 106) ---
+INT_PTR CALLBACK ScanPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam);
+
+// --- extensions_dialog.cpp: the program-file extensions (template 118), opened from the scan page ---
+INT_PTR CALLBACK ExtensionsDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+
+// --- action_page.cpp: what to do with an infected file (template 119) ---
+INT_PTR CALLBACK ActionPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam);
+extern int onlyLogLogging;   // 1 while logging runs because ticking "Only log to report" started it
+extern int onlyLogToggled;   // set by every click of "Only log to report"; the report page clears it
+// Enables or disables the two macro options and their texts (1125, 1126, 1102, 1103, in this order).
+void SetMacroOptionsEnabled(HWND page, int enable);
+// 1 when the current directory can be changed into path; the current directory is always restored.
+int IsUsableFolder(const char *path);
+
+// --- warning_dialog.cpp: the warning (template 133), closed only by OK ---
+INT_PTR CALLBACK OnlyLogWarningProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+INT_PTR CALLBACK StopMacrosWarningProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+
+// --- folder_picker.cpp: the folder chooser (template 130 on the save-file common dialog) ---
+constexpr size_t PICKED_FOLDER_SIZE = 520;
+extern char pickedFolder[PICKED_FOLDER_SIZE];   // the folder taken; "AAAAA" after a cancel
+// Mode 1: the action page's move folder (moveDir and control 1073 of owner); mode 2: the add
+// exclusion dialog's path (control 1038 of owner). 1 when a folder was taken.
+int PickFolder(HWND owner, int mode);
+
+// --- report_page.cpp: the report file and what goes into it (template 121) ---
+INT_PTR CALLBACK ReportPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam);
+extern char lastLogFileName[260];   // logFileName as last put in force (start-up or an apply)
+extern int lastLogToFile;           // logToFile as last acted on (start-up or an apply)
+// Start-up's record of the logging state in force, taken from the loaded settings.
+void RecordLoggingInForce(void);
+// Enables or disables the eleven controls that depend on "Log to file".
+void SetLogControlsEnabled(HWND page, int enable);
+// The open-file dialog writing straight into logFileName; 1 when a file was chosen.
+int BrowseLogFile(HWND page);
+
+// --- exclusions_page.cpp: paths the driver leaves alone (template 120) ---
+INT_PTR CALLBACK ExclusionsPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam);
+INT_PTR CALLBACK AddExclusionDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+
+// --- information_page.cpp: live statistics (template 107) ---
+INT_PTR CALLBACK InformationPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam);
+
+// --- about_page.cpp: product information and the choice of language (template 108) ---
+INT_PTR CALLBACK AboutPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam);
