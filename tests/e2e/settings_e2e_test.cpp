@@ -14,25 +14,12 @@
 static const char SETTINGS_FAILED_TEXT[] =
     "The stored settings cannot be read or have been damaged. Torvane will now close.";
 
-static const char KEY_PATH[] = "SOFTWARE\\Brannholt\\Torvane";
-
 static const char *const NUMBER_NAMES[] = {
     "Action",     "OnlyLog", "MacroSpecial", "StopMacros", "Type",      "CompressedExe", "Archives", "FloppyBoot",
     "Heuristics", "ScanOn",  "OnShutdown",   "Disable",    "Icon",      "LogToFile",     "Append",   "Log",
     "Ext",
 };
 static const char *const TEXT_NAMES[] = {"LogFileName", "MoveDir", "Exclusions", "Extensions", "UserExtensions", "InUse"};
-
-static int SetSettingBytes(const char *name, DWORD type, const std::string &bytes)
-{
-    HKEY key;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, KEY_PATH, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS)
-        return 0;
-    LONG status = RegSetValueExA(key, name, 0, type, reinterpret_cast<const BYTE *>(bytes.data()),
-                                 static_cast<DWORD>(bytes.size()));
-    RegCloseKey(key);
-    return status == ERROR_SUCCESS;
-}
 
 // The seal worked out here from the stored values, bit by bit, independently of the program.
 static DWORD ExpectedSeal(const Snapshot &snapshot)
