@@ -83,6 +83,11 @@ struct TorvaneRun {
 // remembered and ended by EndAllTorvane, which runs after every test. 1 on success.
 int StartTorvane(const std::string &folder, TorvaneRun *run);
 
+// Starts Torvane.exe in folder and waits until its start-up has told the driver the language
+// (the journal's CTL_SELECT_LANGUAGE): the settings are in force and the driver watches. Returns
+// the MainWindow, or nullptr after a test failure that names the message on screen, if any.
+HWND StartNormally(const std::string &folder, TorvaneRun *run);
+
 // Waits up to timeoutMs for the process to end; 1 and *exitCode set when it ended.
 int WaitExit(const TorvaneRun &run, DWORD timeoutMs, DWORD *exitCode);
 

@@ -193,6 +193,25 @@ int StartTorvane(const std::string &folder, TorvaneRun *run)
     return 1;
 }
 
+HWND StartNormally(const std::string &folder, TorvaneRun *run)
+{
+    if (!StartTorvane(folder, run)) {
+        ADD_FAILURE() << "Torvane.exe did not start";
+        return nullptr;
+    }
+    HWND mainWindow = WaitForMainWindow(run->processId, ROBOT_TIMEOUT_MS);
+    // The MainWindow exists before the connect: the journal tells when start-up is through.
+    if (mainWindow == nullptr || !WaitJournalLine(folder, "CTL_SELECT_LANGUAGE", ROBOT_TIMEOUT_MS)) {
+        HWND box = WaitForMessageBox(run->processId, 0);
+        MessageBoxView view;
+        if (box != nullptr)
+            ReadMessageBox(box, &view);
+        ADD_FAILURE() << "start-up did not finish; message on screen: \"" << Visible(view.text) << "\"";
+        return nullptr;
+    }
+    return mainWindow;
+}
+
 int WaitExit(const TorvaneRun &run, DWORD timeoutMs, DWORD *exitCode)
 {
     if (run.process == nullptr || WaitForSingleObject(run.process, timeoutMs) != WAIT_OBJECT_0)

@@ -82,18 +82,11 @@ static std::vector<std::string> StartAndClose(const std::string &folder)
 {
     DeleteFileA((folder + "\\journal.txt").c_str());
     TorvaneRun run;
-    EXPECT_TRUE(StartTorvane(folder, &run));
-    HWND mainWindow = WaitForMainWindow(run.processId, ROBOT_TIMEOUT_MS);
+    HWND mainWindow = StartNormally(folder, &run);
     if (mainWindow == nullptr) {
-        MessageBoxView view;
-        HWND box = WaitForMessageBox(run.processId, 0);
-        if (box != nullptr)
-            ReadMessageBox(box, &view);
-        ADD_FAILURE() << "no MainWindow; message on screen: \"" << Visible(view.text) << "\"";
         EndAllTorvane();
         return {};
     }
-    EXPECT_TRUE(WaitJournalLine(folder, "CTL_SELECT_LANGUAGE", ROBOT_TIMEOUT_MS)) << "start-up did not finish";
     // CTL_LOG_START, when asked for, follows the language.
     WaitJournalLine(folder, "CTL_LOG_START", 500);
     std::vector<std::string> codes = JournalCodes(ReadJournal(folder));

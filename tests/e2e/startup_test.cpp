@@ -62,26 +62,6 @@ static void PressOkAndExpectExit(HWND box, const TorvaneRun &run, DWORD expected
     EXPECT_EQ(expectedExit, exitCode);
 }
 
-// Starts Torvane.exe normally and waits until its start-up has told the driver the language.
-static HWND StartNormally(const std::string &folder, TorvaneRun *run)
-{
-    if (!StartTorvane(folder, run)) {
-        ADD_FAILURE() << "Torvane.exe did not start";
-        return nullptr;
-    }
-    HWND mainWindow = WaitForMainWindow(run->processId, ROBOT_TIMEOUT_MS);
-    if (mainWindow == nullptr) {
-        HWND box = WaitForMessageBox(run->processId, 0);
-        MessageBoxView view;
-        if (box != nullptr)
-            ReadMessageBox(box, &view);
-        ADD_FAILURE() << "no MainWindow; message on screen: \"" << Visible(view.text) << "\"";
-        return nullptr;
-    }
-    EXPECT_TRUE(WaitJournalLine(folder, "CTL_SELECT_LANGUAGE", ROBOT_TIMEOUT_MS)) << "start-up did not finish";
-    return mainWindow;
-}
-
 TEST(StartupE2e, WrongOrMissingDriverFileShowsVersionMismatchAndEnds4)
 {
     std::string driver;

@@ -35,8 +35,7 @@ TEST(TrayOnDesktop, IconBlinksOnScansAndItsMenuTogglesAndExits)
     std::string folder = PrepareWatched();
     ASSERT_TRUE(WaitUntil([] { return !TrayIconShown(); }, 5000)) << "an icon of an earlier run is still in the tray";
     TorvaneRun run;
-    ASSERT_TRUE(StartTorvane(folder, &run));
-    ASSERT_NE(nullptr, WaitForMainWindow(run.processId, ROBOT_TIMEOUT_MS));
+    ASSERT_NE(nullptr, StartNormally(folder, &run));
     ASSERT_TRUE(WaitUntil(TrayIconShown, ROBOT_TIMEOUT_MS)) << "no icon in the taskbar's tray";
     SaveScreenshot("tray");
     Sleep(500);
@@ -99,8 +98,7 @@ TEST(AlertOnDesktop, TestFilesAreListedNewestFirstUntilOk)
 {
     std::string folder = PrepareWatched();
     TorvaneRun run;
-    ASSERT_TRUE(StartTorvane(folder, &run));
-    HWND main = WaitForMainWindow(run.processId, ROBOT_TIMEOUT_MS);
+    HWND main = StartNormally(folder, &run);
     ASSERT_NE(nullptr, main);
 
     std::string first = folder + "\\watched\\SAMPLE1.COM";
