@@ -38,7 +38,10 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID)
         InitializeCriticalSection(&controlLock);
         InitJournal();
         InitReport();
+        InitOptions();
         InitWatcher();
+        InitScanner();
+        InitActions();
     }
     // Nothing on detach: the process ends our threads, and waiting for them here would hang it.
     return TRUE;
@@ -101,6 +104,8 @@ static int Connect(const void *in, DWORD inSize, void *out, DWORD outSize, DWORD
         std::memcpy(&request, in, sizeof request);
     PrepareSharedBlock(request);
     InterlockedExchange(&scanningEnabled, 1);
+    TakeScanOptions();
+    TakeActionOptions();
     TakeExclusions();
 
     int accepted = complete && !config.refuseConnect;
@@ -163,9 +168,13 @@ static int HandleCode(DWORD code, LPVOID in, DWORD inSize, LPVOID out, DWORD out
     case CTL_LOG_STOP:
         return StopReport();
     case CTL_SCAN_OPTIONS_CHANGED:
+        TakeScanOptions();
+        return 1;
     case CTL_ACTION_OPTIONS_CHANGED:
+        TakeActionOptions();
+        return 1;
     case CTL_TOGGLE:
-        return 1;   // read from the record when needed; nothing to take over
+        return 1;   // enabled is read from the record; CTL_ENABLE or CTL_DISABLE follows
     case CTL_EXCLUSIONS_CHANGED:
         TakeExclusions();
         return 1;
