@@ -70,7 +70,7 @@ static void PrepareSharedBlock(const ConnectRequest &request)
     CopyBounded(b->homeDir, FromAddress32<const char>(request.programDir));
     b->notifyWindow = request.notifyWindow;
     b->notifyMessage = request.notifyMessage;
-    b->scanType = 1;
+    b->scanType = 2;   // everything, until the front end says otherwise
     b->scanOn = 3;
     b->canDisable = 1;
     b->showIcon = 1;
@@ -104,9 +104,9 @@ static int Connect(const void *in, DWORD inSize, void *out, DWORD outSize, DWORD
         std::memcpy(&request, in, sizeof request);
     PrepareSharedBlock(request);
     InterlockedExchange(&scanningEnabled, 1);
-    TakeScanOptions();
+    TakeScanOptions(0);
     TakeActionOptions();
-    TakeExclusions();
+    TakeExclusions(0);
 
     int accepted = complete && !config.refuseConnect;
     if (!complete)
@@ -168,7 +168,7 @@ static int HandleCode(DWORD code, LPVOID in, DWORD inSize, LPVOID out, DWORD out
     case CTL_LOG_STOP:
         return StopReport();
     case CTL_SCAN_OPTIONS_CHANGED:
-        TakeScanOptions();
+        TakeScanOptions(1);
         return 1;
     case CTL_ACTION_OPTIONS_CHANGED:
         TakeActionOptions();
@@ -176,7 +176,7 @@ static int HandleCode(DWORD code, LPVOID in, DWORD inSize, LPVOID out, DWORD out
     case CTL_TOGGLE:
         return 1;   // enabled is read from the record; CTL_ENABLE or CTL_DISABLE follows
     case CTL_EXCLUSIONS_CHANGED:
-        TakeExclusions();
+        TakeExclusions(1);
         return 1;
     case CTL_ENABLE:
         InterlockedExchange(&scanningEnabled, 1);

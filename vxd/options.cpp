@@ -23,26 +23,28 @@ void InitOptions(void)
 
 // Copies the list in force from the front end's buffer; journals it when it differs from ours.
 // Call with optionsLock held.
-static void TakeInUse(void)
+static void TakeInUse(int journal)
 {
     char list[IN_USE_SIZE];
     CopyBounded(list, sizeof list, FromAddress32<const char>(sharedBlock->inUse));
     if (std::strcmp(list, options.inUse) == 0)
         return;
     std::memcpy(options.inUse, list, sizeof list);
+    if (!journal)
+        return;
     int used = 0;
     int ignored = 0;
     CountExtensions(list, sizeof list, &used, &ignored);
     JournalLine("EXTENSIONS %s used=%d ignored=%d", list, used, ignored);
 }
 
-void TakeScanOptions(void)
+void TakeScanOptions(int journal)
 {
     EnterCriticalSection(&optionsLock);
     options.scanType = sharedBlock->scanType;
     options.scanOn = sharedBlock->scanOn;
     options.archives = sharedBlock->archives;
-    TakeInUse();
+    TakeInUse(journal);
     LeaveCriticalSection(&optionsLock);
 }
 
@@ -55,21 +57,22 @@ void TakeActionOptions(void)
     LeaveCriticalSection(&optionsLock);
 }
 
-void TakeExclusions(void)
+void TakeExclusions(int journal)
 {
     EnterCriticalSection(&optionsLock);
     CopyBounded(exclusionCopy, sizeof exclusionCopy, FromAddress32<const char>(sharedBlock->exclusions));
     int stray = 0;
     int entries = CountExclusions(exclusionCopy, sizeof exclusionCopy, &stray);
     LeaveCriticalSection(&optionsLock);
-    JournalLine("EXCLUSIONS entries=%d ignored=%d", entries, stray);
+    if (journal)
+        JournalLine("EXCLUSIONS entries=%d ignored=%d", entries, stray);
 }
 
 void CurrentOptions(ScanOptions *out)
 {
     EnterCriticalSection(&optionsLock);
     if (sharedBlock != nullptr)
-        TakeInUse();
+        TakeInUse(1);
     *out = options;
     LeaveCriticalSection(&optionsLock);
 }

@@ -81,7 +81,8 @@ static void Detect(const wchar_t *path, const char *foundName, const char *oemNa
                    const ScanOptions &options)
 {
     InterlockedIncrement(reinterpret_cast<volatile LONG *>(&sharedBlock->filesInfected));
-    JournalLine("DETECT %s threat=%s", foundName, verdict.threat);
+    JournalLine("DETECT %s", foundName);
+    JournalLine("THREAT %s", verdict.threat);
     ReportEntry(LOG_INFECTION, "Infected: %s (%s)", foundName, verdict.threat);
     if (options.onlyLog)
         ReportEntry(LOG_INFECTION, "Only logged: %s", foundName);

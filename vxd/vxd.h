@@ -90,9 +90,11 @@ struct ScanOptions {
     char inUse[IN_USE_SIZE];
 };
 void InitOptions(void);                  // once, when the DLL is loaded
-void TakeScanOptions(void);              // CTL_SCAN_OPTIONS_CHANGED (and the connect)
+// The three take-overs; journal 1 names the lists taken in the journal (not at the connect, whose
+// own line comes first).
+void TakeScanOptions(int journal);       // CTL_SCAN_OPTIONS_CHANGED (and the connect)
 void TakeActionOptions(void);            // CTL_ACTION_OPTIONS_CHANGED (and the connect)
-void TakeExclusions(void);               // CTL_EXCLUSIONS_CHANGED (and the connect)
+void TakeExclusions(int journal);        // CTL_EXCLUSIONS_CHANGED (and the connect)
 // A copy of the settings in force; takes over the list in force first when the front end has
 // changed it in its buffer (the Extensions dialog sends no code).
 void CurrentOptions(ScanOptions *out);
