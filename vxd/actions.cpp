@@ -35,6 +35,15 @@ static int IsPassing(DWORD error)
     return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION || error == ERROR_ACCESS_DENIED;
 }
 
+int IsHeld(const wchar_t *path)
+{
+    if (heldFiles.empty())
+        return 0;
+    std::wstring key(path);
+    CharUpperW(&key[0]);
+    return heldFiles.count(key) != 0;
+}
+
 // Holds path open with no sharing, so no one else can open, change or delete it. 1 when held.
 static int Deny(const wchar_t *path, DWORD *error)
 {

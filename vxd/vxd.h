@@ -124,6 +124,8 @@ void InitActions(void);                  // once, when the DLL is loaded
 // Carries out options' action on the file at path (the alert and report name it by foundName)
 // and writes the report's action line. Counts renamed, moved and deleted files.
 void ActOnInfected(const wchar_t *path, const char *foundName, const ScanOptions &options);
+// 1 when the driver holds path open to deny access to it (it is not scanned again).
+int IsHeld(const wchar_t *path);
 
 // --- engine.cpp: a ClamAV daemon over loopback TCP ---
 // Asks the daemon about bytes; 1 with *found and name (signature name) set when it answered,

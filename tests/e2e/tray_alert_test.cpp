@@ -255,6 +255,8 @@ TEST(AlertOnDesktop, TestFilesAreListedNewestFirstUntilOk)
     ASSERT_TRUE(StartTorvane(folder, &run));
     HWND main = WaitForMainWindow(run.processId, ROBOT_TIMEOUT_MS);
     ASSERT_NE(nullptr, main);
+    // The window exists before the driver is connected; its folders are watched from then on.
+    ASSERT_TRUE(WaitJournalLine(folder, "CTL_SELECT_LANGUAGE", ROBOT_TIMEOUT_MS));
 
     std::string first = folder + "\\watched\\SAMPLE1.COM";
     std::string second = folder + "\\watched\\SAMPLE2.COM";

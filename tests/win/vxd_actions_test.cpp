@@ -1,5 +1,5 @@
 // The reference driver doing what the settings say: what it scans, what it does with an infected
-// file and its counters, and the report lines each logMask bit selects.
+// file and its counters, the report lines each logMask bit selects, and ZIP archives.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "tests/win/vxd_test_driver.h"
+#include "tests/zip_builder.h"
 
 namespace {
 
@@ -264,5 +265,58 @@ TEST(VxdReport, EachMaskBitAndAppend)
     ASSERT_EQ(1, SendCode(w.driver, CTL_LOG_START));
     ASSERT_EQ(1, SendCode(w.driver, CTL_LOG_STOP));
     EXPECT_EQ(2u, ReadLines(w.report).size()) << "started afresh: one opening and one settings line";
+    DestroyWindow(w.collector);
+}
+
+TEST(VxdArchive, DetectionsInsideZipFilesNameTheMember)
+{
+    WatchedDriver w;
+    ASSERT_TRUE(StartWatchedDriver("archive", &w));
+    StatusBlock *b = w.b;
+    b->scanType = 1;   // members are chosen by the scan type like files
+    std::strncpy(FromAddress32<char>(b->inUse), "COM,EXE", IN_USE_SIZE - 1);
+    b->archives = 1;
+    ASSERT_EQ(1, SendCode(w.driver, CTL_SCAN_OPTIONS_CHANGED));
+    SetAction(&w, 2);
+    w.b->logMask = 0x09;
+    ASSERT_EQ(1, SendCode(w.driver, CTL_LOG_START));
+    const std::string test = TestFileBytes();
+    std::string inner = BuildZip({{"t.com", test, 8, 0}});
+
+    struct Case {
+        const char *file;
+        std::string zip;
+        uint32_t archives;
+        const char *found;       // after the archive's name; nullptr: nothing found
+    } cases[] = {
+        {"pack.zip", BuildZip({{"docs/readme.txt", test, 0, 0}, {"sub/t.com", test, 8, 0}}), 1, "|sub/t.com"},
+        {"outer.zip", BuildZip({{"notes.txt", "plain", 8, 0}, {"inner.zip", inner, 8, 0}}), 1, "|inner.zip|t.com"},
+        {"off.zip", BuildZip({{"t.com", test, 8, 0}}), 0, nullptr},
+        {"text.zip", BuildZip({{"t.txt", test, 8, 0}}), 1, nullptr},   // not a program file
+        {"bomb.zip", BuildZip({{"zeros.com", std::string(33 << 20, '\0'), 8, 0}, {"t.exe", test, 0, 0}}), 1, "|t.exe"},
+        {"cut.zip", BuildZip({{"t.com", test, 8, 0}}).substr(0, 60), 1, nullptr},
+    };
+    size_t expected = 0;
+    for (const Case &c : cases) {
+        b->archives = c.archives;
+        ASSERT_EQ(1, SendCode(w.driver, CTL_SCAN_OPTIONS_CHANGED));
+        const std::string path = w.watched + "\\" + c.file;
+        ASSERT_TRUE(WriteBytes(path, c.zip)) << c.file;
+        ASSERT_TRUE(Settle(&w)) << c.file;
+        PumpUntil([&] { return detections.size() > expected; }, c.found ? 5000 : 200);
+        if (c.found == nullptr) {
+            EXPECT_EQ(expected, detections.size()) << c.file << " gave a detection";
+            continue;
+        }
+        ASSERT_EQ(++expected, detections.size()) << c.file;
+        EXPECT_EQ(path + c.found, detections.back());
+        std::string renamed = path.substr(0, path.size() - 3) + "Vip";
+        EXPECT_TRUE(FileExists(renamed)) << "the archive is what the action takes";
+        EXPECT_TRUE(WaitUntil([&] { return Contains(ReadLines(w.report), "Infected: " + path + c.found + " (anti-virus test file)"); }));
+        EXPECT_TRUE(Contains(ReadLines(w.report), "Renamed: " + path + c.found + " to " + renamed));
+    }
+    EXPECT_TRUE(Contains(JournalLinesFrom(w.driver, "ARCHIVE "), "bomb.zip|zeros.com skipped: inflates beyond the limit"));
+    EXPECT_TRUE(Contains(JournalLinesFrom(w.driver, "ARCHIVE "), "cut.zip: no central directory"));
+    EXPECT_EQ(1, SendCode(w.driver, CTL_LOG_STOP));
     DestroyWindow(w.collector);
 }
