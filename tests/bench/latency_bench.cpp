@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "tests/bench/bench_support.h"
-#include "vxd/detect.h"
 
 constexpr double ROW_LIMIT_MS = 10000;
 
@@ -19,17 +18,10 @@ int main(int argc, char **argv)
     if (count < 1 || !PrepareBench("latency", "incoming", "incoming", &folder))
         return 1;
     TorvaneRun run;
-    HWND window = nullptr;
-    double startMs = 0;
-    if (!StartAndReachLoop(folder, &run, &window, &startMs))
+    HWND window = StartNormally(folder, &run);   // returns once the driver watches
+    if (window == nullptr)
         return 1;
-    // The loop answers before the driver's folders are watched: wait for the settings to be in.
-    if (!WaitJournalLine(folder, "CTL_SELECT_LANGUAGE", ROBOT_TIMEOUT_MS)) {
-        std::fprintf(stderr, "latency: the driver was not connected\n");
-        return 1;
-    }
-    char test[TEST_STRING_LENGTH + 1];
-    BuildTestString(test);
+    const std::string test = TestFileBytes();
     std::vector<double> latencies;
     HWND list = nullptr;
     for (int i = 0; i < count; i++) {
@@ -41,8 +33,8 @@ int main(int argc, char **argv)
         int rows = -1;
         while (NowMs() - written < ROW_LIMIT_MS) {
             if (list == nullptr || !IsWindow(list))
-                list = FindAlertList(run.processId);
-            rows = list != nullptr ? ListCount(list) : 0;
+                FindAlert(run.processId, &list);
+            rows = list != nullptr ? ListViewCount(list) : 0;
             if (rows > i)
                 break;
             Sleep(1);
