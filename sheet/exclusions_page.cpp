@@ -196,12 +196,39 @@ static void OnAddBrowse(HWND dialog)
     SetDlgItemTextA(dialog, IDC_ADDEXCL_PATH, pickedFolder);
 }
 
+// The template leaves the check box room for an English label only; a longer one (the German
+// needs half as much again) gets the room the row has, up to the dialog's right margin.
+static void WidenToLabel(HWND dialog, int control)
+{
+    HWND box = GetDlgItem(dialog, control);
+    char label[128];
+    int length = GetWindowTextA(box, label, sizeof label);
+    HDC dc = GetDC(box);
+    if (dc == nullptr)
+        return;
+    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageA(box, WM_GETFONT, 0, 0)));
+    SIZE text = {};
+    GetTextExtentPoint32A(dc, label, length, &text);   // the '&' counts too: a little spare room
+    SelectObject(dc, old);
+    ReleaseDC(box, dc);
+    RECT rect, client;
+    GetWindowRect(box, &rect);
+    MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT *>(&rect), 2);
+    GetClientRect(dialog, &client);
+    LONG wanted = text.cx + GetSystemMetrics(SM_CXMENUCHECK) + 8;
+    LONG room = client.right - 2 * rect.left;
+    LONG width = wanted < room ? wanted : room;
+    if (width > rect.right - rect.left)
+        SetWindowPos(box, nullptr, 0, 0, width, rect.bottom - rect.top, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 INT_PTR CALLBACK AddExclusionDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
     case WM_INITDIALOG:
         addTextLength = static_cast<size_t>(lParam);
         LabelDialog(dialog, addExclusionLabels);
+        WidenToLabel(dialog, IDC_ADDEXCL_SUBFOLDERS);
         SendDlgItemMessageA(dialog, IDC_ADDEXCL_PATH, EM_LIMITTEXT, EXCLUSION_PATH_SIZE - 1, 0);
         // The path field has the focus; FALSE keeps the dialog manager from moving it.
         SetFocus(GetDlgItem(dialog, IDC_ADDEXCL_PATH));

@@ -164,6 +164,18 @@ std::string ScenarioName(void)
     return name;
 }
 
+std::string PrepareWatched(const std::string &suffix, const std::vector<IniKey> &ini)
+{
+    FolderSetup setup;
+    setup.ini = ini;
+    setup.ini.push_back({"Watch", "watched"});
+    std::string folder;
+    EXPECT_TRUE(PrepareFolder(ScenarioName() + suffix, setup, &folder));
+    CreateDirectoryA((folder + "\\watched").c_str(), nullptr);
+    EXPECT_TRUE(WriteDefaultSettings(folder));
+    return folder;
+}
+
 std::string TestFileBytes(void)
 {
     char text[TEST_STRING_LENGTH + 1];

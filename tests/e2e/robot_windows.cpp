@@ -4,6 +4,9 @@
 
 #include <commctrl.h>
 
+#include <cstddef>
+#include <cstring>
+
 const char ROBOT_MAIN_CLASS[] = "\x6D\xE9\x6E\x6D\x38\x38\x37\x37\xF0\xE6\x77";
 const char ROBOT_MAIN_TITLE[] = "\xDE\xE6\x51\x31\x32\x33\x64\x43\x5B\x5D";
 static_assert(sizeof ROBOT_MAIN_CLASS == 12 && sizeof ROBOT_MAIN_TITLE == 11, "11 and 10 bytes");
@@ -99,6 +102,17 @@ HWND WaitForWindow(DWORD processId, const char *className, DWORD timeoutMs)
 {
     return WaitForProcessWindow(processId, timeoutMs,
                                 [&](HWND window) { return className == nullptr || WindowClass(window) == className; });
+}
+
+HWND WaitForDialogWith(DWORD processId, const std::vector<int> &ids, DWORD timeoutMs)
+{
+    return WaitForProcessWindow(processId, timeoutMs, [&](HWND window) {
+        for (int id : ids) {
+            if (GetDlgItem(window, id) == nullptr)
+                return 0;
+        }
+        return 1;
+    });
 }
 
 int IsMessageBox(HWND box)
@@ -273,11 +287,23 @@ std::vector<std::string> ControlRows(HWND dialog, int id)
         return rows;
     int combo = IsComboBox(control);
     LRESULT count = Ask(control, combo ? CB_GETCOUNT : LB_GETCOUNT);
+    // Asked in UTF-16: Wine carries a row to another process as UTF-16 whichever form was asked
+    // for, so an ANSI buffer would receive twice the bytes it was sized for.
     for (LRESULT i = 0; i < count; i++) {
-        LRESULT length = Ask(control, combo ? CB_GETLBTEXTLEN : LB_GETTEXTLEN, i);
-        std::string row(length > 0 ? static_cast<size_t>(length) + 1 : 1, '\0');
-        length = Ask(control, combo ? CB_GETLBTEXT : LB_GETTEXT, i, reinterpret_cast<LPARAM>(&row[0]));
-        row.resize(length > 0 ? static_cast<size_t>(length) : 0);
+        DWORD_PTR length = 0;
+        if (!SendMessageTimeoutW(control, combo ? CB_GETLBTEXTLEN : LB_GETTEXTLEN, i, 0, SMTO_NORMAL, 5000, &length)
+            || static_cast<LRESULT>(length) < 0)
+            break;
+        std::wstring wide(static_cast<size_t>(length) + 1, L'\0');
+        if (!SendMessageTimeoutW(control, combo ? CB_GETLBTEXT : LB_GETTEXT, i, reinterpret_cast<LPARAM>(&wide[0]),
+                                 SMTO_NORMAL, 5000, &length)
+            || static_cast<LRESULT>(length) < 0)
+            break;
+        wide.resize(static_cast<size_t>(length) < wide.size() ? static_cast<size_t>(length) : wide.size() - 1);
+        std::string row(wide.size() * 2 + 1, '\0');
+        int bytes = WideCharToMultiByte(CP_ACP, 0, wide.c_str(), static_cast<int>(wide.size()), &row[0],
+                                        static_cast<int>(row.size()), nullptr, nullptr);
+        row.resize(bytes > 0 ? static_cast<size_t>(bytes) : 0);
         rows.push_back(row);
     }
     return rows;
@@ -338,32 +364,41 @@ int ListViewCount(HWND list)
     return static_cast<int>(count);
 }
 
-int ListViewText(HANDLE process, HWND list, int index, std::string *text)
+int RemoteRecordText(HANDLE process, HWND control, UINT message, WPARAM wParam, const void *record,
+                     size_t recordSize, size_t textOffset, size_t capacityOffset, std::string *text)
 {
     constexpr int TEXT_BYTES = 2048;
     char *remote = static_cast<char *>(
-        VirtualAllocEx(process, nullptr, sizeof(LVITEMA) + TEXT_BYTES, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
+        VirtualAllocEx(process, nullptr, recordSize + TEXT_BYTES, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
     if (remote == nullptr)
         return 0;
-    LVITEMA item = {};
-    item.mask = LVIF_TEXT;
-    item.iItem = index;
-    item.iSubItem = 0;
-    item.pszText = remote + sizeof item;
-    item.cchTextMax = TEXT_BYTES;
+    std::string copy(static_cast<const char *>(record), recordSize);
+    char *remoteText = remote + recordSize;
+    int capacity = TEXT_BYTES;
+    std::memcpy(&copy[textOffset], &remoteText, sizeof remoteText);
+    std::memcpy(&copy[capacityOffset], &capacity, sizeof capacity);
     int ok = 0;
-    DWORD_PTR length = 0;
+    DWORD_PTR answer = 0;
     char buffer[TEXT_BYTES] = "";
-    if (WriteProcessMemory(process, remote, &item, sizeof item, nullptr)
-        && SendMessageTimeoutA(list, LVM_GETITEMTEXTA, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(remote),
-                               SMTO_NORMAL, 1000, &length)
-        && ReadProcessMemory(process, remote + sizeof item, buffer, sizeof buffer, nullptr)) {
+    if (WriteProcessMemory(process, remote, copy.data(), recordSize, nullptr)
+        && SendMessageTimeoutA(control, message, wParam, reinterpret_cast<LPARAM>(remote), SMTO_NORMAL, 1000, &answer)
+        && ReadProcessMemory(process, remoteText, buffer, sizeof buffer, nullptr)) {
         buffer[sizeof buffer - 1] = 0;
         *text = buffer;
         ok = 1;
     }
     VirtualFreeEx(process, remote, 0, MEM_RELEASE);
     return ok;
+}
+
+int ListViewText(HANDLE process, HWND list, int index, std::string *text)
+{
+    LVITEMA item = {};
+    item.mask = LVIF_TEXT;
+    item.iItem = index;
+    item.iSubItem = 0;
+    return RemoteRecordText(process, list, LVM_GETITEMTEXTA, static_cast<WPARAM>(index), &item, sizeof item,
+                            offsetof(LVITEMA, pszText), offsetof(LVITEMA, cchTextMax), text);
 }
 
 std::vector<std::string> ListViewRows(HWND list)
