@@ -5,9 +5,11 @@
 
 // --- scan_page.cpp: what, when and how to scan (template 106) ---
 INT_PTR CALLBACK ScanPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam);
+extern int scanPageDirty;    // 1 while the page holds changes not yet applied; outlives the sheet
 
 // --- extensions_dialog.cpp: the program-file extensions (template 118), opened from the scan page ---
 INT_PTR CALLBACK ExtensionsDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+extern int extensionsChanged;   // set by Add, Remove and Default; Close writes inUse only when set
 
 // --- action_page.cpp: what to do with an infected file (template 119) ---
 INT_PTR CALLBACK ActionPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam);

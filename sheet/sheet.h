@@ -1,8 +1,89 @@
-// The property sheet frame: opening the sheet and the state the pages share.
+// The property sheet frame: opening the sheet, and the protocol the four editing pages share.
 #pragma once
+#include <windows.h>
+
+#include <cstddef>
+#include <cstdint>
+
+#include "driver/status_block.h"
+#include "driver/texts.h"
 
 extern int sheetOpen;               // 1 while the sheet runs; keeps a second one from opening
 extern int languageSwitchPending;   // set by the About page; the next opening switches the language
 
-// Opens the modal property sheet; returns when it is closed. Callers test sheetOpen first.
+// Opens the modal property sheet on the Scan options page, after carrying out a pending language
+// switch; returns PropertySheetA's result when the sheet is closed. Callers test sheetOpen first.
 int ShowPropertiesSheet(void);
+
+// Titles and the caption live in buffers of this size: at most 51 characters, longer ones are cut.
+constexpr size_t SHEET_TEXT_SIZE = 52;
+
+// Formats text 600, text 589 and "05" (all as stored) with format, which takes three %s, and
+// converts the result to ANSI into buffer (always terminated, cut to fit). The sheet's caption uses
+// "%s %s.%s", the About page's product line "%s %s.%s\n".
+void FormatProductLine(char *buffer, size_t size, const char *format);
+
+// ---- The page protocol of the editing pages (Scan options, Action, Report, Exclusions) --------
+
+// What an editing page hands to the protocol: its dirty flag (process-wide, so it outlives the
+// sheet), its labelling table, and its own steps.
+struct EditingPage {
+    int *dirty;                       // 1 while the page holds changes not yet applied
+    const TextLabel *labels;          // the labelling pass, in order
+    size_t labelCount;
+    void (*fill)(HWND page);          // sets the controls from the StatusBlock
+    void (*read)(HWND page);          // apply, step 1: controls into the StatusBlock (validates, acts)
+    uint32_t changeCode;              // sent after the read; 0 for none (the report page)
+    int keepsDirtyAtInit;             // 1: WM_INITDIALOG leaves the dirty flag alone (report page)
+};
+
+// WM_INITDIALOG: the labelling pass, the fill, then the dirty flag cleared (unless kept).
+void InitEditingPage(HWND page, const EditingPage &editing);
+
+// WM_COMMAND from one of the page's editing controls: the dirty flag set, PSM_CHANGED sent.
+void MarkPageChanged(HWND page, const EditingPage &editing);
+
+// WM_NOTIFY: PSN_SETACTIVE (PSM_CHANGED again when dirty), PSN_KILLACTIVE (PSM_UNCHANGED) and
+// PSN_APPLY (read, PSM_UNCHANGED, flag cleared, change code, SaveSettings). Sets the page's result
+// (always accept, PSNRET_NOERROR) and returns TRUE for these three; FALSE for any other.
+INT_PTR NotifyEditingPage(HWND page, const EditingPage &editing, const NMHDR *header);
+
+// Sends a change code to the driver (SendControl); tests put a recorder here.
+extern int (*sendChangeCode)(uint32_t code);
+
+// ---- Helpers for the controls of the pages -----------------------------------------------------
+
+// A check box that shows a 32-bit StatusBlock flag; stored as 0 or 1, shown ticked when nonzero.
+struct PageCheck {
+    int control;
+    uint32_t StatusBlock::*field;
+};
+void TickChecks(HWND page, const PageCheck *checks, size_t count);
+void ReadChecks(HWND page, const PageCheck *checks, size_t count);
+
+// A radio button that stands for one value of a StatusBlock number.
+struct PageChoice {
+    int control;
+    uint32_t value;
+};
+// Ticks the button of value; a value no button stands for ticks none.
+void TickChoice(HWND page, const PageChoice *choices, size_t count, uint32_t value);
+// The value of the first ticked button in table order; with none ticked, the last entry's value.
+uint32_t ReadChoice(HWND page, const PageChoice *choices, size_t count);
+
+template <size_t N> inline void TickChecks(HWND page, const PageCheck (&checks)[N])
+{
+    TickChecks(page, checks, N);
+}
+template <size_t N> inline void ReadChecks(HWND page, const PageCheck (&checks)[N])
+{
+    ReadChecks(page, checks, N);
+}
+template <size_t N> inline void TickChoice(HWND page, const PageChoice (&choices)[N], uint32_t value)
+{
+    TickChoice(page, choices, N, value);
+}
+template <size_t N> inline uint32_t ReadChoice(HWND page, const PageChoice (&choices)[N])
+{
+    return ReadChoice(page, choices, N);
+}

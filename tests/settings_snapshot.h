@@ -41,3 +41,24 @@ inline Snapshot TakeSnapshot(void)
     RegCloseKey(key);
     return snapshot;
 }
+
+// Puts the key back as snapshot holds it: removed when it was absent, else with exactly its values.
+inline void RestoreSnapshot(const Snapshot &snapshot)
+{
+    RegDeleteKeyA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Brannholt\\Torvane");
+    if (!snapshot.present) {
+        RegDeleteKeyA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Brannholt");
+        return;
+    }
+    HKEY key;
+    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Brannholt\\Torvane", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+                        nullptr)
+        != ERROR_SUCCESS)
+        return;
+    for (const auto &value : snapshot.values) {
+        RegSetValueExA(key, value.first.c_str(), 0, value.second.type,
+                       reinterpret_cast<const BYTE *>(value.second.bytes.data()),
+                       static_cast<DWORD>(value.second.bytes.size()));
+    }
+    RegCloseKey(key);
+}

@@ -157,16 +157,21 @@ CaughtBox CatchMessageBox(const std::function<void()> &call)
     return caught;
 }
 
-std::string BuiltDriverPath(void)
+std::string BuiltFilePath(const char *relative)
 {
     char build[MAX_PATH];
     DWORD length = GetEnvironmentVariableA("TORVANE_BUILD", build, sizeof build);
     if (length == 0 || length >= sizeof build)
         return "";
-    std::string path = std::string("Z:") + build + "/vxd/Torvane.VXD";
+    std::string path = std::string("Z:") + build + "/" + relative;
     for (char &c : path) {
         if (c == '/')
             c = '\\';
     }
     return path;
+}
+
+std::string BuiltDriverPath(void)
+{
+    return BuiltFilePath("vxd/Torvane.VXD");
 }

@@ -49,3 +49,6 @@ CaughtBox CatchMessageBox(const std::function<void()> &call);
 
 // The build's driver file (TORVANE_BUILD is the build folder as a Unix path, seen through Z:).
 std::string BuiltDriverPath(void);
+
+// A file of the build folder (relative is a Unix path below it), as a Windows path through Z:.
+std::string BuiltFilePath(const char *relative);
