@@ -68,6 +68,13 @@ static void ExpectSettingsFailure(const std::string &folder, const std::string &
         EXPECT_EQ(1, view.stopIcon) << "not the stop icon";
     }
     EXPECT_EQ(std::vector<std::string>{"CTL_CONNECT"}, JournalCodes(ReadJournal(folder)));
+    // Before the message, onShutdown and floppyBoot are 0 in the driver's record, whatever was
+    // loaded into them (a wrong seal loads every value first).
+    EXPECT_TRUE(WaitUntil([&] {
+        std::string status = LastJournalLine(folder, "STATUS ");
+        return JournalField(status, "onShutdown") == "0" && JournalField(status, "floppyBoot") == "0";
+    }, 2000)) << LastJournalLine(folder, "STATUS ");
+    EXPECT_TRUE(IsWindow(box));
 
     ASSERT_TRUE(PressButton(box, IDOK));
     DWORD exitCode = 99;
