@@ -232,26 +232,6 @@ TEST_F(Sheet, ScanPageShowsAndStoresEveryField)
     }
 }
 
-// The first visible dialog of this process that passes test, or nullptr.
-HWND FindOwnDialog(int (*test)(HWND))
-{
-    struct Search {
-        int (*test)(HWND);
-        HWND found;
-    } search = {test, nullptr};
-    EnumThreadWindows(
-        GetCurrentThreadId(),
-        [](HWND window, LPARAM data) -> BOOL {
-            Search *s = reinterpret_cast<Search *>(data);
-            if (!IsWindowVisible(window) || !s->test(window))
-                return TRUE;
-            s->found = window;
-            return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    return search.found;
-}
-
 int IsMessageBox(HWND window)
 {
     return GetDlgItem(window, 0xFFFF) != nullptr;
