@@ -112,6 +112,9 @@ void StartWatchers(void);
 int ScannedLately(const wchar_t *path, uint64_t size, FILETIME written);
 // Notes the file at path as scanned as it is now (a file the driver renamed or moved there).
 void NoteScanned(const wchar_t *path);
+// Queues every file below folder for a scan (a folder moved or copied in brings its files along,
+// and the watch reports only the folder).
+void QueueFolderContents(const wchar_t *folder);
 // Posts WM_VIRUS_FOUND with the OEM name to the front end (the name waits in a slot).
 void PostDetection(const char *oemName);
 
