@@ -2,8 +2,6 @@
 // figures, and the alert's list read from outside.
 #include "tests/bench/bench_support.h"
 
-#include <commctrl.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -146,79 +144,6 @@ Spread SpreadOf(std::vector<double> values)
     spread.max = values.back();
     spread.median = n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
     return spread;
-}
-
-HWND FindAlertList(DWORD processId)
-{
-    for (HWND window : ProcessWindows(processId, 1)) {
-        if (WindowClass(window) != "#32770")
-            continue;
-        HWND list = FindWindowExA(window, nullptr, WC_LISTVIEWA, nullptr);
-        if (list != nullptr)
-            return list;
-    }
-    return nullptr;
-}
-
-int ListCount(HWND list)
-{
-    DWORD_PTR count = 0;
-    if (!SendMessageTimeoutA(list, LVM_GETITEMCOUNT, 0, 0, SMTO_NORMAL, 1000, &count))
-        return -1;
-    return static_cast<int>(count);
-}
-
-int ListItemText(HANDLE process, HWND list, int index, std::string *text)
-{
-    constexpr int TEXT_BYTES = 1024;
-    char *remote = static_cast<char *>(
-        VirtualAllocEx(process, nullptr, sizeof(LVITEMA) + TEXT_BYTES, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
-    if (remote == nullptr)
-        return 0;
-    LVITEMA item = {};
-    item.mask = LVIF_TEXT;
-    item.iItem = index;
-    item.iSubItem = 0;
-    item.pszText = remote + sizeof item;
-    item.cchTextMax = TEXT_BYTES;
-    int ok = 0;
-    DWORD_PTR length = 0;
-    char buffer[TEXT_BYTES] = "";
-    if (WriteProcessMemory(process, remote, &item, sizeof item, nullptr)
-        && SendMessageTimeoutA(list, LVM_GETITEMTEXTA, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(remote),
-                               SMTO_NORMAL, 1000, &length)
-        && ReadProcessMemory(process, remote + sizeof item, buffer, sizeof buffer, nullptr)) {
-        buffer[sizeof buffer - 1] = 0;
-        *text = buffer;
-        ok = 1;
-    }
-    VirtualFreeEx(process, remote, 0, MEM_RELEASE);
-    return ok;
-}
-
-void *AllocateLowIn(HANDLE process, size_t count)
-{
-    // Asked for no address in particular, 64-bit Windows places memory above 4 GB: walk the other
-    // process's address space from 256 MB up and take the first free stretch that is large enough.
-    const uint64_t granularity = 0x10000;
-    const uint64_t limit = 0x100000000ull;
-    uint64_t address = 0x10000000;
-    while (address + count <= limit) {
-        MEMORY_BASIC_INFORMATION info;
-        if (VirtualQueryEx(process, reinterpret_cast<void *>(address), &info, sizeof info) == 0)
-            return nullptr;
-        uint64_t regionEnd = reinterpret_cast<uint64_t>(info.BaseAddress) + info.RegionSize;
-        if (info.State == MEM_FREE && regionEnd - address >= count) {
-            void *p = VirtualAllocEx(process, reinterpret_cast<void *>(address), count, MEM_RESERVE | MEM_COMMIT,
-                                     PAGE_READWRITE);
-            if (p != nullptr)
-                return p;
-            address += granularity;
-            continue;
-        }
-        address = (regionEnd + granularity - 1) & ~(granularity - 1);
-    }
-    return nullptr;
 }
 
 int CountLines(const std::vector<std::string> &lines, const std::string &prefix)

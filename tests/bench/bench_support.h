@@ -44,21 +44,5 @@ struct Spread {
 };
 Spread SpreadOf(std::vector<double> values);
 
-// The list view of Torvane's open virus alert (the "#32770" dialog holding a SysListView32), or
-// nullptr while there is none.
-HWND FindAlertList(DWORD processId);
-
-// Row count of a list view in another process; -1 when it does not answer within 1 s.
-int ListCount(HWND list);
-
-// Text of row index of a list view in another process: the item record and the text buffer are
-// placed in that process's memory, since the list view writes through the pointers it is handed.
-// 1 on success.
-int ListItemText(HANDLE process, HWND list, int index, std::string *text);
-
-// count bytes of zeroed memory in process at an address below 4 GB (what a 32-bit address in a
-// message reaches); nullptr when there is none. Kept until the process ends.
-void *AllocateLowIn(HANDLE process, size_t count);
-
 // Lines of lines that start with prefix.
 int CountLines(const std::vector<std::string> &lines, const std::string &prefix);

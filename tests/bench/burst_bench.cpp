@@ -20,6 +20,13 @@ constexpr size_t POSTED_NAME_SIZE = 64;
 constexpr double JOURNAL_LOOK_MS = 50;
 constexpr DWORD ROW_POLL_MS = 10;
 
+// The list of Torvane's open alert, or nullptr while there is none.
+static HWND AlertList(DWORD processId)
+{
+    HWND list = nullptr;
+    return FindAlert(processId, &list) != nullptr ? list : nullptr;
+}
+
 struct RowWait {
     int rows;              // rows listed at the end
     double firstRowMs;     // from the start of the burst; -1 when none came
@@ -51,12 +58,12 @@ static RowWait WaitForRows(DWORD processId, int count, double startMs, const std
             }
         }
         if (*list == nullptr || !IsWindow(*list))
-            *list = FindAlertList(processId);
+            *list = AlertList(processId);
         int rows = 0;
         if (*list != nullptr) {
             // Sent messages are handled between the queued detections: the program answers meanwhile.
             double asked = NowMs();
-            rows = ListCount(*list);
+            rows = ListViewCount(*list);
             double answer = rows >= 0 ? NowMs() - asked : 1000;
             if (answer > wait.slowestAnswerMs)
                 wait.slowestAnswerMs = answer;
@@ -124,7 +131,7 @@ static int CountMismatches(HANDLE process, HWND list, const std::vector<std::str
     int mismatches = 0;
     for (size_t i = 0; i < expected.size(); i++) {
         std::string text;
-        if (!ListItemText(process, list, static_cast<int>(i), &text) || _stricmp(text.c_str(), expected[i].c_str()) != 0) {
+        if (!ListViewText(process, list, static_cast<int>(i), &text) || _stricmp(text.c_str(), expected[i].c_str()) != 0) {
             if (mismatches++ == 0 && first != nullptr)
                 *first = "row " + std::to_string(i) + " \"" + text + "\", expected \"" + expected[i] + "\"";
         }
@@ -137,8 +144,7 @@ static int EndRun(const TorvaneRun &run, HWND window, HWND list)
 {
     if (list != nullptr && IsWindow(list)) {
         PressButton(GetParent(list), IDOK);
-        for (int i = 0; i < 500 && FindAlertList(run.processId) != nullptr; i++)
-            Sleep(10);
+        WaitUntil([&] { return AlertList(run.processId) == nullptr; }, 5000);
     }
     int closed = CloseTorvane(run, window);
     EndAllTorvane();
@@ -204,7 +210,7 @@ static int EndToEnd(int count)
     std::string top;
     if (list != nullptr && wait.rows == static_cast<int>(expected.size())) {
         mismatches = CountMismatches(run.process, list, expected, &firstMismatch);
-        ListItemText(run.process, list, 0, &top);
+        ListViewText(run.process, list, 0, &top);
     }
     std::printf("burst end to end: %d of %d test files written in %.0f ms\n", written, count, writeMs);
     std::printf("burst end to end: first row after %.0f ms, %d rows listed (the last after %.0f ms), all %d after "
@@ -264,11 +270,9 @@ static int Posted(int count, int intoOpenAlert)
     int posted = 0;
     if (intoOpenAlert) {
         posted += PostToWindow(window, WM_VIRUS_FOUND, 0, static_cast<LPARAM>(base));
-        double until = NowMs() + ROBOT_TIMEOUT_MS;
         HWND open = nullptr;
-        while ((open = FindAlertList(run.processId)) == nullptr && NowMs() < until)
-            Sleep(5);
-        if (open == nullptr || ListCount(open) != 1) {
+        WaitUntil([&] { return (open = AlertList(run.processId)) != nullptr; }, ROBOT_TIMEOUT_MS);
+        if (open == nullptr || ListViewCount(open) != 1) {
             std::fprintf(stderr, "bench: no alert with one row after the first message\n");
             EndAllTorvane();
             return 0;

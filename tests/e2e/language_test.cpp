@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "tests/e2e/robot.h"
-#include "vxd/detect.h"
 #include "vxd/language_texts.h"
 
 namespace {
@@ -25,19 +24,6 @@ std::string Shown(const char *const *texts, int number)
     WideCharToMultiByte(1252, 0, wide.c_str(), -1, &ansi[0], static_cast<int>(ansi.size()), nullptr, nullptr);
     ansi.pop_back();   // the terminator
     return ansi;
-}
-
-// The virus alert of processId: a visible dialog with the alert text control 1142.
-HWND WaitForAlert(DWORD processId, DWORD timeoutMs)
-{
-    for (DWORD waited = 0; waited < timeoutMs; waited += 50) {
-        for (HWND window : ProcessWindows(processId, 1)) {
-            if (WindowClass(window) == "#32770" && GetDlgItem(window, 1142) != nullptr)
-                return window;
-        }
-        Sleep(50);
-    }
-    return nullptr;
 }
 
 std::string SelectLanguageLine(const std::string &folder)
@@ -87,10 +73,9 @@ TEST(LanguageE2e, StartSelectsStoredLanguageOrKeepsTheConnectLanguage)
                 EXPECT_EQ(1, view.stopIcon) << "not the stop icon";
             }
             ASSERT_TRUE(PressButton(box, IDOK));
-            for (int i = 0; i < 100 && IsWindow(box); i++)
-                Sleep(50);
+            EXPECT_TRUE(WaitClosed(box, 5000));
         } else {
-            EXPECT_EQ(nullptr, box) << "a message at start: " << Visible(WindowText(GetDlgItem(box, 0xFFFF)));
+            EXPECT_EQ(nullptr, box) << "a message at start: " << Visible(WindowText(GetDlgItem(box, MESSAGE_BOX_TEXT_ID)));
         }
         HWND main = WaitForMainWindow(run.processId, ROBOT_TIMEOUT_MS);
         ASSERT_NE(nullptr, main) << "the program ended";
@@ -99,15 +84,13 @@ TEST(LanguageE2e, StartSelectsStoredLanguageOrKeepsTheConnectLanguage)
         EXPECT_EQ("1", JournalField(line, "language")) << line;
 
         // Texts read after the start: the alert for the test file.
-        char testString[TEST_STRING_LENGTH + 1];
-        BuildTestString(testString);
-        ASSERT_TRUE(WriteFileBytes(folder + "\\watched\\SAMPLE.COM", std::string(testString) + "\r\n"));
+        ASSERT_TRUE(WriteFileBytes(folder + "\\watched\\SAMPLE.COM", TestFileBytes()));
         HWND alert = WaitForAlert(run.processId, ROBOT_TIMEOUT_MS);
         ASSERT_NE(nullptr, alert) << "no alert; journal:\n" << testing::PrintToString(ReadJournal(folder));
         SaveScreenshot(ScenarioName() + "_" + c.name + "_alert");
         std::string title = Shown(c.shownTexts, 608), text = Shown(c.shownTexts, 701);
         EXPECT_EQ(Visible(title), Visible(WindowText(alert)));
-        EXPECT_EQ(Visible(text), Visible(WindowText(GetDlgItem(alert, 1142))));
+        EXPECT_EQ(Visible(text), Visible(WindowText(GetDlgItem(alert, IDC_ALERT_TEXT))));
         ASSERT_TRUE(PressButton(alert, IDOK));
 
         std::vector<std::string> expectedCodes = {"CTL_CONNECT", "CTL_SCAN_OPTIONS_CHANGED",

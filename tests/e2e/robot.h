@@ -1,16 +1,38 @@
 // The test robot: prepares program folders and the registry, starts Torvane.exe in a process of its
-// own and drives its windows from outside, the way a user (or a second instance) would.
+// own and drives its windows from outside, the way a user (or a second instance) would. One header
+// for all of it, grouped by the file that defines each part.
+//
+// Every wait goes through WaitUntil. Control ids are res/resource.h's names; the few numbers here
+// are the platform's own (message box, property sheet frame, common file dialogs).
 #pragma once
 #include <windows.h>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
+
+#include "res/resource.h"
 
 // Time limit for anything the robot waits for; generous so a loaded machine does not fail a test.
 constexpr DWORD ROBOT_TIMEOUT_MS = 15000;
 
-// ---- Program folders ------------------------------------------------------------------------
+// ---- robot.cpp: the one wait and small helpers --------------------------------------------------
+
+// Asks condition every 20 ms until it returns nonzero (then 1) or timeoutMs have passed (then 0).
+// The condition is asked at least once, so a timeout of 0 asks exactly once.
+int WaitUntil(const std::function<int()> &condition, DWORD timeoutMs);
+
+// Unix path to the Windows path Wine maps it to ("Z:" and backslashes).
+std::string UnixToWindowsPath(const std::string &unixPath);
+
+// Text with control characters spelled out (\n, \r, \xNN), for messages.
+std::string Visible(const std::string &text);
+
+// An environment variable's value; "" when it is not set.
+std::string EnvironmentValue(const char *name);
+
+// ---- robot_process.cpp: program folders and processes ------------------------------------------
 
 // One key of the driver's Torvane.ini, section [Driver].
 struct IniKey {
@@ -47,18 +69,8 @@ int PrepareFolder(const std::string &name, const FolderSetup &setup, std::string
 // A folder name for the running test: "<suite>_<test>".
 std::string ScenarioName(void);
 
-// ---- Settings in the registry (HKEY_LOCAL_MACHINE\SOFTWARE\Brannholt\Torvane) -----------------
-
-// Replaces the key with the 25 default values and seal 0; the file names point into folder.
-int WriteDefaultSettings(const std::string &folder);
-int SetSettingNumber(const char *name, DWORD value);              // REG_DWORD
-int SetSettingText(const char *name, const std::string &value);   // REG_SZ
-int DeleteSetting(const char *name);
-int DeleteSettingsKey(void);                                      // 1 also when it did not exist
-int ReadSettingNumber(const char *name, DWORD *value);            // 0 when missing or not 4 bytes
-int ReadSettingText(const char *name, std::string *value);        // 0 when missing
-
-// ---- Processes --------------------------------------------------------------------------------
+// The standard anti-virus test file's bytes, which the reference driver detects.
+std::string TestFileBytes(void);
 
 // One started Torvane.exe.
 struct TorvaneRun {
@@ -71,11 +83,19 @@ struct TorvaneRun {
 // remembered and ended by EndAllTorvane, which runs after every test. 1 on success.
 int StartTorvane(const std::string &folder, TorvaneRun *run);
 
+// Starts Torvane.exe in folder and waits until its start-up has told the driver the language
+// (the journal's CTL_SELECT_LANGUAGE): the settings are in force and the driver watches. Returns
+// the MainWindow, or nullptr after a test failure that names the message on screen, if any.
+HWND StartNormally(const std::string &folder, TorvaneRun *run);
+
 // Waits up to timeoutMs for the process to end; 1 and *exitCode set when it ended.
 int WaitExit(const TorvaneRun &run, DWORD timeoutMs, DWORD *exitCode);
 
 // 1 while the process runs.
 int IsRunning(const TorvaneRun &run);
+
+// 1 when the process processId has ended (or cannot be found).
+int ProcessEnded(DWORD processId);
 
 // Ends every process this robot started that still runs (by its id) and forgets them.
 void EndAllTorvane(void);
@@ -83,30 +103,49 @@ void EndAllTorvane(void);
 // Milliseconds since the run was started.
 ULONGLONG MsSinceStart(const TorvaneRun &run);
 
-// ---- Windows ----------------------------------------------------------------------------------
+// count bytes of zeroed, readable and writable memory in process at an address below 4 GB (what a
+// 32-bit address in a message reaches); nullptr when there is none. Kept until the process ends.
+void *AllocateLowIn(HANDLE process, size_t count);
+
+// ---- robot_registry.cpp: the settings (HKEY_LOCAL_MACHINE\SOFTWARE\Brannholt\Torvane) ----------
+
+// Replaces the key with the 25 default values and seal 0; the file names point into folder.
+int WriteDefaultSettings(const std::string &folder);
+int SetSettingNumber(const char *name, DWORD value);              // REG_DWORD
+int SetSettingText(const char *name, const std::string &value);   // REG_SZ
+int SetSettingBytes(const char *name, DWORD type, const std::string &bytes);   // any type, raw
+int DeleteSetting(const char *name);
+int DeleteSettingsKey(void);                                      // 1 also when it did not exist
+int ReadSettingNumber(const char *name, DWORD *value);            // 0 when missing or not 4 bytes
+int ReadSettingText(const char *name, std::string *value);        // 0 when missing
+
+// ---- robot_windows.cpp: windows, message boxes and the controls of any dialog ----------------
 
 // Raw bytes of the MainWindow's class name and title (code page 1252).
 extern const char ROBOT_MAIN_CLASS[];
 extern const char ROBOT_MAIN_TITLE[];
 
+// The platform's ids in a message box: its text (a static) and its icon.
+constexpr int MESSAGE_BOX_TEXT_ID = 0xFFFF;
+constexpr int MESSAGE_BOX_ICON_ID = 20;
+
 // The top-level window with exactly this class and title (hidden ones included), or nullptr.
 HWND FindTopWindow(const char *className, const char *title);
 
-// The MainWindow of processId once it exists, or nullptr after timeoutMs.
+// The MainWindow of processId once it exists, or nullptr after timeoutMs or when the process ends.
 HWND WaitForMainWindow(DWORD processId, DWORD timeoutMs);
 
-// Top-level windows of processId; visibleOnly skips hidden ones.
+// Top-level windows of processId, topmost first; visibleOnly skips hidden ones.
 std::vector<HWND> ProcessWindows(DWORD processId, int visibleOnly);
 
 // The first visible top-level window of processId (of className when not null), or nullptr after
-// timeoutMs.
+// timeoutMs or when the process ends.
 HWND WaitForWindow(DWORD processId, const char *className, DWORD timeoutMs);
 
 // 1 when box is a message box: a "#32770" dialog with the static text control 0xFFFF.
 int IsMessageBox(HWND box);
 
-// The first visible message box of processId, or nullptr after timeoutMs. Also gives up early
-// when the process ends.
+// The first visible message box of processId, or nullptr after timeoutMs or when the process ends.
 HWND WaitForMessageBox(DWORD processId, DWORD timeoutMs);
 
 // Like WaitForMessageBox, and records whether a visible window of the process that is not a
@@ -117,7 +156,7 @@ HWND WaitForMessageBoxAfterSplash(const TorvaneRun &run, DWORD timeoutMs, int *s
 // What a message box shows.
 struct MessageBoxView {
     std::string caption;
-    std::string text;                   // GetWindowText of static 0xFFFF, as the control holds it
+    std::string text;                   // the text of static 0xFFFF, as the control holds it
     std::vector<int> buttonIds;         // in child order
     std::vector<std::string> buttonTexts;
     int stopIcon = -1;                  // 1 stop icon, 0 another icon, -1 cannot tell
@@ -126,28 +165,72 @@ struct MessageBoxView {
 // Reads caption, text, buttons and (if it can) the icon of a message box. 1 on success.
 int ReadMessageBox(HWND box, MessageBoxView *view);
 
-// 1 when the icon of box is the stop icon, 0 when it is another, -1 when that cannot be told
-// (no icon control, or the screen cannot be read).
-int CheckStopIcon(HWND box);
+// What this platform's message box shows in its text control for text: the robot opens one of its
+// own and reads it back (Wine and Windows keep a trailing line feed, but this does not assume it).
+std::string PlatformShownText(const std::string &text);
 
-// Presses button id of a dialog (WM_COMMAND with BN_CLICKED, as a click would). 1 when posted.
+// Child windows of parent, all levels, in the platform's order.
+std::vector<HWND> ChildWindows(HWND parent);
+
+// Presses button id of a dialog as a click would (WM_COMMAND with BN_CLICKED). 1 when posted.
 int PressButton(HWND dialog, int id);
 
 // Presses OK when the dialog has an OK button, else Cancel. 1 when posted.
 int CloseDialog(HWND dialog);
 
-// What this platform's message box shows in its text control for text: the robot opens one of its
-// own and reads it back (Wine and Windows keep a trailing line feed, but this does not assume it).
-std::string PlatformShownText(const std::string &text);
+// Waits until window is gone; 1 when it went within timeoutMs.
+int WaitClosed(HWND window, DWORD timeoutMs);
 
 // PostMessageA to window; 1 when posted.
 int PostToWindow(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+// 1 when window (of any process) answers a sent WM_NULL within timeoutMs: its thread runs a loop.
+int Answers(HWND window, DWORD timeoutMs);
 
 // Text and class of a window, read from outside.
 std::string WindowText(HWND window);
 std::string WindowClass(HWND window);
 
-// ---- The driver's journal ---------------------------------------------------------------------
+// ---- robot_windows.cpp: the virus alert -------------------------------------------------------
+
+// The virus alert of processId: a visible "#32770" dialog with the alert text IDC_ALERT_TEXT;
+// *list (when not null) receives its list view. nullptr while there is none.
+HWND FindAlert(DWORD processId, HWND *list = nullptr);
+
+// FindAlert once it is there, or nullptr after timeoutMs.
+HWND WaitForAlert(DWORD processId, DWORD timeoutMs, HWND *list = nullptr);
+
+// Row count of a list view of another process; -1 when it does not answer within 1 s.
+int ListViewCount(HWND list);
+
+// Text of row index of a list view in process (opened with PROCESS_VM_OPERATION, _READ and
+// _WRITE): the record and the text buffer are placed in that process's memory, since the list view
+// writes through the pointers it is handed. 1 on success.
+int ListViewText(HANDLE process, HWND list, int index, std::string *text);
+
+// Every row of a list view of another process, top row first.
+std::vector<std::string> ListViewRows(HWND list);
+
+// ---- robot_tray.cpp: the tray icon on the taskbar and its menu --------------------------------
+
+// The square of the first icon in the taskbar's notification area, on the screen, and the tray
+// window that draws it. Torvane's icon is the only one on the test desktop. 1 when found.
+int TrayIconSquare(HWND *tray, RECT *square);
+
+// 1 when the square shows an icon (anything but the taskbar's colour); 0 when it is empty.
+int TrayIconShown(void);
+
+// A fingerprint of what the square shows, to tell one icon look from another.
+unsigned long long TrayIconPicture(void);
+
+// Right-clicks the icon and waits for the tray menu of processId; nullptr when none came.
+HWND OpenTrayMenu(DWORD processId);
+
+// Picks an item of an open menu with the keyboard: Down from nothing selects the first item, Up
+// the last; then Enter.
+void ChooseFromMenu(HWND menu, WPARAM key);
+
+// ---- robot_journal.cpp: the driver's journal -------------------------------------------------
 
 // Complete lines of folder\name (a line still being written is left out); empty when absent.
 std::vector<std::string> ReadJournal(const std::string &folder, const char *name = "journal.txt");
@@ -157,13 +240,16 @@ std::vector<std::string> ReadJournal(const std::string &folder, const char *name
 int WaitJournalLine(const std::string &folder, const std::string &prefix, DWORD timeoutMs,
                     std::string *line = nullptr, const char *name = "journal.txt");
 
+// The last journal line that starts with prefix; "" when there is none.
+std::string LastJournalLine(const std::string &folder, const std::string &prefix);
+
 // The value of key in a journal line of "key=value" words ("" when absent).
 std::string JournalField(const std::string &line, const std::string &key);
 
 // The first word of each line that starts with "CTL_", in order.
 std::vector<std::string> JournalCodes(const std::vector<std::string> &lines);
 
-// ---- Screenshots ------------------------------------------------------------------------------
+// ---- robot_screen.cpp: pixels and screenshots ------------------------------------------------
 
 // When TORVANE_SHOTS names a folder (Unix path), saves the screen there as <name>.bmp (24-bit),
 // after a moment for windows that have just appeared to paint.
@@ -173,10 +259,7 @@ int SaveScreenshot(const std::string &name);
 // The screen's pixels in rect as 0x00RRGGBB words, row by row from the top. 1 on success.
 int CaptureScreen(const RECT &rect, std::vector<uint32_t> *pixels);
 
-// ---- Small helpers ----------------------------------------------------------------------------
-
-// Unix path to the Windows path Wine maps it to ("Z:" and backslashes).
-std::string UnixToWindowsPath(const std::string &unixPath);
-
-// Text with control characters spelled out (\n, \r, \xNN), for messages.
-std::string Visible(const std::string &text);
+// 1 when the icon of a message box is the stop icon, 0 when it is another, -1 when that cannot be
+// told (no icon control, or the screen cannot be read). Looks again for a while when the icon
+// seems not painted yet.
+int CheckStopIcon(HWND box);

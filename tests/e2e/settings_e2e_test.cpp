@@ -14,25 +14,12 @@
 static const char SETTINGS_FAILED_TEXT[] =
     "The stored settings cannot be read or have been damaged. Torvane will now close.";
 
-static const char KEY_PATH[] = "SOFTWARE\\Brannholt\\Torvane";
-
 static const char *const NUMBER_NAMES[] = {
     "Action",     "OnlyLog", "MacroSpecial", "StopMacros", "Type",      "CompressedExe", "Archives", "FloppyBoot",
     "Heuristics", "ScanOn",  "OnShutdown",   "Disable",    "Icon",      "LogToFile",     "Append",   "Log",
     "Ext",
 };
 static const char *const TEXT_NAMES[] = {"LogFileName", "MoveDir", "Exclusions", "Extensions", "UserExtensions", "InUse"};
-
-static int SetSettingBytes(const char *name, DWORD type, const std::string &bytes)
-{
-    HKEY key;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, KEY_PATH, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS)
-        return 0;
-    LONG status = RegSetValueExA(key, name, 0, type, reinterpret_cast<const BYTE *>(bytes.data()),
-                                 static_cast<DWORD>(bytes.size()));
-    RegCloseKey(key);
-    return status == ERROR_SUCCESS;
-}
 
 // The seal worked out here from the stored values, bit by bit, independently of the program.
 static DWORD ExpectedSeal(const Snapshot &snapshot)
@@ -95,18 +82,11 @@ static std::vector<std::string> StartAndClose(const std::string &folder)
 {
     DeleteFileA((folder + "\\journal.txt").c_str());
     TorvaneRun run;
-    EXPECT_TRUE(StartTorvane(folder, &run));
-    HWND mainWindow = WaitForMainWindow(run.processId, ROBOT_TIMEOUT_MS);
+    HWND mainWindow = StartNormally(folder, &run);
     if (mainWindow == nullptr) {
-        MessageBoxView view;
-        HWND box = WaitForMessageBox(run.processId, 0);
-        if (box != nullptr)
-            ReadMessageBox(box, &view);
-        ADD_FAILURE() << "no MainWindow; message on screen: \"" << Visible(view.text) << "\"";
         EndAllTorvane();
         return {};
     }
-    EXPECT_TRUE(WaitJournalLine(folder, "CTL_SELECT_LANGUAGE", ROBOT_TIMEOUT_MS)) << "start-up did not finish";
     // CTL_LOG_START, when asked for, follows the language.
     WaitJournalLine(folder, "CTL_LOG_START", 500);
     std::vector<std::string> codes = JournalCodes(ReadJournal(folder));

@@ -1,0 +1,273 @@
+// The robot's hands on windows: finding the windows of a process, reading message boxes, pressing
+// buttons, and the virus alert with its list.
+#include "tests/e2e/robot.h"
+
+#include <commctrl.h>
+
+const char ROBOT_MAIN_CLASS[] = "\x6D\xE9\x6E\x6D\x38\x38\x37\x37\xF0\xE6\x77";
+const char ROBOT_MAIN_TITLE[] = "\xDE\xE6\x51\x31\x32\x33\x64\x43\x5B\x5D";
+static_assert(sizeof ROBOT_MAIN_CLASS == 12 && sizeof ROBOT_MAIN_TITLE == 11, "11 and 10 bytes");
+
+// ---- Windows ----------------------------------------------------------------------------------
+
+std::string WindowText(HWND window)
+{
+    char text[4096];
+    int length = GetWindowTextA(window, text, sizeof text);
+    return std::string(text, length > 0 ? static_cast<size_t>(length) : 0);
+}
+
+std::string WindowClass(HWND window)
+{
+    char name[256];
+    int length = GetClassNameA(window, name, sizeof name);
+    return std::string(name, length > 0 ? static_cast<size_t>(length) : 0);
+}
+
+HWND FindTopWindow(const char *className, const char *title)
+{
+    return FindWindowA(className, title);
+}
+
+struct WindowSearch {
+    DWORD processId;
+    int visibleOnly;
+    std::vector<HWND> found;
+};
+
+static BOOL CALLBACK CollectWindow(HWND window, LPARAM parameter)
+{
+    WindowSearch *search = reinterpret_cast<WindowSearch *>(parameter);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner == search->processId && (!search->visibleOnly || IsWindowVisible(window)))
+        search->found.push_back(window);
+    return TRUE;
+}
+
+std::vector<HWND> ProcessWindows(DWORD processId, int visibleOnly)
+{
+    WindowSearch search = {processId, visibleOnly, {}};
+    EnumWindows(CollectWindow, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+static BOOL CALLBACK CollectChild(HWND window, LPARAM parameter)
+{
+    reinterpret_cast<std::vector<HWND> *>(parameter)->push_back(window);
+    return TRUE;
+}
+
+std::vector<HWND> ChildWindows(HWND parent)
+{
+    std::vector<HWND> children;
+    EnumChildWindows(parent, CollectChild, reinterpret_cast<LPARAM>(&children));
+    return children;
+}
+
+// Waits for the first visible top-level window of processId that match accepts; gives up early
+// when the process ends.
+static HWND WaitForProcessWindow(DWORD processId, DWORD timeoutMs, const std::function<int(HWND)> &match)
+{
+    HWND found = nullptr;
+    WaitUntil([&] {
+        for (HWND window : ProcessWindows(processId, 1)) {
+            if (match(window)) {
+                found = window;
+                return 1;
+            }
+        }
+        return ProcessEnded(processId);
+    }, timeoutMs);
+    return found;
+}
+
+HWND WaitForMainWindow(DWORD processId, DWORD timeoutMs)
+{
+    HWND found = nullptr;
+    WaitUntil([&] {
+        HWND window = FindTopWindow(ROBOT_MAIN_CLASS, ROBOT_MAIN_TITLE);
+        DWORD owner = 0;
+        if (window != nullptr && GetWindowThreadProcessId(window, &owner) && owner == processId)
+            found = window;
+        return found != nullptr || ProcessEnded(processId);
+    }, timeoutMs);
+    return found;
+}
+
+HWND WaitForWindow(DWORD processId, const char *className, DWORD timeoutMs)
+{
+    return WaitForProcessWindow(processId, timeoutMs,
+                                [&](HWND window) { return className == nullptr || WindowClass(window) == className; });
+}
+
+int IsMessageBox(HWND box)
+{
+    return WindowClass(box) == "#32770" && GetDlgItem(box, MESSAGE_BOX_TEXT_ID) != nullptr;
+}
+
+HWND WaitForMessageBox(DWORD processId, DWORD timeoutMs)
+{
+    return WaitForProcessWindow(processId, timeoutMs, IsMessageBox);
+}
+
+HWND WaitForMessageBoxAfterSplash(const TorvaneRun &run, DWORD timeoutMs, int *splashSeen, ULONGLONG *boxMs)
+{
+    int splash = 0;
+    HWND box = WaitForProcessWindow(run.processId, timeoutMs, [&](HWND window) {
+        if (IsMessageBox(window))
+            return 1;
+        splash = 1;
+        return 0;
+    });
+    if (splashSeen != nullptr)
+        *splashSeen = splash;
+    if (boxMs != nullptr)
+        *boxMs = MsSinceStart(run);
+    return box;
+}
+
+int ReadMessageBox(HWND box, MessageBoxView *view)
+{
+    if (!IsWindow(box))
+        return 0;
+    view->caption = WindowText(box);
+    HWND text = GetDlgItem(box, MESSAGE_BOX_TEXT_ID);
+    view->text = text != nullptr ? WindowText(text) : "";
+    view->buttonIds.clear();
+    view->buttonTexts.clear();
+    for (HWND child : ChildWindows(box)) {
+        if (_stricmp(WindowClass(child).c_str(), "Button") == 0 && IsWindowVisible(child)) {
+            view->buttonIds.push_back(GetDlgCtrlID(child));
+            view->buttonTexts.push_back(WindowText(child));
+        }
+    }
+    view->stopIcon = CheckStopIcon(box);
+    return text != nullptr;
+}
+
+int PressButton(HWND dialog, int id)
+{
+    HWND button = GetDlgItem(dialog, id);
+    return PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(button)) ? 1 : 0;
+}
+
+int CloseDialog(HWND dialog)
+{
+    return PressButton(dialog, GetDlgItem(dialog, IDOK) != nullptr ? IDOK : IDCANCEL);
+}
+
+int WaitClosed(HWND window, DWORD timeoutMs)
+{
+    return WaitUntil([&] { return !IsWindow(window); }, timeoutMs);
+}
+
+static DWORD WINAPI ShowOwnMessageBox(LPVOID text)
+{
+    MessageBoxA(nullptr, static_cast<const std::string *>(text)->c_str(), "robot", MB_OK);
+    return 0;
+}
+
+std::string PlatformShownText(const std::string &text)
+{
+    std::string copy = text;
+    HANDLE thread = CreateThread(nullptr, 0, ShowOwnMessageBox, &copy, 0, nullptr);
+    if (thread == nullptr)
+        return text;
+    std::string shown = text;
+    HWND box = WaitForMessageBox(GetCurrentProcessId(), ROBOT_TIMEOUT_MS);
+    if (box != nullptr) {
+        shown = WindowText(GetDlgItem(box, MESSAGE_BOX_TEXT_ID));
+        PressButton(box, IDOK);
+    }
+    WaitForSingleObject(thread, ROBOT_TIMEOUT_MS);
+    CloseHandle(thread);
+    return shown;
+}
+
+int PostToWindow(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    return PostMessageA(window, message, wParam, lParam) ? 1 : 0;
+}
+
+int Answers(HWND window, DWORD timeoutMs)
+{
+    DWORD_PTR result = 0;
+    return SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, timeoutMs, &result) ? 1 : 0;
+}
+
+// ---- The virus alert --------------------------------------------------------------------------
+
+HWND FindAlert(DWORD processId, HWND *list)
+{
+    for (HWND window : ProcessWindows(processId, 1)) {
+        if (WindowClass(window) == "#32770" && GetDlgItem(window, IDC_ALERT_TEXT) != nullptr) {
+            if (list != nullptr)
+                *list = FindWindowExA(window, nullptr, WC_LISTVIEWA, nullptr);
+            return window;
+        }
+    }
+    return nullptr;
+}
+
+HWND WaitForAlert(DWORD processId, DWORD timeoutMs, HWND *list)
+{
+    HWND alert = nullptr;
+    WaitUntil([&] { return (alert = FindAlert(processId, list)) != nullptr; }, timeoutMs);
+    return alert;
+}
+
+int ListViewCount(HWND list)
+{
+    DWORD_PTR count = 0;
+    if (!SendMessageTimeoutA(list, LVM_GETITEMCOUNT, 0, 0, SMTO_NORMAL, 1000, &count))
+        return -1;
+    return static_cast<int>(count);
+}
+
+int ListViewText(HANDLE process, HWND list, int index, std::string *text)
+{
+    constexpr int TEXT_BYTES = 2048;
+    char *remote = static_cast<char *>(
+        VirtualAllocEx(process, nullptr, sizeof(LVITEMA) + TEXT_BYTES, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
+    if (remote == nullptr)
+        return 0;
+    LVITEMA item = {};
+    item.mask = LVIF_TEXT;
+    item.iItem = index;
+    item.iSubItem = 0;
+    item.pszText = remote + sizeof item;
+    item.cchTextMax = TEXT_BYTES;
+    int ok = 0;
+    DWORD_PTR length = 0;
+    char buffer[TEXT_BYTES] = "";
+    if (WriteProcessMemory(process, remote, &item, sizeof item, nullptr)
+        && SendMessageTimeoutA(list, LVM_GETITEMTEXTA, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(remote),
+                               SMTO_NORMAL, 1000, &length)
+        && ReadProcessMemory(process, remote + sizeof item, buffer, sizeof buffer, nullptr)) {
+        buffer[sizeof buffer - 1] = 0;
+        *text = buffer;
+        ok = 1;
+    }
+    VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+    return ok;
+}
+
+std::vector<std::string> ListViewRows(HWND list)
+{
+    std::vector<std::string> rows;
+    DWORD processId = 0;
+    GetWindowThreadProcessId(list, &processId);
+    HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, processId);
+    if (process == nullptr)
+        return rows;
+    int count = ListViewCount(list);
+    for (int i = 0; i < count; i++) {
+        std::string text;
+        if (!ListViewText(process, list, i, &text))
+            break;
+        rows.push_back(text);
+    }
+    CloseHandle(process);
+    return rows;
+}
