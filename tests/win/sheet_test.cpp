@@ -5,6 +5,8 @@
 #include <commctrl.h>
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -18,6 +20,8 @@
 #include "sheet/sheet.h"
 #include "tests/settings_snapshot.h"
 #include "tests/win/test_support.h"
+#include "tests/win/vxd_test_driver.h"
+#include "vxd/language_texts.h"
 
 namespace {
 
@@ -296,6 +300,46 @@ TEST_F(Sheet, FrameSwitchesLanguageFirstAndCutsTextsToFit)
         EXPECT_EQ(2u, languageId) << "a refused language stays chosen: " << c.what;
         EXPECT_EQ("icon-delete scan-code ", record) << "OK applies the visited editing pages only: " << c.what;
     }
+}
+
+// A language chosen while the sheet was closed, against the reference driver (which stays loaded
+// in its process, hence a child process): the next opening switches first, then shows the new
+// language everywhere and stores its number.
+void OpenAfterChoosingGerman(void)
+{
+    TestDriver driver;
+    if (!LoadTestDriver("sheet", "Watch=none\r\nJournal=journal.txt\r\n", &driver)
+        || !SetCurrentDirectoryA(driver.folder.c_str()) || !OpenDriver("Torvane.VXD")
+        || !BuildProgramDir(programDir, sizeof programDir) || !ConnectDriver(programDir, CreateTestMainWindow())) {
+        std::fprintf(stderr, "the driver was not loaded\n");
+        std::exit(1);
+    }
+    languageId = 1;
+    languageSwitchPending = 1;
+    std::string shown;
+    PostMessageA(mainWindow, WM_OPEN_PROPERTIES, 0, 0);
+    RunSteps({
+        [&] { return PropSheet_GetTabControl(GetActiveWindow()) != nullptr ? 1 : 0; },
+        [&] {
+            HWND sheetWindow = GetActiveWindow();
+            shown = WindowText(sheetWindow) + " / " + TabTitles(sheetWindow)[0] + " / "
+                    + WindowText(GetDlgItem(PropSheet_GetCurrentPageHwnd(sheetWindow), IDC_SCAN_ON_BOTH));
+            PropSheet_PressButton(sheetWindow, PSBTN_CANCEL);
+            return 1;
+        },
+    });
+    std::string stored = TakeSnapshot().values["Language"].bytes;
+    std::fprintf(stderr, "shown %s, stored language %d, pending %d\n", shown.c_str(), stored.empty() ? -1 : stored[0],
+                 languageSwitchPending);
+    std::exit(0);
+}
+
+TEST_F(Sheet, LanguageChosenEarlierShowsFromTheNextOpening)
+{
+    testing::FLAGS_gtest_death_test_style = "threadsafe";
+    std::string german = std::string("Torvane 1.05 / Pr\xFC") + "foptionen / Bei&dem";
+    EXPECT_EXIT(OpenAfterChoosingGerman(), testing::ExitedWithCode(0),
+                "shown " + german + ", stored language 1, pending 0");
 }
 
 }   // namespace
