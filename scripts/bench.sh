@@ -140,7 +140,7 @@ write_files() {
   local dir=$1 rate=$2 total=$(($2 * $3)) start due now gap i
   start=$(now_us)
   for ((i = 0; i < total; i++)); do
-    printf 'load file %d\n' "$i" > "$dir/load$i.txt"
+    printf 'load file %d\n' "$i" > "$dir/load$i.com"
     if (((i + 1) % 10 == 0)); then
       due=$((start + (i + 1) * 1000000 / rate))
       now=$(now_us)

@@ -13,6 +13,10 @@ static const char DEFAULT_ERROR_TEXT[] = "Torvane.VXD refused the connection.";
 static const char DEFAULT_WATCH[] = "C:\\";
 static const uint32_t DEFAULT_BLINK_STEPS = 6;
 static const uint32_t DEFAULT_NOTIFY_BUFFER = 64 * 1024;
+static const uint32_t DEFAULT_CLAMD_PORT = 3310;
+static const uint32_t DEFAULT_CLAMD_TIMEOUT = 5000;
+static const uint32_t DEFAULT_CLAMD_RETRY = 10000;
+static const uint32_t DEFAULT_CLAMD_MAX_BYTES = 25u << 20;   // the daemon's own default stream limit
 
 // The folder of the DLL itself, not of the program that loaded it.
 static void FindDriverFolder(void)
@@ -69,4 +73,21 @@ void ReadConfig(void)
     config.notifyBuffer = GetPrivateProfileIntA(SECTION, "NotifyBuffer", DEFAULT_NOTIFY_BUFFER, ini);
     if (config.notifyBuffer < 16 || config.notifyBuffer > DEFAULT_NOTIFY_BUFFER)
         config.notifyBuffer = DEFAULT_NOTIFY_BUFFER;
+
+    char engine[32];
+    GetPrivateProfileStringA(SECTION, "Engine", "", engine, sizeof engine, ini);
+    config.engineClamd = lstrcmpiA(engine, "clamd") == 0;
+    GetPrivateProfileStringA(SECTION, "ClamdHost", "127.0.0.1", config.clamdHost, sizeof config.clamdHost, ini);
+    config.clamdPort = GetPrivateProfileIntA(SECTION, "ClamdPort", DEFAULT_CLAMD_PORT, ini);
+    if (config.clamdPort == 0 || config.clamdPort > 65535)
+        config.clamdPort = DEFAULT_CLAMD_PORT;
+    config.clamdTimeout = GetPrivateProfileIntA(SECTION, "ClamdTimeout", DEFAULT_CLAMD_TIMEOUT, ini);
+    if (config.clamdTimeout < 10 || config.clamdTimeout > 600000)
+        config.clamdTimeout = DEFAULT_CLAMD_TIMEOUT;
+    config.clamdRetry = GetPrivateProfileIntA(SECTION, "ClamdRetry", DEFAULT_CLAMD_RETRY, ini);
+    if (config.clamdRetry > 3600000)
+        config.clamdRetry = DEFAULT_CLAMD_RETRY;
+    config.clamdMaxBytes = GetPrivateProfileIntA(SECTION, "ClamdMaxBytes", DEFAULT_CLAMD_MAX_BYTES, ini);
+    if (config.clamdMaxBytes > (64u << 20))
+        config.clamdMaxBytes = DEFAULT_CLAMD_MAX_BYTES;
 }

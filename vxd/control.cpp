@@ -38,7 +38,10 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID)
         InitializeCriticalSection(&controlLock);
         InitJournal();
         InitReport();
+        InitOptions();
         InitWatcher();
+        InitScanner();
+        InitActions();
     }
     // Nothing on detach: the process ends our threads, and waiting for them here would hang it.
     return TRUE;
@@ -67,7 +70,7 @@ static void PrepareSharedBlock(const ConnectRequest &request)
     CopyBounded(b->homeDir, FromAddress32<const char>(request.programDir));
     b->notifyWindow = request.notifyWindow;
     b->notifyMessage = request.notifyMessage;
-    b->scanType = 1;
+    b->scanType = 2;   // everything, until the front end says otherwise
     b->scanOn = 3;
     b->canDisable = 1;
     b->showIcon = 1;
@@ -101,7 +104,9 @@ static int Connect(const void *in, DWORD inSize, void *out, DWORD outSize, DWORD
         std::memcpy(&request, in, sizeof request);
     PrepareSharedBlock(request);
     InterlockedExchange(&scanningEnabled, 1);
-    TakeExclusions();
+    TakeScanOptions(0);
+    TakeActionOptions();
+    TakeExclusions(0);
 
     int accepted = complete && !config.refuseConnect;
     if (!complete)
@@ -163,11 +168,15 @@ static int HandleCode(DWORD code, LPVOID in, DWORD inSize, LPVOID out, DWORD out
     case CTL_LOG_STOP:
         return StopReport();
     case CTL_SCAN_OPTIONS_CHANGED:
+        TakeScanOptions(1);
+        return 1;
     case CTL_ACTION_OPTIONS_CHANGED:
+        TakeActionOptions();
+        return 1;
     case CTL_TOGGLE:
-        return 1;   // read from the record when needed; nothing to take over
+        return 1;   // enabled is read from the record; CTL_ENABLE or CTL_DISABLE follows
     case CTL_EXCLUSIONS_CHANGED:
-        TakeExclusions();
+        TakeExclusions(1);
         return 1;
     case CTL_ENABLE:
         InterlockedExchange(&scanningEnabled, 1);

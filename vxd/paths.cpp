@@ -19,6 +19,11 @@ static int IsSeparator(char c)
 // path against one entry: folder holds length bytes, not terminated.
 static int MatchesEntry(const char *folder, size_t length, int subfolders, const char *path)
 {
+    // "C:\TEMP\*.*" (what picking a folder for an exclusion gives) and "C:\TEMP\*" name the folder.
+    if (length >= 4 && std::memcmp(folder + length - 4, "\\*.*", 4) == 0)
+        length -= 3;
+    else if (length >= 2 && std::memcmp(folder + length - 2, "\\*", 2) == 0)
+        length -= 1;
     while (length > 0 && IsSeparator(folder[length - 1]))
         length--;   // "C:\" and "C:\TEMP\" name their folder without the last backslash
     if (length == 0)
@@ -41,31 +46,54 @@ static int MatchesEntry(const char *folder, size_t length, int subfolders, const
     return 1;
 }
 
-int IsExcluded(const char *list, size_t listSize, const char *path)
+// Calls visit(folder, length, subfolders) for each entry; returns 1 as soon as visit does. Counts
+// in *stray the runs of text outside brackets and an unclosed last entry.
+template <class Visit> static int ForEachExclusion(const char *list, size_t listSize, int *stray, Visit visit)
 {
-    if (list == nullptr || path == nullptr || path[0] == 0)
-        return 0;
     const char *p = list;
     const char *end = list + BoundedLength(list, listSize);
     while (p < end) {
         if (*p != '[') {
-            p++;
+            ++*stray;
+            while (p < end && *p != '[')
+                p++;
             continue;
         }
         const char *close = static_cast<const char *>(std::memchr(p, ']', static_cast<size_t>(end - p)));
-        if (close == nullptr)
+        if (close == nullptr) {
+            ++*stray;
             break;
+        }
         const char *folder = p + 1;
         int subfolders = 0;
         if (folder < close && *folder == '+') {
             subfolders = 1;
             folder++;
         }
-        if (MatchesEntry(folder, static_cast<size_t>(close - folder), subfolders, path))
+        if (visit(folder, static_cast<size_t>(close - folder), subfolders))
             return 1;
         p = close + 1;
     }
     return 0;
+}
+
+int IsExcluded(const char *list, size_t listSize, const char *path)
+{
+    if (list == nullptr || path == nullptr || path[0] == 0)
+        return 0;
+    int stray = 0;
+    return ForEachExclusion(list, listSize, &stray, [&](const char *folder, size_t length, int subfolders) {
+        return MatchesEntry(folder, length, subfolders, path);
+    });
+}
+
+int CountExclusions(const char *list, size_t listSize, int *stray)
+{
+    int entries = 0;
+    *stray = 0;
+    if (list != nullptr)
+        ForEachExclusion(list, listSize, stray, [&](const char *, size_t, int) { return ++entries, 0; });
+    return entries;
 }
 
 static int IsBlank(char c)

@@ -7,8 +7,13 @@
 // ExclusionList such as "[+C:\TEMP][D:\DATA]": the path is the entry itself, or a file directly in
 // the entry's folder, or anywhere below it when the entry starts with "+". Letters compare without
 // regard to case; an entry may end in a backslash. list is read up to its terminator or listSize
-// bytes; text outside brackets and an unclosed last entry are ignored.
+// bytes; text outside brackets and an unclosed last entry are ignored. An entry ending in "\*.*"
+// or "\*" names its folder.
 int IsExcluded(const char *list, size_t listSize, const char *path);
+
+// The number of entries IsExcluded reads in list; *stray receives the number of pieces it ignores
+// (runs of text outside brackets, an unclosed last entry).
+int CountExclusions(const char *list, size_t listSize, int *stray);
 
 // Takes the next item of a semicolon-separated list at *cursor into out, blanks around it removed,
 // advances *cursor and returns 1; returns 0 at the end of the list. Empty items and items that do

@@ -1,18 +1,11 @@
-// The report file: opened by CTL_LOG_START, one line per detection, closed by CTL_LOG_STOP.
+// The report file: opened by CTL_LOG_START, the entries logMask selects, closed by CTL_LOG_STOP.
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
 
 #include "base/bounded.h"
+#include "vxd/report_line.h"
 #include "vxd/vxd.h"
-
-enum : uint32_t {
-    LOG_INFECTION = 0x01,
-    LOG_USER = 0x10,
-    LOG_DATE_TIME = 0x20,
-    LOG_SETTINGS = 0x40,
-    LOG_SUMMARY = 0x80,
-};
 
 // The watcher writes detections while the front end's thread starts and stops the report.
 static CRITICAL_SECTION reportLock;
@@ -24,44 +17,37 @@ void InitReport(void)
     InitializeCriticalSection(&reportLock);
 }
 
-// Writes one line, with CR LF as the report is read in an editor. Call with reportLock held.
-static void WriteReportLine(const char *format, ...) __attribute__((format(printf, 1, 2)));
-static void WriteReportLine(const char *format, ...)
+// The longest line: the settings with both lists in full.
+constexpr size_t LINE_SIZE = IN_USE_SIZE + EXCLUSIONS_SIZE + 1024;
+
+// Writes text as one line, with CR LF as the report is read in an editor. Call with reportLock held.
+static void WriteReportLine(const char *text)
+{
+    DWORD written = 0;
+    WriteFile(reportFile, text, static_cast<DWORD>(std::strlen(text)), &written, nullptr);
+    WriteFile(reportFile, "\r\n", 2, &written, nullptr);
+}
+
+static void Now(char *out, size_t size)
+{
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    std::snprintf(out, size, "%04u-%02u-%02u %02u:%02u:%02u", now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute,
+                  now.wSecond);
+}
+
+// One entry of kind as logMask selects it. Call with reportLock held.
+static void WriteEntry(uint32_t kind, const char *text)
 {
     if (reportFile == INVALID_HANDLE_VALUE)
         return;
-    char line[1400];
-    va_list args;
-    va_start(args, format);
-    int length = std::vsnprintf(line, sizeof line - 2, format, args);
-    va_end(args);
-    if (length < 0)
-        return;
-    size_t size = static_cast<size_t>(length) < sizeof line - 2 ? static_cast<size_t>(length) : sizeof line - 3;
-    line[size++] = '\r';
-    line[size++] = '\n';
-    DWORD written = 0;
-    WriteFile(reportFile, line, static_cast<DWORD>(size), &written, nullptr);
-}
-
-// The start of an entry as logMask asks for it: date and time, user.
-static void EntryPrefix(char *out, size_t size)
-{
-    uint32_t mask = sharedBlock->logMask;
-    char when[32] = "";
-    char user[sizeof sharedBlock->userName + 2] = "";
-    if (mask & LOG_DATE_TIME) {
-        SYSTEMTIME now;
-        GetLocalTime(&now);
-        std::snprintf(when, sizeof when, "%04u-%02u-%02u %02u:%02u:%02u ", now.wYear, now.wMonth, now.wDay, now.wHour,
-                      now.wMinute, now.wSecond);
-    }
-    if (mask & LOG_USER) {
-        char name[sizeof sharedBlock->userName];
-        CopyBounded(name, sharedBlock->userName);
-        std::snprintf(user, sizeof user, "%s ", name);
-    }
-    std::snprintf(out, size, "%s%s", when, user);
+    char when[32];
+    Now(when, sizeof when);
+    char user[sizeof sharedBlock->userName];
+    CopyBounded(user, sharedBlock->userName);
+    static char line[LINE_SIZE];   // under reportLock
+    if (FormatReportEntry(line, sizeof line, sharedBlock->logMask, kind, when, user, text))
+        WriteReportLine(line);
 }
 
 int StartReport(void)
@@ -84,14 +70,14 @@ int StartReport(void)
     reportFile = file;
     if (!FullPathWide(name, reportPath, MAX_PATH))
         reportPath[0] = 0;
-    SYSTEMTIME now;
-    GetLocalTime(&now);
-    WriteReportLine("Torvane.VXD report started %04u-%02u-%02u %02u:%02u:%02u", now.wYear, now.wMonth, now.wDay,
-                    now.wHour, now.wMinute, now.wSecond);
+    WriteEntry(LOG_SETTINGS, "Torvane.VXD report started");
     if (sharedBlock->logMask & LOG_SETTINGS) {
-        WriteReportLine("Settings: type %u, scan on %u, archives %u, heuristics %u, action %u, only log %u",
-                        sharedBlock->scanType, sharedBlock->scanOn, sharedBlock->archives, sharedBlock->heuristics,
-                        sharedBlock->action, sharedBlock->onlyLog);
+        static char inUse[IN_USE_SIZE];
+        static char exclusions[EXCLUSIONS_SIZE];
+        static char text[LINE_SIZE];
+        OptionLists(inUse, sizeof inUse, exclusions, sizeof exclusions);
+        FormatSettingsText(text, sizeof text, sharedBlock, inUse, exclusions);
+        WriteEntry(LOG_SETTINGS, text);
     }
     LeaveCriticalSection(&reportLock);
     if (previous != INVALID_HANDLE_VALUE)
@@ -105,11 +91,10 @@ int StopReport(void)
         return 0;
     EnterCriticalSection(&reportLock);
     if (reportFile != INVALID_HANDLE_VALUE) {
-        if (sharedBlock->logMask & LOG_SUMMARY) {
-            WriteReportLine("Summary: %u files scanned, %u infected", static_cast<unsigned>(sharedBlock->filesScanned),
-                            static_cast<unsigned>(sharedBlock->filesInfected));
-        }
-        WriteReportLine("Torvane.VXD report stopped");
+        char text[512];
+        FormatSummaryText(text, sizeof text, sharedBlock);
+        WriteEntry(LOG_SUMMARY, text);
+        WriteEntry(LOG_SUMMARY, "Torvane.VXD report stopped");
         CloseHandle(reportFile);
         reportFile = INVALID_HANDLE_VALUE;
         reportPath[0] = 0;
@@ -118,14 +103,15 @@ int StopReport(void)
     return 1;
 }
 
-void ReportDetection(const char *path)
+void ReportEntry(uint32_t kind, const char *format, ...)
 {
+    char text[1200];
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(text, sizeof text, format, args);
+    va_end(args);
     EnterCriticalSection(&reportLock);
-    if (reportFile != INVALID_HANDLE_VALUE && (sharedBlock->logMask & LOG_INFECTION)) {
-        char prefix[64];
-        EntryPrefix(prefix, sizeof prefix);
-        WriteReportLine("%sInfected: %s (anti-virus test file)", prefix, path);
-    }
+    WriteEntry(kind, text);
     LeaveCriticalSection(&reportLock);
 }
 

@@ -37,3 +37,23 @@ int FullPathWide(const char *path, wchar_t *out, size_t size)
     DWORD length = GetFullPathNameW(wide, static_cast<DWORD>(size), out, nullptr);
     return length > 0 && length < size;
 }
+
+int WideToUtf8(const wchar_t *text, char *out, size_t size)
+{
+    if (size == 0)
+        return 0;
+    int count = WideCharToMultiByte(CP_UTF8, 0, text, -1, out, static_cast<int>(size), nullptr, nullptr);
+    if (count == 0)
+        out[0] = 0;
+    return count != 0;
+}
+
+int Utf8ToWide(const char *text, wchar_t *out, size_t size)
+{
+    if (size == 0)
+        return 0;
+    int count = MultiByteToWideChar(CP_UTF8, 0, text, -1, out, static_cast<int>(size));
+    if (count == 0)
+        out[0] = 0;
+    return count != 0;
+}

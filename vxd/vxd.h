@@ -35,6 +35,12 @@ struct DriverConfig {
     uint32_t blinkSteps;      // BlinkSteps: blinkCount set for each file scanned
     uint32_t notifyBuffer;    // NotifyBuffer: bytes each watch collects changes in (tests make it
                               // small to force overflows), 16 to 65536
+    int engineClamd;          // Engine=clamd: ask a ClamAV daemon as well as the built-in rule
+    char clamdHost[64];       // ClamdHost: numeric IPv4 address, 127.0.0.1 by default
+    uint32_t clamdPort;       // ClamdPort, 3310 by default
+    uint32_t clamdTimeout;    // ClamdTimeout: ms the daemon may take for connect, send and answer
+    uint32_t clamdRetry;      // ClamdRetry: ms after an outage before the daemon is asked again
+    uint32_t clamdMaxBytes;   // ClamdMaxBytes: larger files and members are not sent to the daemon
 };
 extern DriverConfig config;
 extern char driverFolder[MAX_PATH];      // folder of the driver file, with a trailing backslash
@@ -65,17 +71,67 @@ uint32_t LanguageListAddress(void);
 
 // --- report.cpp: the report file named by logFileName ---
 void InitReport(void);                   // once, when the DLL is loaded
-int StartReport(void);                   // 1 when the file is open and its header written
+int StartReport(void);                   // 1 when the file is open and its opening lines written
 int StopReport(void);                    // 1 when logging stopped (also when it had not started)
-void ReportDetection(const char *path);  // one line per detection while logging with logMask 0x01
+// Writes one entry of kind (a LOG_ bit of vxd/report_line.h) while logging, if logMask selects it.
+void ReportEntry(uint32_t kind, const char *format, ...) __attribute__((format(printf, 2, 3)));
 int IsReportFile(const wchar_t *path);   // 1 when path is the open report file
+
+// --- options.cpp: the driver's copies of the settings the front end hands over ---
+// The settings a scan works with, taken over at the control codes (the list in force also when
+// it changes in place).
+struct ScanOptions {
+    uint32_t scanType;
+    uint32_t scanOn;
+    uint32_t archives;
+    uint32_t action;
+    uint32_t onlyLog;
+    char moveDir[sizeof(StatusBlock::moveDir)];
+    char inUse[IN_USE_SIZE];
+};
+void InitOptions(void);                  // once, when the DLL is loaded
+// The three take-overs; journal 1 names the lists taken in the journal (not at the connect, whose
+// own line comes first).
+void TakeScanOptions(int journal);       // CTL_SCAN_OPTIONS_CHANGED (and the connect)
+void TakeActionOptions(void);            // CTL_ACTION_OPTIONS_CHANGED (and the connect)
+void TakeExclusions(int journal);        // CTL_EXCLUSIONS_CHANGED (and the connect)
+// A copy of the settings in force; takes over the list in force first when the front end has
+// changed it in its buffer (the Extensions dialog sends no code).
+void CurrentOptions(ScanOptions *out);
+int IsExcludedPath(const char *path);    // by the exclusions taken over last
+// The ANSI copies of the two lists, for the report's settings line.
+void OptionLists(char *inUse, size_t inUseSize, char *exclusions, size_t exclusionsSize);
 
 // --- watcher.cpp ---
 void InitWatcher(void);                  // once, when the DLL is loaded
 // Opens the configured folders and starts watching them, once; watching has begun on return.
 void StartWatchers(void);
-// Takes a copy of the ExclusionList the front end keeps in its buffer.
-void TakeExclusions(void);
+// 1 when this version of the file (size, time written) was scanned already; otherwise notes it
+// and returns 0. Scan thread only.
+int ScannedLately(const wchar_t *path, uint64_t size, FILETIME written);
+// Notes the file at path as scanned as it is now (a file the driver renamed or moved there).
+void NoteScanned(const wchar_t *path);
+// Posts WM_VIRUS_FOUND with the OEM name to the front end (the name waits in a slot).
+void PostDetection(const char *oemName);
+
+// --- scan.cpp: one file, on the scan thread ---
+void InitScanner(void);                  // once, when the DLL is loaded
+// Scans the file at path if the settings ask for it; fresh: it arrived under a new name.
+void ScanFile(const wchar_t *path, int fresh);
+
+// --- actions.cpp: what happens to an infected file, on the scan thread ---
+void InitActions(void);                  // once, when the DLL is loaded
+// Carries out options' action on the file at path (the alert and report name it by foundName)
+// and writes the report's action line. Counts renamed, moved and deleted files.
+void ActOnInfected(const wchar_t *path, const char *foundName, const ScanOptions &options);
+// 1 when the driver holds path open to deny access to it (it is not scanned again).
+int IsHeld(const wchar_t *path);
+
+// --- engine.cpp: a ClamAV daemon over loopback TCP ---
+// Asks the daemon about bytes; 1 with *found and name (signature name) set when it answered,
+// 0 when it was not asked (not configured, outage, too large) or did not answer sensibly; the
+// fault is journalled once per outage. Never waits longer than config.clamdTimeout per step.
+int AskEngine(const unsigned char *bytes, size_t count, const char *label, int *found, char *name, size_t nameSize);
 
 // --- text.cpp ---
 // Converts wide text into code page codePage at out (size bytes), cutting whole characters so the
@@ -84,3 +140,6 @@ void TakeExclusions(void);
 int WideToCodePage(UINT codePage, const wchar_t *text, char *out, size_t size);
 // The full path of an ANSI path in wide form (out of size characters); 0 when it fails.
 int FullPathWide(const char *path, wchar_t *out, size_t size);
+// UTF-8 and back, for the pure name rules; 0 when the text does not fit out.
+int WideToUtf8(const wchar_t *text, char *out, size_t size);
+int Utf8ToWide(const char *text, wchar_t *out, size_t size);

@@ -7,7 +7,6 @@
 
 #include "base/bounded.h"
 #include "driver/address.h"
-#include "vxd/detect.h"
 #include "vxd/paths.h"
 #include "vxd/vxd.h"
 
@@ -21,9 +20,9 @@ enum : uint32_t {
 constexpr DWORD NOTIFY_BUFFER_SIZE = 64 * 1024;
 constexpr DWORD WATCH_FILTER = FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_LAST_WRITE | FILE_NOTIFY_CHANGE_SIZE;
 constexpr size_t PATH_CHARS = 1024;         // longer paths are not scanned
-constexpr int OPEN_ATTEMPTS = 5;            // a writer may still hold the file
-constexpr DWORD OPEN_RETRY_MS = 20;
 constexpr DWORD POST_RETRY_MS = 50;         // the front end's queue is full: wait for it to drain
+constexpr DWORD FRESH_MS = 30000;           // writes this soon after a name arrived belong to its arrival
+constexpr size_t ARRIVALS_KEPT = 4096;      // names remembered before the oldest are dropped
 constexpr size_t SCANNED_VERSIONS = 65536;  // versions remembered before the memory starts afresh
 constexpr ULONGLONG RESCAN_MARGIN = 2 * 10000000ull;   // 2 s in file-time units (FAT keeps 2 s steps)
 constexpr int WINE_WALK_FOLDERS = 8192;     // at most this many folders below each watched one
@@ -49,51 +48,64 @@ static int folderCount;
 static int watchersStarted;
 static char *slots;                         // SLOT_COUNT slots of SLOT_SIZE bytes, below 4 GB
 static volatile LONG nextSlot;
-static CRITICAL_SECTION exclusionLock;      // the front end replaces the copy while the watcher reads it
-static char exclusionCopy[EXCLUSIONS_SIZE];
 static std::unordered_map<std::wstring, FileVersion> scannedVersions;   // the scan thread's only
+static std::unordered_map<std::wstring, DWORD> arrivals;               // the watch thread's only
 
 // The watch thread only collects names, so that its notification buffer is emptied at once and
 // does not overflow while files are being scanned; the scan thread takes them in order.
+struct QueuedName {
+    std::wstring path;
+    int fresh;                              // arrived under a new name (see ScanFile)
+};
 static CRITICAL_SECTION queueLock;
 static HANDLE queueReady;                   // auto-reset: set when names were queued
-static std::deque<std::wstring> scanQueue;
+static std::deque<QueuedName> scanQueue;
 
 void InitWatcher(void)
 {
-    InitializeCriticalSection(&exclusionLock);
     InitializeCriticalSection(&queueLock);
     queueReady = CreateEventW(nullptr, FALSE, FALSE, nullptr);
 }
 
-static void QueueScan(const wchar_t *path)
+static void QueueScan(const wchar_t *path, int fresh)
 {
     EnterCriticalSection(&queueLock);
-    scanQueue.emplace_back(path);
+    scanQueue.push_back({path, fresh});
     LeaveCriticalSection(&queueLock);
     SetEvent(queueReady);
 }
 
-void TakeExclusions(void)
-{
-    EnterCriticalSection(&exclusionLock);
-    CopyBounded(exclusionCopy, sizeof exclusionCopy, FromAddress32<const char>(sharedBlock->exclusions));
-    LeaveCriticalSection(&exclusionLock);
-}
-
-static int IsExcludedPath(const char *path)
-{
-    EnterCriticalSection(&exclusionLock);
-    int excluded = IsExcluded(exclusionCopy, sizeof exclusionCopy, path);
-    LeaveCriticalSection(&exclusionLock);
-    return excluded;
-}
-
-// 1 when this version of the file was scanned already; otherwise notes it and returns 0.
-static int ScannedLately(const wchar_t *path, uint64_t size, FILETIME written)
+static std::wstring NameKey(const wchar_t *path)
 {
     std::wstring key(path);
-    CharUpperW(&key[0]);   // file names are compared without regard to case
+    if (!key.empty())
+        CharUpperW(&key[0]);   // file names are compared without regard to case
+    return key;
+}
+
+// The watch thread's view of one notice: 1 when the name arrived (was created, copied, moved or
+// renamed here) or was written within FRESH_MS of its arrival.
+static int NoteArrival(const wchar_t *path, DWORD action)
+{
+    std::wstring key = NameKey(path);
+    DWORD now = GetTickCount();
+    if (action == FILE_ACTION_ADDED || action == FILE_ACTION_RENAMED_NEW_NAME) {
+        if (arrivals.size() >= ARRIVALS_KEPT) {
+            for (auto it = arrivals.begin(); it != arrivals.end();)
+                it = now - it->second > FRESH_MS ? arrivals.erase(it) : std::next(it);
+            if (arrivals.size() >= ARRIVALS_KEPT)
+                arrivals.clear();
+        }
+        arrivals[key] = now;
+        return 1;
+    }
+    auto known = arrivals.find(key);
+    return known != arrivals.end() && now - known->second <= FRESH_MS;
+}
+
+int ScannedLately(const wchar_t *path, uint64_t size, FILETIME written)
+{
+    std::wstring key = NameKey(path);
     auto known = scannedVersions.find(key);
     if (known != scannedVersions.end() && known->second.size == size
         && CompareFileTime(&known->second.written, &written) == 0)
@@ -104,8 +116,18 @@ static int ScannedLately(const wchar_t *path, uint64_t size, FILETIME written)
     return 0;
 }
 
-static void PostDetection(const char *slot)
+void NoteScanned(const wchar_t *path)
 {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (GetFileAttributesExW(path, GetFileExInfoStandard, &data))
+        ScannedLately(path, (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow, data.ftLastWriteTime);
+}
+
+void PostDetection(const char *oemName)
+{
+    uint32_t index = static_cast<uint32_t>(InterlockedIncrement(&nextSlot) - 1) % SLOT_COUNT;
+    char *slot = slots + static_cast<size_t>(index) * SLOT_SIZE;
+    CopyBounded(slot, SLOT_SIZE, oemName);
     // Window handles are 32-bit values, sign-extended on 64-bit Windows.
     HWND window = reinterpret_cast<HWND>(static_cast<LONG_PTR>(static_cast<LONG>(sharedBlock->notifyWindow)));
     UINT message = sharedBlock->notifyMessage;
@@ -120,79 +142,6 @@ static void PostDetection(const char *slot)
         }
         Sleep(POST_RETRY_MS);
     }
-}
-
-static void Detect(const wchar_t *path, const char *ansiPath)
-{
-    InterlockedIncrement(reinterpret_cast<volatile LONG *>(&sharedBlock->filesInfected));
-    uint32_t index = static_cast<uint32_t>(InterlockedIncrement(&nextSlot) - 1) % SLOT_COUNT;
-    char *slot = slots + static_cast<size_t>(index) * SLOT_SIZE;
-    WideToCodePage(CP_OEMCP, path, slot, SLOT_SIZE);
-    JournalLine("DETECT %s", ansiPath);
-    ReportDetection(ansiPath);
-    PostDetection(slot);
-}
-
-static HANDLE OpenForScan(const wchar_t *path, DWORD *error)
-{
-    for (int attempt = 0;; attempt++) {
-        HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (file != INVALID_HANDLE_VALUE)
-            return file;
-        *error = GetLastError();
-        if (*error == ERROR_FILE_NOT_FOUND || *error == ERROR_PATH_NOT_FOUND || attempt + 1 == OPEN_ATTEMPTS)
-            return INVALID_HANDLE_VALUE;
-        Sleep(OPEN_RETRY_MS);
-    }
-}
-
-static void ScanFile(const wchar_t *path)
-{
-    if (!scanningEnabled || IsJournalFile(path) || IsReportFile(path))
-        return;
-    DWORD attributes = GetFileAttributesW(path);
-    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY))
-        return;   // gone already, or a folder
-    char ansiPath[PATH_CHARS * 2];
-    WideToCodePage(CP_ACP, path, ansiPath, sizeof ansiPath);
-    if (IsExcludedPath(ansiPath))
-        return;
-
-    DWORD error = 0;
-    HANDLE file = OpenForScan(path, &error);
-    if (file == INVALID_HANDLE_VALUE) {
-        if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND)
-            JournalLine("SKIP %s error=%lu", ansiPath, static_cast<unsigned long>(error));
-        return;
-    }
-    BY_HANDLE_FILE_INFORMATION info;
-    if (!GetFileInformationByHandle(file, &info)) {
-        CloseHandle(file);
-        return;
-    }
-    uint64_t size = (static_cast<uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
-    if (ScannedLately(path, size, info.ftLastWriteTime)) {
-        CloseHandle(file);
-        return;
-    }
-    unsigned char bytes[TEST_FILE_MAX_SIZE + 1];   // one more, to see a file that grew meanwhile
-    size_t count = 0;
-    DWORD got = 0;
-    while (count < sizeof bytes && ReadFile(file, bytes + count, static_cast<DWORD>(sizeof bytes - count), &got, nullptr) && got > 0)
-        count += got;
-    CloseHandle(file);
-
-    // lastFile before the counter, so that whoever sees the count grow finds the name in place.
-    char lastFile[LAST_FILE_TEXT_SIZE];
-    WideToCodePage(CP_ACP, path, lastFile, sizeof lastFile);
-    CopyBounded(sharedBlock->lastFile, LAST_FILE_TEXT_SIZE, lastFile);
-    InterlockedIncrement(reinterpret_cast<volatile LONG *>(&sharedBlock->filesScanned));
-    sharedBlock->blinkCount = config.blinkSteps;
-    JournalLine("SCAN %s", ansiPath);
-
-    if (IsTestFile(bytes, count, static_cast<size_t>(size)))
-        Detect(path, ansiPath);
 }
 
 // Walks one batch of notifications (bytes long) for folder.
@@ -217,7 +166,7 @@ static void HandleBatch(const WatchedFolder *folder, const unsigned char *batch,
                 path[length++] = L'\\';
             std::memcpy(path + length, info->FileName, nameLength * sizeof(wchar_t));
             path[length + nameLength] = 0;
-            QueueScan(path);
+            QueueScan(path, NoteArrival(path, info->Action));
         }
         if (info->NextEntryOffset == 0)
             return;
@@ -279,7 +228,7 @@ static int EnterEveryFolder(const wchar_t *)
 static void QueueIfWrittenSince(const wchar_t *path, const WIN32_FIND_DATAW &found, const void *since)
 {
     if (CompareFileTime(&found.ftLastWriteTime, static_cast<const FILETIME *>(since)) >= 0)
-        QueueScan(path);
+        QueueScan(path, 1);   // how it came is lost with the overflow: scan it whatever scanOn says
 }
 
 static void QueueWrittenSince(const wchar_t *folder, FILETIME since)
@@ -299,10 +248,10 @@ static DWORD WINAPI ScanThreadProc(void *)
                 LeaveCriticalSection(&queueLock);
                 break;
             }
-            std::wstring path = std::move(scanQueue.front());
+            QueuedName name = std::move(scanQueue.front());
             scanQueue.pop_front();
             LeaveCriticalSection(&queueLock);
-            ScanFile(path.c_str());
+            ScanFile(name.path.c_str(), name.fresh);
         }
     }
 }

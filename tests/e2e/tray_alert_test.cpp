@@ -42,7 +42,7 @@ TEST(TrayOnDesktop, IconBlinksOnScansAndItsMenuTogglesAndExits)
     unsigned long long enabledLook = TrayIconPicture();
 
     // A file written into the watched folder is scanned: the icon blinks and settles on its look.
-    ASSERT_TRUE(WriteFileBytes(folder + "\\watched\\letter.txt", "Dear scanner,\r\n"));
+    ASSERT_TRUE(WriteFileBytes(folder + "\\watched\\letter.doc", "Dear scanner,\r\n"));
     std::set<unsigned long long> looks;
     for (int i = 0; i < 100; i++) {
         looks.insert(TrayIconPicture());

@@ -19,6 +19,8 @@ TEST(DriverPaths, ExclusionListDecidesByFolderAndSubfolderMark)
         {"c:\\temp\\a.com", 1},                 // case does not matter
         {"C:\\TEMP", 1},                        // the entry itself
         {"C:\\TEMP2\\A.COM", 0},                // a sibling that shares the prefix
+        {"C:\\TEMPLATES\\A.COM", 0},
+        {"C:\\TEMPLATES", 0},
         {"C:\\TEM", 0},
         {"D:\\DATA\\X.DOC", 1},                 // trailing backslash in the entry
         {"D:\\DATA\\SUB\\X.DOC", 0},            // no "+": only the folder itself
@@ -45,12 +47,20 @@ TEST(DriverPaths, ExclusionListToleratesOddText)
         {"[C:\\TEMP", 10240, 0},                // unclosed entry ignored
         {"[D:\\X][C:\\TEMP]", 6, 0},            // the buffer ends before the entry
         {"[D:\\X][C:\\TEMP]", 15, 1},           // ... or just after it, unterminated
+        {"[C:\\TEMP\\*.*]", 10240, 1},           // what picking a folder gives
+        {"[C:\\TEMP\\*]", 10240, 1},
+        {"[C:\\TEMP\\SUB\\*.*]", 10240, 0},
+        {"[+C:\\*.*]", 10240, 1},
+        {"[C:\\TE*.*]", 10240, 0},               // no wildcards within a name
     };
     for (const Case &c : cases)
         EXPECT_EQ(c.expected, IsExcluded(c.list, c.size, "C:\\TEMP\\A.COM")) << "list \"" << c.list << "\" size " << c.size;
     EXPECT_EQ(1, IsExcluded("[+C:\\]", 10240, "C:\\A.COM"));
     EXPECT_EQ(1, IsExcluded("[C:\\]", 10240, "C:\\A.COM"));
     EXPECT_EQ(0, IsExcluded(nullptr, 10240, "C:\\A.COM"));
+    int stray = 0;
+    EXPECT_EQ(2, CountExclusions("junk[A][+B]more[C", 10240, &stray));
+    EXPECT_EQ(3, stray);
 }
 
 TEST(DriverPaths, WatchListSplitsAtSemicolons)

@@ -13,6 +13,7 @@
 #include "driver/address.h"
 #include "driver/protocol.h"
 #include "driver/status_block.h"
+#include "vxd/detect.h"
 
 typedef BOOL(WINAPI *TestDriverEntry)(DWORD code, LPVOID in, DWORD inSize, LPVOID out, DWORD outSize,
                                       LPDWORD returned, LPOVERLAPPED overlapped);
@@ -153,4 +154,94 @@ inline int ConnectTestDriver(TestDriver *driver, HWND window = nullptr)
 inline const char *TableText(uint32_t table, int number)
 {
     return FromAddress32<const char>(FromAddress32<const uint32_t>(table)[number]);
+}
+
+// ---- Detections: a window that collects the names the driver posts ----------------------------
+
+inline std::vector<std::string> detections;   // OEM names posted to the collector window
+
+inline LRESULT CALLBACK CollectorProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_VIRUS_FOUND) {
+        detections.push_back(FromAddress32<const char>(static_cast<uint32_t>(lParam)));
+        return 0;
+    }
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+// A message-only window standing in for the front end's MainWindow.
+inline HWND MakeCollector(void)
+{
+    static ATOM atom;
+    if (atom == 0) {
+        WNDCLASSA windowClass = {};
+        windowClass.lpfnWndProc = CollectorProc;
+        windowClass.hInstance = GetModuleHandleA(nullptr);
+        windowClass.lpszClassName = "TorvaneVxdTestCollector";
+        atom = RegisterClassA(&windowClass);
+    }
+    return CreateWindowExA(0, "TorvaneVxdTestCollector", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                           GetModuleHandleA(nullptr), nullptr);
+}
+
+// Handles this thread's messages until condition holds or timeoutMs passed.
+template <class Condition> inline bool PumpUntil(Condition condition, DWORD timeoutMs = 5000)
+{
+    DWORD start = GetTickCount();
+    for (;;) {
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
+            DispatchMessageA(&msg);
+        if (condition())
+            return true;
+        if (GetTickCount() - start > timeoutMs)
+            return false;
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+    }
+}
+
+inline std::string TestFileBytes(void)
+{
+    char text[TEST_STRING_LENGTH + 1];
+    BuildTestString(text);
+    return text;
+}
+
+inline int WriteWide(const std::wstring &path, const std::string &bytes)
+{
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return 0;
+    DWORD written = 0;
+    BOOL ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    CloseHandle(file);
+    return ok && written == bytes.size();
+}
+
+inline std::wstring Wide(const std::string &text)
+{
+    wchar_t wide[MAX_PATH];
+    MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, wide, MAX_PATH);
+    return wide;
+}
+
+inline std::string InCodePage(UINT codePage, const std::wstring &text)
+{
+    char bytes[MAX_PATH * 2];
+    WideCharToMultiByte(codePage, 0, text.c_str(), -1, bytes, sizeof bytes, nullptr, nullptr);
+    return bytes;
+}
+
+inline bool Contains(const std::vector<std::string> &lines, const std::string &text)
+{
+    for (const std::string &line : lines) {
+        if (line.find(text) != std::string::npos)
+            return true;
+    }
+    return false;
+}
+
+inline bool FileExists(const std::string &path)
+{
+    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }

@@ -1,0 +1,116 @@
+// The driver's ZIP reader on archives made here: stored and deflated members, folders and nested
+// names, and archives that lie, are cut short or inflate without end.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "tests/zip_builder.h"
+#include "vxd/zip_reader.h"
+
+namespace {
+
+struct Seen {
+    std::string name;
+    int status;
+    std::string data;
+};
+
+int Collect(const ZipMember &member, void *context)
+{
+    static_cast<std::vector<Seen> *>(context)->push_back(
+        {member.name, member.status, std::string(reinterpret_cast<const char *>(member.data), member.size)});
+    return 1;
+}
+
+const ZipLimits testLimits = {1 << 20, 3 << 20, 100};
+
+int Read(const std::string &zip, std::vector<Seen> *seen, const ZipLimits &limits = testLimits)
+{
+    return ReadZip(reinterpret_cast<const unsigned char *>(zip.data()), zip.size(), limits, Collect, seen);
+}
+
+}  // namespace
+
+TEST(DriverZip, MembersStoredDeflatedAndNested)
+{
+    std::string inner = BuildZip({{"deep/t.com", "inner bytes", 8, 0}});
+    std::string zip = BuildZip({{"readme.txt", "plain text", 0, 0},
+                                {"sub/", "", 0, 0},
+                                {"sub/dir/prog.com", std::string(5000, 'x') + "tail", 8, 0},
+                                {"in\x01" "ner.zip", inner, 0, 0},
+                                {"", "no name", 0, 0}});
+    std::vector<Seen> seen;
+    ASSERT_EQ(ZIP_DONE, Read(zip, &seen));
+    ASSERT_EQ(4u, seen.size()) << "the folder is not a member";
+    EXPECT_EQ("readme.txt", seen[0].name);
+    EXPECT_EQ("plain text", seen[0].data);
+    EXPECT_EQ("sub/dir/prog.com", seen[1].name);
+    EXPECT_EQ(std::string(5000, 'x') + "tail", seen[1].data);
+    EXPECT_EQ("in?ner.zip", seen[2].name) << "control characters are shown as '?'";
+    EXPECT_TRUE(LooksLikeZip(reinterpret_cast<const unsigned char *>(seen[2].data.data()), seen[2].data.size()));
+    std::vector<Seen> nested;
+    ASSERT_EQ(ZIP_DONE, Read(seen[2].data, &nested));
+    ASSERT_EQ(1u, nested.size());
+    EXPECT_EQ("inner bytes", nested[0].data);
+    EXPECT_EQ("", seen[3].name);
+    EXPECT_EQ(0, LooksLikeZip(reinterpret_cast<const unsigned char *>("MZ\x90\x00"), 4));
+}
+
+TEST(DriverZip, LiesTruncationAndBombsAreSkippedNotFollowed)
+{
+    std::vector<size_t> central;
+    std::string good = BuildZip({{"a.com", std::string(3000, 'a'), 8, 0}, {"b.com", "bbbb", 0, 0}}, &central);
+    const size_t packedField = 20;   // within a directory record
+    const size_t offsetField = 42;
+
+    struct Case {
+        const char *what;
+        std::string zip;
+        int result;
+        std::vector<int> statuses;   // of the members visited
+    };
+    std::vector<Case> cases;
+    std::string lying = good;
+    Patch32(&lying, central[0] + packedField, 0x7FFFFFF0);
+    cases.push_back({"packed size beyond the archive", lying, ZIP_DONE, {ZIP_MEMBER_DAMAGED, ZIP_MEMBER_READ}});
+    std::string wrongOffset = good;
+    Patch32(&wrongOffset, central[1] + offsetField, 0xFFFFFF00);
+    cases.push_back({"local header beyond the archive", wrongOffset, ZIP_DONE, {ZIP_MEMBER_READ, ZIP_MEMBER_DAMAGED}});
+    std::string shortPacked = good;
+    Patch32(&shortPacked, central[0] + packedField, 10);
+    cases.push_back({"deflate stream cut short", shortPacked, ZIP_DONE, {ZIP_MEMBER_DAMAGED, ZIP_MEMBER_READ}});
+    std::string manyEntries = good;
+    manyEntries[manyEntries.size() - 22 + 10] = 9;   // the end record claims nine entries
+    cases.push_back({"more entries than the directory holds", manyEntries, ZIP_DIRECTORY_DAMAGED,
+                     {ZIP_MEMBER_READ, ZIP_MEMBER_READ}});
+    cases.push_back({"cut before the end record", good.substr(0, good.size() - 30), ZIP_NO_DIRECTORY, {}});
+    cases.push_back({"nothing", "", ZIP_NO_DIRECTORY, {}});
+    std::string farDirectory = good;
+    Patch32(&farDirectory, farDirectory.size() - 22 + 16, 0x7FFFFFFF);
+    cases.push_back({"directory beyond the archive", farDirectory, ZIP_DIRECTORY_DAMAGED, {}});
+    cases.push_back({"encrypted and unknown method",
+                     BuildZip({{"e.com", "secret", 0, 1}, {"m.com", "method 99", 99, 0}}), ZIP_DONE,
+                     {ZIP_MEMBER_ENCRYPTED, ZIP_MEMBER_UNSUPPORTED}});
+    cases.push_back({"a bomb: 2 MB of zeros from a few KB, member limit 1 MB",
+                     BuildZip({{"bomb.txt", std::string(2 << 20, '\0'), 8, 0}, {"after.com", "after", 0, 0}}), ZIP_DONE,
+                     {ZIP_MEMBER_TOO_LARGE, ZIP_MEMBER_READ}});
+    std::string third(900 << 10, 'z');
+    cases.push_back({"members within their limit but beyond the archive's 3 MB",
+                     BuildZip({{"1", third, 8, 0}, {"2", third, 8, 0}, {"3", third, 8, 0}, {"4", third, 8, 0},
+                               {"5", "never", 0, 0}}),
+                     ZIP_LIMIT_REACHED,
+                     {ZIP_MEMBER_READ, ZIP_MEMBER_READ, ZIP_MEMBER_READ, ZIP_MEMBER_TOO_LARGE}});
+    for (const Case &c : cases) {
+        std::vector<Seen> seen;
+        EXPECT_EQ(c.result, Read(c.zip, &seen)) << c.what;
+        std::vector<int> statuses;
+        for (const Seen &s : seen)
+            statuses.push_back(s.status);
+        EXPECT_EQ(c.statuses, statuses) << c.what;
+    }
+    std::vector<Seen> seen;
+    EXPECT_EQ(ZIP_LIMIT_REACHED, Read(good, &seen, {1 << 20, 3 << 20, 1})) << "one member at most";
+    EXPECT_EQ(1u, seen.size());
+}

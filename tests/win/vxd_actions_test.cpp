@@ -1,0 +1,322 @@
+// The reference driver doing what the settings say: what it scans, what it does with an infected
+// file and its counters, the report lines each logMask bit selects, and ZIP archives.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "tests/win/vxd_test_driver.h"
+#include "tests/zip_builder.h"
+
+namespace {
+
+// A driver watching folder\watched, connected to a collector window, its report in folder\report.txt.
+struct WatchedDriver {
+    TestDriver driver;
+    std::string watched;
+    std::string report;
+    HWND collector = nullptr;
+    StatusBlock *b = nullptr;
+};
+
+// Files named in existing are in the watched folder before the watch begins.
+int StartWatchedDriver(const char *tag, WatchedDriver *w, const std::vector<std::string> &existing = {})
+{
+    if (!LoadTestDriver(tag, "Watch=watched\r\nJournal=journal.txt\r\n", &w->driver))
+        return 0;
+    w->watched = w->driver.folder + "\\watched";
+    w->report = w->driver.folder + "\\report.txt";
+    w->collector = MakeCollector();
+    detections.clear();
+    if (!CreateDirectoryA(w->watched.c_str(), nullptr))
+        return 0;
+    for (const std::string &name : existing) {
+        if (!WriteBytes(w->watched + "\\" + name, "there before"))
+            return 0;
+    }
+    if (!ConnectTestDriver(&w->driver, w->collector))
+        return 0;
+    w->b = w->driver.block;
+    std::strncpy(w->b->logFileName, w->report.c_str(), sizeof w->b->logFileName - 1);
+    return 1;
+}
+
+void SetAction(WatchedDriver *w, uint32_t action, const std::string &moveDir = "", uint32_t onlyLog = 0)
+{
+    w->b->action = action;
+    w->b->onlyLog = onlyLog;
+    std::strncpy(w->b->moveDir, moveDir.c_str(), sizeof w->b->moveDir - 1);
+    SendCode(w->driver, CTL_ACTION_OPTIONS_CHANGED);
+}
+
+// Writes a new marker file and waits until the driver scanned it: every file written before was
+// handled by then.
+bool Settle(WatchedDriver *w, const char *extension = "com")
+{
+    static int serial;
+    std::string marker = w->watched + "\\marker" + std::to_string(++serial) + "." + extension;
+    if (!WriteBytes(marker, "marker"))
+        return false;
+    return PumpUntil([&] { return Contains(JournalLinesFrom(w->driver, "SCAN "), "SCAN " + marker); });
+}
+
+bool CanOpen(const std::string &path)
+{
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    CloseHandle(file);
+    return true;
+}
+
+}  // namespace
+
+TEST(VxdActions, EachActionOnARealFileAndItsCounter)
+{
+    WatchedDriver w;
+    ASSERT_TRUE(StartWatchedDriver("actions", &w));
+    const std::string quarantine = w.driver.folder + "\\quarantine";
+    ASSERT_TRUE(CreateDirectoryA(quarantine.c_str(), nullptr));
+    ASSERT_TRUE(WriteBytes(w.watched + "\\taken.Vom", "in the way of the first rename"));
+    ASSERT_TRUE(WriteBytes(quarantine + "\\clash.com", "in the way of the second move"));
+    w.b->logMask = 0xFF;
+    ASSERT_EQ(1, SendCode(w.driver, CTL_LOG_START));
+
+    struct Case {
+        const char *name;
+        uint32_t action;
+        std::string moveDir;
+        uint32_t onlyLog;
+        const char *remains;     // the file afterwards, relative to the driver's folder; "" none
+        bool openable;           // whether others can open what remains
+        const char *reportLine;
+    } cases[] = {
+        {"deny.com", 1, "", 0, "watched\\deny.com", false, "Access denied: "},
+        {"renamed.exe", 2, "", 0, "watched\\renamed.Vxe", true, "Renamed: "},
+        {"taken.com", 2, "", 0, "watched\\taken_1.Vom", true, "Renamed: "},
+        {"moved.com", 3, quarantine, 0, "quarantine\\moved.com", true, "Moved: "},
+        {"clash.com", 3, quarantine + "\\", 0, "quarantine\\clash_1.com", true, "Moved: "},
+        {"nofolder.com", 3, w.driver.folder + "\\gone", 0, "watched\\nofolder.com", false, "Not moved: "},
+        {"deleted.com", 4, "", 0, "", false, "Deleted: "},
+        {"disinfect.com", 5, "", 0, "watched\\disinfect.com", false, "Not disinfected: "},
+        {"reported.com", 6, "", 0, "watched\\reported.com", true, "Infected: "},
+        {"onlylog.com", 4, "", 1, "watched\\onlylog.com", true, "Infected: "},
+    };
+    size_t expectedDetections = 0;
+    for (const Case &c : cases) {
+        SetAction(&w, c.action, c.moveDir, c.onlyLog);
+        const std::string path = w.watched + "\\" + c.name;
+        ASSERT_TRUE(WriteBytes(path, TestFileBytes())) << c.name;
+        ASSERT_TRUE(PumpUntil([&] { return detections.size() > expectedDetections; })) << "no detection of " << c.name;
+        EXPECT_EQ(path, detections[expectedDetections++]) << "the alert names the file as it was found";
+        if (c.remains[0] != 0) {
+            std::string remains = w.driver.folder + "\\" + c.remains;
+            EXPECT_TRUE(FileExists(remains)) << c.name << ": " << remains << " is missing";
+            EXPECT_EQ(c.openable, CanOpen(remains)) << c.name;
+            if (remains != path) {
+                EXPECT_FALSE(FileExists(path)) << c.name << " is still there";
+            }
+        } else {
+            EXPECT_FALSE(FileExists(path)) << c.name << " is still there";
+        }
+        EXPECT_TRUE(WaitUntil([&] { return Contains(ReadLines(w.report), c.reportLine + path); }))
+            << "no \"" << c.reportLine << path << "\" in the report";
+    }
+    ASSERT_TRUE(Settle(&w));
+    PumpUntil([] { return false; }, 300);
+    EXPECT_EQ(expectedDetections, detections.size()) << "a renamed or moved file was acted on again";
+    const StatusBlock *b = w.b;
+    EXPECT_EQ(expectedDetections, b->filesInfected);
+    EXPECT_EQ(2u, b->renamedCount);
+    EXPECT_EQ(2u, b->movedCount);
+    EXPECT_EQ(1u, b->deletedCount);
+    EXPECT_EQ(0u, b->disinfectedCount) << "the test file cannot be disinfected";
+    EXPECT_EQ(0u, b->filesSuspicious);
+    EXPECT_EQ(0u, b->bootScanned);
+    EXPECT_EQ(1, SendCode(w.driver, CTL_LOG_STOP));
+    EXPECT_TRUE(Contains(ReadLines(w.report), "Summary: ")) << "logMask 0x80 asks for the summary";
+    EXPECT_EQ(1, SendCode(w.driver, CTL_CLEAR_STATISTICS));
+    EXPECT_EQ(0u, b->movedCount + b->renamedCount + b->deletedCount + b->filesInfected + b->filesScanned);
+    DestroyWindow(w.collector);
+}
+
+TEST(VxdActions, ScanTypeScanOnAndExclusionsChooseTheFiles)
+{
+    WatchedDriver w;
+    ASSERT_TRUE(StartWatchedDriver("choose", &w, {"old.com"}));
+    ASSERT_TRUE(CreateDirectoryA((w.watched + "\\TEMP").c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryA((w.watched + "\\TEMPLATES").c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryA((w.watched + "\\TEMP\\SUB").c_str(), nullptr));
+    ASSERT_TRUE(Settle(&w));
+    StatusBlock *b = w.b;
+    auto setScan = [&](uint32_t scanType, uint32_t scanOn, const char *inUse) {
+        b->scanType = scanType;
+        b->scanOn = scanOn;
+        std::strncpy(FromAddress32<char>(b->inUse), inUse, IN_USE_SIZE - 1);
+        SendCode(w.driver, CTL_SCAN_OPTIONS_CHANGED);
+    };
+    std::string exclusions = "[" + w.watched + "\\temp\\*.*]";
+    std::strncpy(FromAddress32<char>(b->exclusions), exclusions.c_str(), EXCLUSIONS_SIZE - 1);
+    ASSERT_EQ(1, SendCode(w.driver, CTL_EXCLUSIONS_CHANGED));
+
+    struct Case {
+        uint32_t scanType;
+        uint32_t scanOn;
+        const char *inUse;      // nullptr: the list in force changes in place, no code sent
+        const char *file;       // written relative to watched; "old.com" is rewritten in place
+        bool scanned;
+    } cases[] = {
+        {1, 3, "COM,EXE", "a.com", true},
+        {1, 3, "COM,EXE", "a.txt", false},
+        {1, 3, nullptr, "b.txt", true},         // now "COM,TXT"
+        {3, 3, "COM", "letter.doc", true},
+        {3, 3, "COM", "c.com", false},
+        {2, 3, "COM", "notes", true},
+        {2, 1, "COM", "copied.txt", true},      // a new name: what a copy makes
+        {2, 1, "COM", "old.com", false},        // rewritten in place: neither open, copy nor run
+        {2, 2, "COM", "old.com", true},
+        {2, 3, "COM", "TEMP\\x.com", false},    // excluded, by the folder picker's "\*.*"
+        {2, 3, "COM", "TEMP\\SUB\\y.com", true},   // no "+": the subfolder is not
+        {2, 3, "COM", "TEMPLATES\\z.com", true},   // a folder that merely starts alike
+    };
+    int serial = 0;
+    for (const Case &c : cases) {
+        if (c.inUse == nullptr)
+            std::strncpy(FromAddress32<char>(b->inUse), "COM,TXT", IN_USE_SIZE - 1);
+        else
+            setScan(c.scanType, c.scanOn, c.inUse);
+        const std::string path = w.watched + "\\" + c.file;
+        auto scans = [&] {
+            size_t count = 0;
+            for (const std::string &line : JournalLinesFrom(w.driver, "SCAN "))
+                count += line == "SCAN " + path;
+            return count;
+        };
+        size_t before = scans();
+        ASSERT_TRUE(WriteBytes(path, "content " + std::to_string(++serial)));
+        ASSERT_TRUE(Settle(&w, c.scanType == 3 ? "doc" : "com")) << c.file;
+        EXPECT_EQ(c.scanned, scans() > before) << c.file;
+    }
+    EXPECT_TRUE(Contains(JournalLinesFrom(w.driver, "EXCLUSIONS "), "entries=1 ignored=0"));
+    DestroyWindow(w.collector);
+}
+
+TEST(VxdReport, EachMaskBitAndAppend)
+{
+    WatchedDriver w;
+    ASSERT_TRUE(StartWatchedDriver("mask", &w));
+    std::strncpy(w.b->userName, "TESTER", sizeof w.b->userName - 1);
+    struct Case {
+        uint32_t mask;
+        std::vector<std::string> present;
+        std::vector<std::string> absent;
+    } cases[] = {
+        {0x00, {}, {"Infected: ", "Renamed: ", "Deleted: ", "Not disinfected: ", "report started", "Summary: "}},
+        {0x01, {"Infected: "}, {"Renamed: ", "Deleted: ", "Not disinfected: ", "Settings: ", "Summary: ", "TESTER"}},
+        {0x02, {"Not disinfected: "}, {"Infected: ", "Renamed: ", "Deleted: "}},
+        {0x04, {"Deleted: "}, {"Infected: ", "Renamed: ", "Not disinfected: "}},
+        {0x08, {"Renamed: "}, {"Infected: ", "Deleted: ", "Not disinfected: "}},
+        {0x11, {"TESTER  Infected: "}, {"Renamed: "}},
+        {0x21, {"  Infected: "}, {"TESTER"}},
+        {0x40, {"Torvane.VXD report started", "Settings: scan all files"}, {"Infected: ", "Summary: "}},
+        {0x80, {"Summary: ", "Torvane.VXD report stopped"}, {"Infected: ", "report started"}},
+    };
+    int serial = 0;
+    for (const Case &c : cases) {
+        w.b->logMask = c.mask;
+        w.b->append = 0;
+        ASSERT_EQ(1, SendCode(w.driver, CTL_LOG_START));
+        for (uint32_t action : {2u, 4u, 5u}) {
+            SetAction(&w, action);
+            size_t before = detections.size();
+            ASSERT_TRUE(WriteBytes(w.watched + "\\m" + std::to_string(++serial) + ".com", TestFileBytes()));
+            ASSERT_TRUE(PumpUntil([&] { return detections.size() > before; }));
+        }
+        ASSERT_TRUE(Settle(&w));
+        ASSERT_EQ(1, SendCode(w.driver, CTL_LOG_STOP));
+        std::vector<std::string> lines = ReadLines(w.report);
+        for (const std::string &text : c.present)
+            EXPECT_TRUE(Contains(lines, text)) << "mask 0x" << std::hex << c.mask << " lacks " << text;
+        for (const std::string &text : c.absent)
+            EXPECT_FALSE(Contains(lines, text)) << "mask 0x" << std::hex << c.mask << " has " << text;
+        if (c.mask == 0x21) {
+            ASSERT_FALSE(lines.empty());
+            EXPECT_EQ('-', lines[0][4]) << "date first: " << lines[0];
+        }
+        if (c.mask == 0) {
+            EXPECT_TRUE(lines.empty()) << "no line for mask 0";
+        }
+    }
+    // Append keeps what was there; starting afresh does not.
+    w.b->logMask = 0x40;
+    for (uint32_t append : {0u, 1u, 1u}) {
+        w.b->append = append;
+        ASSERT_EQ(1, SendCode(w.driver, CTL_LOG_START));
+        ASSERT_EQ(1, SendCode(w.driver, CTL_LOG_STOP));
+    }
+    int starts = 0;
+    for (const std::string &line : ReadLines(w.report))
+        starts += line.find("report started") != std::string::npos;
+    EXPECT_EQ(3, starts) << "one start afresh, then two appended";
+    w.b->append = 0;
+    ASSERT_EQ(1, SendCode(w.driver, CTL_LOG_START));
+    ASSERT_EQ(1, SendCode(w.driver, CTL_LOG_STOP));
+    EXPECT_EQ(2u, ReadLines(w.report).size()) << "started afresh: one opening and one settings line";
+    DestroyWindow(w.collector);
+}
+
+TEST(VxdArchive, DetectionsInsideZipFilesNameTheMember)
+{
+    WatchedDriver w;
+    ASSERT_TRUE(StartWatchedDriver("archive", &w));
+    StatusBlock *b = w.b;
+    b->scanType = 1;   // members are chosen by the scan type like files
+    std::strncpy(FromAddress32<char>(b->inUse), "COM,EXE", IN_USE_SIZE - 1);
+    b->archives = 1;
+    ASSERT_EQ(1, SendCode(w.driver, CTL_SCAN_OPTIONS_CHANGED));
+    SetAction(&w, 2);
+    w.b->logMask = 0x09;
+    ASSERT_EQ(1, SendCode(w.driver, CTL_LOG_START));
+    const std::string test = TestFileBytes();
+    std::string inner = BuildZip({{"t.com", test, 8, 0}});
+
+    struct Case {
+        const char *file;
+        std::string zip;
+        uint32_t archives;
+        const char *found;       // after the archive's name; nullptr: nothing found
+    } cases[] = {
+        {"pack.zip", BuildZip({{"docs/readme.txt", test, 0, 0}, {"sub/t.com", test, 8, 0}}), 1, "|sub/t.com"},
+        {"outer.zip", BuildZip({{"notes.txt", "plain", 8, 0}, {"inner.zip", inner, 8, 0}}), 1, "|inner.zip|t.com"},
+        {"off.zip", BuildZip({{"t.com", test, 8, 0}}), 0, nullptr},
+        {"text.zip", BuildZip({{"t.txt", test, 8, 0}}), 1, nullptr},   // not a program file
+        {"bomb.zip", BuildZip({{"zeros.com", std::string(33 << 20, '\0'), 8, 0}, {"t.exe", test, 0, 0}}), 1, "|t.exe"},
+        {"cut.zip", BuildZip({{"t.com", test, 8, 0}}).substr(0, 60), 1, nullptr},
+    };
+    size_t expected = 0;
+    for (const Case &c : cases) {
+        b->archives = c.archives;
+        ASSERT_EQ(1, SendCode(w.driver, CTL_SCAN_OPTIONS_CHANGED));
+        const std::string path = w.watched + "\\" + c.file;
+        ASSERT_TRUE(WriteBytes(path, c.zip)) << c.file;
+        ASSERT_TRUE(Settle(&w)) << c.file;
+        PumpUntil([&] { return detections.size() > expected; }, c.found ? 5000 : 200);
+        if (c.found == nullptr) {
+            EXPECT_EQ(expected, detections.size()) << c.file << " gave a detection";
+            continue;
+        }
+        ASSERT_EQ(++expected, detections.size()) << c.file;
+        EXPECT_EQ(path + c.found, detections.back());
+        std::string renamed = path.substr(0, path.size() - 3) + "Vip";
+        EXPECT_TRUE(FileExists(renamed)) << "the archive is what the action takes";
+        EXPECT_TRUE(WaitUntil([&] { return Contains(ReadLines(w.report), "Infected: " + path + c.found + " (anti-virus test file)"); }));
+        EXPECT_TRUE(Contains(ReadLines(w.report), "Renamed: " + path + c.found + " to " + renamed));
+    }
+    EXPECT_TRUE(Contains(JournalLinesFrom(w.driver, "ARCHIVE "), "bomb.zip|zeros.com skipped: inflates beyond the limit"));
+    EXPECT_TRUE(Contains(JournalLinesFrom(w.driver, "ARCHIVE "), "cut.zip: no central directory"));
+    EXPECT_EQ(1, SendCode(w.driver, CTL_LOG_STOP));
+    DestroyWindow(w.collector);
+}

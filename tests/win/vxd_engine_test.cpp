@@ -1,0 +1,169 @@
+// The reference driver with Engine=clamd against a stand-in daemon in this process: verdicts and
+// signature names taken over, and a daemon that answers nonsense, answers late or is gone leaves
+// the built-in rule scanning, with one journal line per outage.
+#include <winsock2.h>
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "tests/win/vxd_test_driver.h"
+
+namespace {
+
+// What the stand-in daemon does with the next stream.
+enum DaemonMode { ANSWER, SILENT };
+volatile LONG daemonMode = ANSWER;
+std::string daemonReply;           // sent in ANSWER mode; set before files are written
+volatile LONG streamsSeen;
+SOCKET listener = INVALID_SOCKET;
+
+// Reads the INSTREAM command and its chunks up to the empty one. 1 when the stream was whole.
+int ReadStream(SOCKET s)
+{
+    char command[10];
+    int got = 0;
+    while (got < 10) {
+        int n = recv(s, command + got, 10 - got, 0);
+        if (n <= 0)
+            return 0;
+        got += n;
+    }
+    if (std::memcmp(command, "zINSTREAM", 10) != 0)
+        return 0;
+    for (;;) {
+        unsigned char header[4];
+        for (got = 0; got < 4;) {
+            int n = recv(s, reinterpret_cast<char *>(header) + got, 4 - got, 0);
+            if (n <= 0)
+                return 0;
+            got += n;
+        }
+        unsigned long length = (header[0] << 24) | (header[1] << 16) | (header[2] << 8) | header[3];
+        if (length == 0)
+            return 1;
+        std::vector<char> chunk(length);
+        for (unsigned long done = 0; done < length;) {
+            int n = recv(s, chunk.data() + done, static_cast<int>(length - done), 0);
+            if (n <= 0)
+                return 0;
+            done += static_cast<unsigned long>(n);
+        }
+    }
+}
+
+// One connection: a silent one must not hold up the next.
+DWORD WINAPI ConnectionProc(void *parameter)
+{
+    SOCKET s = static_cast<SOCKET>(reinterpret_cast<uintptr_t>(parameter));
+    if (ReadStream(s)) {
+        InterlockedIncrement(&streamsSeen);
+        if (daemonMode == ANSWER)
+            send(s, daemonReply.data(), static_cast<int>(daemonReply.size()), 0);
+        else
+            Sleep(1000);   // well past the driver's limit
+    }
+    closesocket(s);
+    return 0;
+}
+
+DWORD WINAPI DaemonProc(void *)
+{
+    for (;;) {
+        SOCKET s = accept(listener, nullptr, nullptr);
+        if (s == INVALID_SOCKET)
+            return 0;
+        CloseHandle(CreateThread(nullptr, 0, ConnectionProc, reinterpret_cast<void *>(static_cast<uintptr_t>(s)), 0, nullptr));
+    }
+}
+
+// Listens on a free loopback port; its number, or 0.
+int StartDaemon(void)
+{
+    WSADATA data;
+    WSAStartup(MAKEWORD(2, 2), &data);
+    listener = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    sockaddr_in address = {};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    int size = sizeof address;
+    if (bind(listener, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0 || listen(listener, 8) != 0
+        || getsockname(listener, reinterpret_cast<sockaddr *>(&address), &size) != 0)
+        return 0;
+    CloseHandle(CreateThread(nullptr, 0, DaemonProc, nullptr, 0, nullptr));
+    return ntohs(address.sin_port);
+}
+
+}  // namespace
+
+TEST(VxdEngine, VerdictsFromTheDaemonAndTheBuiltInRuleThroughItsOutages)
+{
+    int port = StartDaemon();
+    ASSERT_NE(0, port);
+    TestDriver driver;
+    ASSERT_TRUE(LoadTestDriver("engine", "Watch=watched\r\nJournal=journal.txt\r\nEngine=clamd\r\nClamdPort=" +
+                                             std::to_string(port) + "\r\nClamdTimeout=300\r\nClamdRetry=0\r\n",
+                               &driver));
+    const std::string watched = driver.folder + "\\watched";
+    ASSERT_TRUE(CreateDirectoryA(watched.c_str(), nullptr));
+    HWND collector = MakeCollector();
+    detections.clear();
+    ASSERT_EQ(1, ConnectTestDriver(&driver, collector));
+    const std::string report = driver.folder + "\\report.txt";
+    std::strncpy(driver.block->logFileName, report.c_str(), sizeof driver.block->logFileName - 1);
+    driver.block->logMask = 0x01;
+    ASSERT_EQ(1, SendCode(driver, CTL_LOG_START));
+
+    struct Case {
+        const char *what;
+        LONG mode;
+        std::string reply;
+        bool daemonGone;
+        const char *file;        // a harmless file, then "t-<file>" holding the test file
+        const char *threat;      // the daemon's name for the harmless file; nullptr: not found
+        size_t outages;          // "unavailable" lines so far
+    } cases[] = {
+        {"a signature", ANSWER, std::string("stream: Fake.Sig.UNOFFICIAL FOUND\0", 34), false, "sig.com",
+         "Fake.Sig.UNOFFICIAL", 0},
+        {"clean", ANSWER, std::string("stream: OK\0", 11), false, "clean.com", nullptr, 0},
+        {"the daemon's own size limit", ANSWER, "INSTREAM size limit exceeded. ERROR", false, "big.com", nullptr, 0},
+        {"nonsense", ANSWER, "HTTP/1.0 200 OK\r\n\r\n", false, "nonsense.com", nullptr, 1},
+        {"silence in the same outage", SILENT, "", false, "silent.com", nullptr, 1},
+        {"answers again", ANSWER, std::string("stream: Fake.Sig.UNOFFICIAL FOUND\0", 34), false, "again.com",
+         "Fake.Sig.UNOFFICIAL", 1},
+        {"gone", ANSWER, "", true, "gone.com", nullptr, 2},
+    };
+    size_t expected = 0;
+    for (const Case &c : cases) {
+        daemonReply = c.reply;
+        InterlockedExchange(&daemonMode, c.mode);
+        if (c.daemonGone)
+            closesocket(listener);
+        const std::string path = watched + "\\" + c.file;
+        const std::string testPath = watched + "\\t-" + c.file;
+        ASSERT_TRUE(WriteBytes(path, std::string("harmless ") + c.file)) << c.what;
+        ASSERT_TRUE(WriteBytes(testPath, TestFileBytes())) << c.what;
+        // The built-in rule catches the test file whatever the daemon does.
+        ASSERT_TRUE(PumpUntil([&] { return Contains(detections, testPath); })) << c.what;
+        EXPECT_EQ(c.threat != nullptr, Contains(detections, path)) << c.what;
+        expected += c.threat != nullptr ? 2 : 1;
+        EXPECT_EQ(expected, detections.size()) << c.what;
+        EXPECT_TRUE(WaitUntil([&] { return Contains(ReadLines(report), "Infected: " + testPath + " (anti-virus test file)"); }))
+            << c.what;
+        if (c.threat != nullptr) {
+            EXPECT_TRUE(Contains(ReadLines(report), "Infected: " + path + " (" + c.threat + ")")) << c.what;
+        }
+        EXPECT_EQ(c.outages, JournalLinesFrom(driver, "ENGINE clamd unavailable").size()) << c.what;
+        // The front end's thread is never held up by the engine.
+        DWORD start = GetTickCount();
+        EXPECT_EQ(1, SendCode(driver, CTL_ENABLE));
+        EXPECT_LT(GetTickCount() - start, 100u) << c.what;
+    }
+    EXPECT_EQ(1u, JournalLinesFrom(driver, "ENGINE clamd answers again").size());
+    EXPECT_EQ(1u, JournalLinesFrom(driver, "ENGINE clamd could not scan").size());
+    EXPECT_EQ(6, streamsSeen) << "every harmless file went to the daemon while it listened";
+    EXPECT_EQ(1, SendCode(driver, CTL_LOG_STOP));
+    DestroyWindow(collector);
+}
