@@ -89,6 +89,9 @@ void AddAlertRow(HWND list, const char *name)
 static void OnInit(HWND dialog, const char *name)
 {
     LabelDialog(dialog, alertLabels);
+    // DS_SYSMODAL makes the alert topmost on Windows; some platforms (Wine) ignore it, and the alert
+    // must stay above the sheet and every other window all the same.
+    SetWindowPos(dialog, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     RECT frame;
     GetWindowRect(dialog, &frame);
     int width = frame.right - frame.left - ALERT_LIST_WIDTH_LESS;

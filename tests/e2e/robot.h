@@ -172,8 +172,6 @@ std::string PlatformShownText(const std::string &text);
 // Child windows of parent, all levels, in the platform's order.
 std::vector<HWND> ChildWindows(HWND parent);
 
-// Presses button id of a dialog as a click would (WM_COMMAND with BN_CLICKED). 1 when posted.
-int PressButton(HWND dialog, int id);
 
 // Presses OK when the dialog has an OK button, else Cancel. 1 when posted.
 int CloseDialog(HWND dialog);
@@ -190,6 +188,53 @@ int Answers(HWND window, DWORD timeoutMs);
 // Text and class of a window, read from outside.
 std::string WindowText(HWND window);
 std::string WindowClass(HWND window);
+
+// ---- robot_windows.cpp: the controls of a dialog in another process ---------------------------
+//
+// Each takes the dialog that holds the control (a message box, a page of the sheet, the sheet
+// itself, any dialog) and the control's id. Clicks are posted, so that whatever a click opens (a
+// warning, a message box, a file dialog) cannot block the robot: read the effect afterwards, with
+// WaitUntil where it takes a moment. A control that is missing, hidden (also on a page not on
+// display) or disabled cannot be clicked or typed into, as for a user.
+
+// Clicks a push button, check box or radio button as the mouse does (BM_CLICK): an automatic
+// check box flips, an automatic radio button is ticked and the others of its group cleared, and
+// the dialog gets WM_COMMAND with BN_CLICKED. 1 when the click was posted.
+int PressButton(HWND dialog, int id);
+
+// BST_CHECKED (1), BST_UNCHECKED (0) or BST_INDETERMINATE (2) of a check box or radio button;
+// -1 when there is no such control.
+int IsTicked(HWND dialog, int id);
+
+// Clicks the check box or radio button when it does not show ticked (1 or 0) yet, and waits until
+// it does. 1 when it shows ticked in the end (without a click when it already did).
+int SetTicked(HWND dialog, int id, int ticked);
+
+// 1 when the control is enabled, 0 when it is disabled, -1 when there is no such control.
+int ControlEnabled(HWND dialog, int id);
+
+// The control's text (WM_GETTEXT, carried across processes); "" when there is no such control.
+std::string ControlText(HWND dialog, int id);
+
+// Types text into an edit as a user does: selects all of it, deletes it, then one WM_CHAR per
+// character, so that the edit sets its own modified flag and sends EN_CHANGE for each. An edit
+// may refuse or change characters (a limit, capitals): compare ControlText afterwards. 1 when
+// every keystroke was delivered.
+int TypeText(HWND dialog, int id, const std::string &text);
+
+// The modified flag of an edit (EM_GETMODIFY): 1 or 0; -1 when there is no such control.
+int EditModified(HWND dialog, int id);
+
+// The rows of a list box or combo box, top first (LB_GETTEXT, CB_GETLBTEXT).
+std::vector<std::string> ControlRows(HWND dialog, int id);
+
+// The selected row of a list box or combo box; -1 when none is (or no such control).
+int SelectedRow(HWND dialog, int id);
+
+// Picks row index of a combo box or list box as a mouse pick does: the row is selected, then the
+// dialog gets CBN_SELCHANGE (or LBN_SELCHANGE from a list box with LBS_NOTIFY). 1 when the row
+// shows selected.
+int SelectRow(HWND dialog, int id, int index);
 
 // ---- robot_windows.cpp: the virus alert -------------------------------------------------------
 
@@ -229,6 +274,78 @@ HWND OpenTrayMenu(DWORD processId);
 // Picks an item of an open menu with the keyboard: Down from nothing selects the first item, Up
 // the last; then Enter.
 void ChooseFromMenu(HWND menu, WPARAM key);
+
+// ---- robot_sheet.cpp: the property sheet and the common file dialogs --------------------------
+//
+// A page test opens the sheet (OpenSheet), shows a page (SelectPage), works the page's controls
+// with the control helpers above (the page is the dialog that holds them), and ends with
+// PressSheetButton. For example:
+//     HWND sheet = OpenSheet(run, SHEET_BY_MENU);
+//     HWND page = SelectPage(sheet, SHEET_ACTION_PAGE);
+//     SetTicked(page, IDC_ACTION_ONLY_LOG, 1);
+//     EXPECT_EQ(1, ApplyEnabled(sheet));
+//     PressSheetButton(sheet, IDOK);
+
+// The pages in the sheet's fixed order; SelectPage takes these positions.
+enum SheetPage {
+    SHEET_SCAN_PAGE,
+    SHEET_ACTION_PAGE,
+    SHEET_REPORT_PAGE,
+    SHEET_EXCLUSIONS_PAGE,
+    SHEET_INFORMATION_PAGE,
+    SHEET_ABOUT_PAGE,
+};
+
+// The sheet frame's Apply button (the platform's id); OK and Cancel are IDOK and IDCANCEL.
+constexpr int SHEET_APPLY = 0x3021;
+
+// The sheet's caption with the reference driver's texts 600 and 589 (the same in its three languages).
+extern const char SHEET_CAPTION[];
+
+// How a user (or a second instance) asks Torvane for its sheet.
+enum SheetOpening {
+    SHEET_BY_MENU,           // right-click on the tray icon, then Properties with the keyboard
+    SHEET_BY_DOUBLE_CLICK,   // double-click on the tray icon
+    SHEET_BY_MESSAGE,        // WM_OPEN_PROPERTIES posted to the MainWindow, as a second instance does
+};
+
+// The open sheets of processId: visible top-level "#32770" windows captioned caption, topmost
+// first. More than one is a fault.
+std::vector<HWND> OpenSheets(DWORD processId, const char *caption = SHEET_CAPTION);
+
+// The first sheet of processId once one is open, or nullptr after timeoutMs.
+HWND WaitForSheet(DWORD processId, DWORD timeoutMs, const char *caption = SHEET_CAPTION);
+
+// Asks Torvane for its sheet the way how says, without waiting for it. 1 when the request went
+// out (for the menu: the menu opened and Properties was chosen, whether grayed or not).
+int AskForSheet(const TorvaneRun &run, SheetOpening how);
+
+// AskForSheet, then waits for the sheet; nullptr when none opened within ROBOT_TIMEOUT_MS.
+HWND OpenSheet(const TorvaneRun &run, SheetOpening how);
+
+// The page on display: its dialog, a child of the sheet (PSM_GETCURRENTPAGEHWND).
+HWND CurrentPage(HWND sheet);
+
+// Shows the page at position as a click on its tab does (PSM_SETCURSEL: the page on display gets
+// PSN_KILLACTIVE, the new one PSN_SETACTIVE, and is created the first time). Returns the page's
+// dialog, or nullptr when the sheet did not show it.
+HWND SelectPage(HWND sheet, int position);
+
+// 1 when the sheet's Apply button is enabled, 0 when not, -1 when the sheet has none.
+int ApplyEnabled(HWND sheet);
+
+// Presses IDOK, IDCANCEL or SHEET_APPLY of the sheet. OK and Cancel wait until the sheet has
+// closed: 1 when it did. Apply waits until the button is disabled again (applied): 1 when so.
+int PressSheetButton(HWND sheet, int button);
+
+// The common file dialog of processId once it is open: a visible "#32770" with a file-name
+// control (the old style's edit 1152, which a custom template may hide, or the Explorer style's
+// edit 1152 or combo box 1148); nullptr after timeoutMs.
+HWND WaitForFileDialog(DWORD processId, DWORD timeoutMs);
+
+// Answers a file dialog: with ok, sets its file-name field to path and presses OK; otherwise
+// presses Cancel. 1 when the dialog then closed (a dialog that refuses the name stays open).
+int AnswerFileDialog(HWND dialog, const std::string &path, int ok);
 
 // ---- robot_journal.cpp: the driver's journal -------------------------------------------------
 

@@ -146,12 +146,6 @@ int ReadMessageBox(HWND box, MessageBoxView *view)
     return text != nullptr;
 }
 
-int PressButton(HWND dialog, int id)
-{
-    HWND button = GetDlgItem(dialog, id);
-    return PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(button)) ? 1 : 0;
-}
-
 int CloseDialog(HWND dialog)
 {
     return PressButton(dialog, GetDlgItem(dialog, IDOK) != nullptr ? IDOK : IDCANCEL);
@@ -194,6 +188,125 @@ int Answers(HWND window, DWORD timeoutMs)
 {
     DWORD_PTR result = 0;
     return SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, timeoutMs, &result) ? 1 : 0;
+}
+
+// ---- Controls -----------------------------------------------------------------------------------
+
+// SendMessageTimeoutA: the answer, or -1 when the control's thread does not answer within 5 s.
+static LRESULT Ask(HWND control, UINT message, WPARAM wParam = 0, LPARAM lParam = 0)
+{
+    DWORD_PTR answer = 0;
+    if (!SendMessageTimeoutA(control, message, wParam, lParam, SMTO_NORMAL, 5000, &answer))
+        return -1;
+    return static_cast<LRESULT>(answer);
+}
+
+// The control when a user could work it: there, shown and enabled; else nullptr.
+static HWND UsableControl(HWND dialog, int id)
+{
+    HWND control = GetDlgItem(dialog, id);
+    return control != nullptr && IsWindowVisible(control) && IsWindowEnabled(control) ? control : nullptr;
+}
+
+static int IsComboBox(HWND control)
+{
+    return _stricmp(WindowClass(control).c_str(), "ComboBox") == 0;
+}
+
+int PressButton(HWND dialog, int id)
+{
+    HWND button = UsableControl(dialog, id);
+    return button != nullptr && PostMessageA(button, BM_CLICK, 0, 0) ? 1 : 0;
+}
+
+int IsTicked(HWND dialog, int id)
+{
+    HWND control = GetDlgItem(dialog, id);
+    return control != nullptr ? static_cast<int>(Ask(control, BM_GETCHECK)) : -1;
+}
+
+int SetTicked(HWND dialog, int id, int ticked)
+{
+    int wanted = ticked ? BST_CHECKED : BST_UNCHECKED;
+    if (IsTicked(dialog, id) != wanted && !PressButton(dialog, id))
+        return 0;
+    return WaitUntil([&] { return IsTicked(dialog, id) == wanted; }, ROBOT_TIMEOUT_MS);
+}
+
+int ControlEnabled(HWND dialog, int id)
+{
+    HWND control = GetDlgItem(dialog, id);
+    return control != nullptr ? (IsWindowEnabled(control) ? 1 : 0) : -1;
+}
+
+std::string ControlText(HWND dialog, int id)
+{
+    HWND control = GetDlgItem(dialog, id);
+    char text[4096] = "";
+    LRESULT length = control != nullptr ? Ask(control, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text)) : 0;
+    return std::string(text, length > 0 ? static_cast<size_t>(length) : 0);
+}
+
+int TypeText(HWND dialog, int id, const std::string &text)
+{
+    HWND edit = UsableControl(dialog, id);
+    if (edit == nullptr || Ask(edit, EM_SETSEL, 0, -1) < 0)
+        return 0;
+    // Sent, not posted: each keystroke has been handled, EN_CHANGE included, when the call returns.
+    int delivered = Ask(edit, WM_CHAR, VK_BACK, 1) >= 0;
+    for (unsigned char c : text)
+        delivered &= Ask(edit, WM_CHAR, c, 1) >= 0;
+    return delivered;
+}
+
+int EditModified(HWND dialog, int id)
+{
+    HWND edit = GetDlgItem(dialog, id);
+    return edit != nullptr ? (Ask(edit, EM_GETMODIFY) > 0 ? 1 : 0) : -1;
+}
+
+std::vector<std::string> ControlRows(HWND dialog, int id)
+{
+    std::vector<std::string> rows;
+    HWND control = GetDlgItem(dialog, id);
+    if (control == nullptr)
+        return rows;
+    int combo = IsComboBox(control);
+    LRESULT count = Ask(control, combo ? CB_GETCOUNT : LB_GETCOUNT);
+    for (LRESULT i = 0; i < count; i++) {
+        LRESULT length = Ask(control, combo ? CB_GETLBTEXTLEN : LB_GETTEXTLEN, i);
+        std::string row(length > 0 ? static_cast<size_t>(length) + 1 : 1, '\0');
+        length = Ask(control, combo ? CB_GETLBTEXT : LB_GETTEXT, i, reinterpret_cast<LPARAM>(&row[0]));
+        row.resize(length > 0 ? static_cast<size_t>(length) : 0);
+        rows.push_back(row);
+    }
+    return rows;
+}
+
+int SelectedRow(HWND dialog, int id)
+{
+    HWND control = GetDlgItem(dialog, id);
+    if (control == nullptr)
+        return -1;
+    LRESULT row = Ask(control, IsComboBox(control) ? CB_GETCURSEL : LB_GETCURSEL);
+    return row >= 0 ? static_cast<int>(row) : -1;
+}
+
+int SelectRow(HWND dialog, int id, int index)
+{
+    HWND control = UsableControl(dialog, id);
+    if (control == nullptr)
+        return 0;
+    int combo = IsComboBox(control);
+    if (Ask(control, combo ? CB_SETCURSEL : LB_SETCURSEL, index) != index)
+        return 0;
+    // Setting the selection by message notifies nobody; a pick with the mouse does.
+    int notifies = combo || (GetWindowLongA(control, GWL_STYLE) & LBS_NOTIFY);
+    if (notifies) {
+        WORD code = combo ? CBN_SELCHANGE : LBN_SELCHANGE;
+        PostMessageA(GetParent(control), WM_COMMAND, MAKEWPARAM(id, code), reinterpret_cast<LPARAM>(control));
+    }
+    return SelectedRow(dialog, id) == index;
 }
 
 // ---- The virus alert --------------------------------------------------------------------------

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <set>
 #include <string>
 #include <vector>
@@ -138,6 +139,50 @@ TEST(AlertOnDesktop, TestFilesAreListedNewestFirstUntilOk)
     ASSERT_TRUE(WaitForRows(list, 1, 5000));
     EXPECT_EQ(std::vector<std::string>{third}, ListViewRows(list));
     PressButton(alert, IDOK);
+    PostToWindow(main, WM_CLOSE, 0, 0);
+    DWORD exitCode = 99;
+    EXPECT_TRUE(WaitExit(run, ROBOT_TIMEOUT_MS, &exitCode));
+    EXPECT_EQ(0u, exitCode);
+}
+
+TEST(AlertOnDesktop, DetectionWithTheSheetOpenComesOnTopAndNoSecondSheetOpens)
+{
+    std::string folder = PrepareWatched();
+    TorvaneRun run;
+    HWND main = StartNormally(folder, &run);
+    ASSERT_NE(nullptr, main);
+    ASSERT_TRUE(WaitUntil(TrayIconShown, ROBOT_TIMEOUT_MS));
+    HWND sheet = OpenSheet(run, SHEET_BY_DOUBLE_CLICK);
+    ASSERT_NE(nullptr, sheet) << "a double-click on the icon opened no sheet";
+
+    std::string infected = folder + "\\watched\\SAMPLE.COM";
+    ASSERT_TRUE(WriteFileBytes(infected, TestFileBytes()));
+    HWND list = nullptr;
+    HWND alert = WaitForAlert(run.processId, ROBOT_TIMEOUT_MS, &list);
+    ASSERT_NE(nullptr, alert) << "no alert while the sheet is open";
+    ASSERT_TRUE(WaitForRows(list, 1, 5000));
+    EXPECT_EQ(std::vector<std::string>{infected}, ListViewRows(list));
+    SaveScreenshot(ScenarioName());
+    EXPECT_TRUE(GetWindowLongA(alert, GWL_EXSTYLE) & WS_EX_TOPMOST) << "the alert does not stay above other windows";
+    std::vector<HWND> onScreen = ProcessWindows(run.processId, 1);
+    EXPECT_LT(std::find(onScreen.begin(), onScreen.end(), alert) - onScreen.begin(),
+              std::find(onScreen.begin(), onScreen.end(), sheet) - onScreen.begin())
+        << "the alert is not above the sheet";
+
+    // Every way of asking for the sheet, while one is open, opens no second one.
+    for (SheetOpening how : {SHEET_BY_MESSAGE, SHEET_BY_DOUBLE_CLICK, SHEET_BY_MENU}) {
+        EXPECT_TRUE(AskForSheet(run, how)) << how;
+        EXPECT_FALSE(WaitUntil([&] { return OpenSheets(run.processId).size() > 1; }, 1000)) << how;
+    }
+    EXPECT_TRUE(IsWindow(sheet));
+    ASSERT_TRUE(PressButton(alert, IDOK));
+    EXPECT_TRUE(WaitClosed(alert, 5000));
+    EXPECT_TRUE(PressSheetButton(sheet, IDCANCEL));
+
+    // With the sheet closed the menu's Properties opens it again.
+    sheet = OpenSheet(run, SHEET_BY_MENU);
+    ASSERT_NE(nullptr, sheet) << "Properties in the tray menu opened no sheet";
+    EXPECT_TRUE(PressSheetButton(sheet, IDCANCEL));
     PostToWindow(main, WM_CLOSE, 0, 0);
     DWORD exitCode = 99;
     EXPECT_TRUE(WaitExit(run, ROBOT_TIMEOUT_MS, &exitCode));

@@ -1,0 +1,149 @@
+// The robot at the property sheet and the common file dialogs: opening the sheet the three ways a
+// user can, its pages and buttons, and answering a file dialog.
+#include "tests/e2e/robot.h"
+
+#include <commctrl.h>
+#include <dlgs.h>
+
+#include "app/globals.h"   // WM_OPEN_PROPERTIES: only the number, none of the program's code
+
+const char SHEET_CAPTION[] = "Torvane 1.05";
+
+std::vector<HWND> OpenSheets(DWORD processId, const char *caption)
+{
+    std::vector<HWND> sheets;
+    for (HWND window : ProcessWindows(processId, 1)) {
+        if (WindowClass(window) == "#32770" && WindowText(window) == caption)
+            sheets.push_back(window);
+    }
+    return sheets;
+}
+
+HWND WaitForSheet(DWORD processId, DWORD timeoutMs, const char *caption)
+{
+    HWND sheet = nullptr;
+    WaitUntil([&] {
+        std::vector<HWND> sheets = OpenSheets(processId, caption);
+        sheet = sheets.empty() ? nullptr : sheets[0];
+        return sheet != nullptr;
+    }, timeoutMs);
+    return sheet;
+}
+
+// Mouse messages at the centre of the tray icon, as the taskbar receives them from a user.
+static int ClickTrayIcon(const std::vector<UINT> &messages)
+{
+    HWND tray;
+    RECT square;
+    if (!TrayIconSquare(&tray, &square))
+        return 0;
+    POINT centre = {(square.left + square.right) / 2, (square.top + square.bottom) / 2};
+    ScreenToClient(tray, &centre);
+    int posted = 1;
+    for (UINT message : messages) {
+        WPARAM buttons = message == WM_LBUTTONDOWN || message == WM_LBUTTONDBLCLK ? MK_LBUTTON : 0;
+        posted &= PostToWindow(tray, message, buttons, MAKELPARAM(centre.x, centre.y));
+    }
+    return posted;
+}
+
+int AskForSheet(const TorvaneRun &run, SheetOpening how)
+{
+    switch (how) {
+    case SHEET_BY_MENU: {
+        HWND menu = OpenTrayMenu(run.processId);
+        if (menu == nullptr)
+            return 0;
+        // Enable/Disable, a separator, Properties: the keyboard skips the separator.
+        PostToWindow(menu, WM_KEYDOWN, VK_DOWN, 0);
+        PostToWindow(menu, WM_KEYUP, VK_DOWN, 0xC0000000);
+        ChooseFromMenu(menu, VK_DOWN);
+        return 1;
+    }
+    case SHEET_BY_DOUBLE_CLICK:
+        return ClickTrayIcon({WM_LBUTTONDOWN, WM_LBUTTONUP, WM_LBUTTONDBLCLK, WM_LBUTTONUP});
+    case SHEET_BY_MESSAGE:
+        return PostToWindow(WaitForMainWindow(run.processId, 0), WM_OPEN_PROPERTIES, 0, 0);
+    }
+    return 0;
+}
+
+HWND OpenSheet(const TorvaneRun &run, SheetOpening how)
+{
+    return AskForSheet(run, how) ? WaitForSheet(run.processId, ROBOT_TIMEOUT_MS) : nullptr;
+}
+
+HWND CurrentPage(HWND sheet)
+{
+    DWORD_PTR page = 0;
+    if (!SendMessageTimeoutA(sheet, PSM_GETCURRENTPAGEHWND, 0, 0, SMTO_NORMAL, 5000, &page))
+        return nullptr;
+    return reinterpret_cast<HWND>(page);
+}
+
+HWND SelectPage(HWND sheet, int position)
+{
+    // Sent, so the sheet has switched when the call returns; no pointer travels with it.
+    DWORD_PTR selected = 0;
+    if (!SendMessageTimeoutA(sheet, PSM_SETCURSEL, static_cast<WPARAM>(position), 0, SMTO_NORMAL, 5000, &selected)
+        || !selected)
+        return nullptr;
+    HWND tabs = PropSheet_GetTabControl(sheet);
+    if (tabs == nullptr || SendMessageA(tabs, TCM_GETCURSEL, 0, 0) != position)
+        return nullptr;
+    return CurrentPage(sheet);
+}
+
+int ApplyEnabled(HWND sheet)
+{
+    return ControlEnabled(sheet, SHEET_APPLY);
+}
+
+int PressSheetButton(HWND sheet, int button)
+{
+    if (!PressButton(sheet, button))
+        return 0;
+    if (button == SHEET_APPLY)
+        return WaitUntil([&] { return ApplyEnabled(sheet) == 0; }, ROBOT_TIMEOUT_MS);
+    return WaitClosed(sheet, ROBOT_TIMEOUT_MS);
+}
+
+// The file-name control of a file dialog: the edit (old style, and Explorer style for some
+// flags) or the Explorer style's combo box; nullptr when dialog is no file dialog.
+static HWND FileNameControl(HWND dialog)
+{
+    HWND control = GetDlgItem(dialog, edt1);
+    return control != nullptr ? control : GetDlgItem(dialog, cmb13);
+}
+
+HWND WaitForFileDialog(DWORD processId, DWORD timeoutMs)
+{
+    HWND dialog = nullptr;
+    WaitUntil([&] {
+        for (HWND window : ProcessWindows(processId, 1)) {
+            if (WindowClass(window) == "#32770" && FileNameControl(window) != nullptr) {
+                dialog = window;
+                return 1;
+            }
+        }
+        return 0;
+    }, timeoutMs);
+    return dialog;
+}
+
+int AnswerFileDialog(HWND dialog, const std::string &path, int ok)
+{
+    if (ok) {
+        // The combo box keeps its text in an edit of its own, one or two levels down.
+        HWND field = FileNameControl(dialog);
+        for (HWND child : ChildWindows(field)) {
+            if (_stricmp(WindowClass(child).c_str(), "Edit") == 0)
+                field = child;
+        }
+        DWORD_PTR done = 0;
+        if (field == nullptr || !SendMessageTimeoutA(field, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()),
+                                                     SMTO_NORMAL, 5000, &done))
+            return 0;
+    }
+    return PressButton(dialog, ok ? IDOK : IDCANCEL) && WaitClosed(dialog, ROBOT_TIMEOUT_MS);
+}
