@@ -18,9 +18,23 @@ HWND StartWithDefaults(TorvaneRun *run, std::string *folder, const std::string &
 {
     EXPECT_TRUE(PrepareFolder(ScenarioName(), FolderSetup(), folder));
     EXPECT_TRUE(WriteDefaultSettings(*folder));
-    if (!inUse.empty())
+    if (!inUse.empty()) {
         EXPECT_TRUE(SetSettingText("InUse", inUse));
+    }
     return StartNormally(*folder, run);
+}
+
+// Opens the extensions dialog from the Scan options page on display; nullptr when none came.
+HWND OpenExtensions(const TorvaneRun &run, HWND sheet)
+{
+    PressButton(CurrentPage(sheet), IDC_SCAN_PROGRAMS);
+    HWND dialog = nullptr;
+    WaitUntil([&] {
+        for (HWND window : ProcessWindows(run.processId, 1))
+            dialog = GetDlgItem(window, IDC_EXT_LIST) != nullptr ? window : dialog;
+        return dialog != nullptr;
+    }, ROBOT_TIMEOUT_MS);
+    return dialog;
 }
 
 // The control codes the journal gained since count codes were seen.
@@ -86,8 +100,13 @@ TEST(SheetE2e, OkAppliesTheVisitedPagesAndShowIconActsAtOnce)
     for (const Step &s : steps) {
         seen = JournalCodes(ReadJournal(folder)).size();
         ASSERT_TRUE(SetTicked(page, IDC_SCAN_SHOW_ICON, s.ticked));
+        // Ticked twice, a box marks the page without a change: Apply even when the icon box stays.
+        PressButton(page, IDC_SCAN_HEURISTICS);
+        PressButton(page, IDC_SCAN_HEURISTICS);
+        ASSERT_TRUE(WaitUntil([&] { return ApplyEnabled(sheet) == 1; }, 3000));
         ASSERT_TRUE(PressSheetButton(sheet, SHEET_APPLY));
         EXPECT_TRUE(WaitUntil([&] { return TrayIconShown() == s.shown; }, 3000)) << "ticked " << s.ticked;
+        EXPECT_TRUE(WaitUntil([&] { return CodesAfter(folder, seen).size() == 1; }, 3000));
         EXPECT_EQ((std::vector<std::string>{"CTL_SCAN_OPTIONS_CHANGED"}), CodesAfter(folder, seen));
         DWORD icon = 9;
         EXPECT_TRUE(ReadSettingNumber("Icon", &icon));
@@ -108,7 +127,7 @@ TEST(SheetE2e, ExtensionsDialogEditsTheListInForce)
 {
     // A stored list with an empty entry, an entry too long to be one, and no room for one more.
     std::string stored = "BAT,LONGENTRY,,EXE";
-    for (int i = 0; stored.size() + 4 <= 1020; i++)
+    for (int i = 0; stored.size() + 4 <= 1023; i++)
         stored += "," + std::string(1, static_cast<char>('F' + i / 100)) + std::to_string(100 + i % 100).substr(1);
     TorvaneRun run;
     std::string folder;
@@ -118,13 +137,6 @@ TEST(SheetE2e, ExtensionsDialogEditsTheListInForce)
     size_t seen = JournalCodes(ReadJournal(folder)).size();
     HWND sheet = OpenSheet(run, SHEET_BY_MESSAGE);
     ASSERT_NE(nullptr, sheet);
-    HWND page = CurrentPage(sheet);
-    auto open = [&] {
-        PressButton(page, IDC_SCAN_PROGRAMS);
-        HWND dialog = nullptr;
-        WaitUntil([&] { return (dialog = GetWindow(sheet, GW_ENABLEDPOPUP)) != nullptr; }, ROBOT_TIMEOUT_MS);
-        return dialog;
-    };
     auto add = [](HWND dialog, const std::string &typed) {
         TypeText(dialog, IDC_EXT_EDIT, typed);
         PressButton(dialog, IDC_EXT_ADD);
@@ -133,7 +145,7 @@ TEST(SheetE2e, ExtensionsDialogEditsTheListInForce)
     };
     auto rows = [](HWND dialog) { return ControlRows(dialog, IDC_EXT_LIST); };
 
-    HWND dialog = open();
+    HWND dialog = OpenExtensions(run, sheet);
     ASSERT_NE(nullptr, dialog);
     std::vector<std::string> shown = rows(dialog);
     ASSERT_GE(shown.size(), 4u);
@@ -156,7 +168,7 @@ TEST(SheetE2e, ExtensionsDialogEditsTheListInForce)
     EXPECT_EQ(stored, inUse) << "Cancel writes nothing";
 
     // Afresh from the list in force; Default then Close stores the default list, sorted.
-    dialog = open();
+    dialog = OpenExtensions(run, sheet);
     EXPECT_EQ("BAT", rows(dialog).at(1));
     PressButton(dialog, IDC_EXT_DEFAULT);
     Sleep(200);
@@ -171,7 +183,7 @@ TEST(SheetE2e, ExtensionsDialogEditsTheListInForce)
     EXPECT_EQ(std::count(defaults.begin(), defaults.end(), ',') + 1, static_cast<long>(sorted.size()));
 
     // The last row cannot be removed.
-    dialog = open();
+    dialog = OpenExtensions(run, sheet);
     for (size_t i = 0; i < sorted.size() + 2; i++) {
         SelectRow(dialog, IDC_EXT_LIST, 0);
         PressButton(dialog, IDC_EXT_REMOVE);
@@ -183,6 +195,34 @@ TEST(SheetE2e, ExtensionsDialogEditsTheListInForce)
     EXPECT_EQ(0, ApplyEnabled(sheet)) << "the dialog does not mark the page";
     EXPECT_TRUE(CodesAfter(folder, seen).empty()) << "the dialog tells the driver nothing";
     ASSERT_TRUE(PressSheetButton(sheet, IDCANCEL));
+}
+
+// Every page and the extensions dialog on screen, in English and in German (stored as the language
+// to select at start), for the screenshots.
+TEST(SheetE2e, EveryPageInEnglishAndGerman)
+{
+    const char *pages[] = {"scan-options", "action", "report", "exclusions", "information", "about"};
+    for (DWORD language : {0, 1}) {
+        std::string folder, suffix = language ? "-de" : "";
+        ASSERT_TRUE(PrepareFolder(ScenarioName() + suffix, FolderSetup(), &folder));
+        ASSERT_TRUE(WriteDefaultSettings(folder));
+        ASSERT_TRUE(SetSettingNumber("Language", language));
+        TorvaneRun run;
+        ASSERT_NE(nullptr, StartNormally(folder, &run));
+        HWND sheet = OpenSheet(run, SHEET_BY_MESSAGE);
+        ASSERT_NE(nullptr, sheet);
+        for (int page = SHEET_ABOUT_PAGE; page >= SHEET_SCAN_PAGE; page--) {
+            EXPECT_NE(nullptr, SelectPage(sheet, page)) << pages[page];
+            SaveScreenshot(std::string("sheet-") + pages[page] + suffix);
+        }
+        HWND dialog = OpenExtensions(run, sheet);
+        ASSERT_NE(nullptr, dialog);
+        SaveScreenshot("extensions" + suffix);
+        PressButton(dialog, IDCANCEL);
+        ASSERT_TRUE(WaitClosed(dialog, ROBOT_TIMEOUT_MS));
+        ASSERT_TRUE(PressSheetButton(sheet, IDCANCEL));
+        EndAllTorvane();
+    }
 }
 
 }   // namespace
