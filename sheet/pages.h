@@ -3,6 +3,8 @@
 #pragma once
 #include <windows.h>
 
+#include <cstddef>
+
 // --- scan_page.cpp: what, when and how to scan (template 106) ---
 INT_PTR CALLBACK ScanPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam);
 extern int scanPageDirty;    // 1 while the page holds changes not yet applied; outlives the sheet
@@ -13,6 +15,7 @@ extern int extensionsChanged;   // set by Add, Remove and Default; Close writes 
 
 // --- action_page.cpp: what to do with an infected file (template 119) ---
 INT_PTR CALLBACK ActionPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam);
+extern int actionPageDirty;  // 1 while the page holds changes not yet applied; outlives the sheet
 extern int onlyLogLogging;   // 1 while logging runs because ticking "Only log to report" started it
 extern int onlyLogToggled;   // set by every click of "Only log to report"; the report page clears it
 // Enables or disables the two macro options and their texts (1125, 1126, 1102, 1103, in this order).
@@ -21,18 +24,28 @@ void SetMacroOptionsEnabled(HWND page, int enable);
 int IsUsableFolder(const char *path);
 
 // --- warning_dialog.cpp: the warning (template 133), closed only by OK ---
+// Opened modally over the action page; they differ only in the text shown: 695 ("Only log to
+// report") and 591 (stopMacros).
 INT_PTR CALLBACK OnlyLogWarningProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 INT_PTR CALLBACK StopMacrosWarningProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 
 // --- folder_picker.cpp: the folder chooser (template 130 on the save-file common dialog) ---
+// Both file dialogs hand the common dialog its record in the first form, which every version of
+// the common dialogs accepts: the fields up to lpTemplateName, 76 bytes on the 32-bit build.
+constexpr DWORD FILE_DIALOG_RECORD_SIZE = offsetof(OPENFILENAMEA, lpTemplateName) + sizeof(LPCSTR);
 constexpr size_t PICKED_FOLDER_SIZE = 520;
 extern char pickedFolder[PICKED_FOLDER_SIZE];   // the folder taken; "AAAAA" after a cancel
-// Mode 1: the action page's move folder (moveDir and control 1073 of owner); mode 2: the add
-// exclusion dialog's path (control 1038 of owner). 1 when a folder was taken.
+// Opens the chooser modally over owner. Mode 1: the action page's move folder (starts in moveDir;
+// the folder goes into moveDir at once and into control 1073 of owner); mode 2: the add exclusion
+// dialog's path (starts in the current folder; the folder goes into control 1038 of owner). 1 when
+// a folder was taken; 0 after Cancel or a failing dialog (pickedFolder then holds "AAAAA"), for any
+// other mode, or when the folder does not fit moveDir (moveDir unchanged). After 1, pickedFolder
+// holds the folder without a trailing backslash ("C:" for a drive root).
 int PickFolder(HWND owner, int mode);
 
 // --- report_page.cpp: the report file and what goes into it (template 121) ---
 INT_PTR CALLBACK ReportPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam);
+extern int reportPageDirty;  // survives the sheet, and a cancelled sheet: only the page's apply clears it
 extern char lastLogFileName[260];   // logFileName as last put in force (start-up or an apply)
 extern int lastLogToFile;           // logToFile as last acted on (start-up or an apply)
 // Start-up's record of the logging state in force, taken from the loaded settings.

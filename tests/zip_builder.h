@@ -14,22 +14,17 @@ struct ZipEntry {
     uint16_t flags;
 };
 
-inline void Put16(std::string *out, uint32_t v)
+// Appends v as count little-endian bytes (zeros beyond its four).
+inline void Put(std::string *out, uint32_t v, int count)
 {
-    out->push_back(static_cast<char>(v & 0xFF));
-    out->push_back(static_cast<char>((v >> 8) & 0xFF));
-}
-
-inline void Put32(std::string *out, uint32_t v)
-{
-    Put16(out, v & 0xFFFF);
-    Put16(out, v >> 16);
+    for (int i = 0; i < count; i++)
+        out->push_back(static_cast<char>(i < 4 ? (v >> (8 * i)) & 0xFF : 0));
 }
 
 inline void Patch32(std::string *zip, size_t at, uint32_t v)
 {
     std::string bytes;
-    Put32(&bytes, v);
+    Put(&bytes, v, 4);
     zip->replace(at, 4, bytes);
 }
 
@@ -51,37 +46,36 @@ inline std::string RawDeflate(const std::string &data)
 // An archive of entries; *central receives the offset of each entry's directory record.
 inline std::string BuildZip(const std::vector<ZipEntry> &entries, std::vector<size_t> *central = nullptr)
 {
-    std::string zip;
-    std::string directory;
+    std::string zip, directory;
     std::vector<size_t> records;
     for (const ZipEntry &e : entries) {
         std::string packed = e.method == 8 ? RawDeflate(e.data) : e.data;
         uint32_t crc = crc32(0, reinterpret_cast<const Bytef *>(e.data.data()), static_cast<uInt>(e.data.size()));
+        // What the local header and the directory record share: flags, method, time, CRC, sizes, name length.
+        std::string common;
+        Put(&common, e.flags, 2), Put(&common, static_cast<uint32_t>(e.method), 2), Put(&common, 0, 4);
+        Put(&common, crc, 4), Put(&common, static_cast<uint32_t>(packed.size()), 4);
+        Put(&common, static_cast<uint32_t>(e.data.size()), 4), Put(&common, static_cast<uint32_t>(e.name.size()), 2);
         size_t local = zip.size();
-        Put32(&zip, 0x04034b50);
-        Put16(&zip, 20), Put16(&zip, e.flags), Put16(&zip, static_cast<uint32_t>(e.method)), Put32(&zip, 0);
-        Put32(&zip, crc), Put32(&zip, static_cast<uint32_t>(packed.size())), Put32(&zip, static_cast<uint32_t>(e.data.size()));
-        Put16(&zip, static_cast<uint32_t>(e.name.size())), Put16(&zip, 0);
+        Put(&zip, 0x04034b50, 4), Put(&zip, 20, 2);
+        zip += common;
+        Put(&zip, 0, 2);
         zip += e.name + packed;
         records.push_back(directory.size());
-        Put32(&directory, 0x02014b50);
-        Put16(&directory, 20), Put16(&directory, 20), Put16(&directory, e.flags);
-        Put16(&directory, static_cast<uint32_t>(e.method)), Put32(&directory, 0), Put32(&directory, crc);
-        Put32(&directory, static_cast<uint32_t>(packed.size())), Put32(&directory, static_cast<uint32_t>(e.data.size()));
-        Put16(&directory, static_cast<uint32_t>(e.name.size())), Put16(&directory, 0), Put16(&directory, 0);
-        Put16(&directory, 0), Put16(&directory, 0), Put32(&directory, 0), Put32(&directory, static_cast<uint32_t>(local));
+        Put(&directory, 0x02014b50, 4), Put(&directory, 20, 2), Put(&directory, 20, 2);
+        directory += common;
+        Put(&directory, 0, 12);   // extra and comment lengths, disk, attributes
+        Put(&directory, static_cast<uint32_t>(local), 4);
         directory += e.name;
     }
     size_t directoryOffset = zip.size();
-    if (central != nullptr) {
-        for (size_t r : records)
+    for (size_t r : records) {
+        if (central != nullptr)
             central->push_back(directoryOffset + r);
     }
     zip += directory;
-    Put32(&zip, 0x06054b50);
-    Put16(&zip, 0), Put16(&zip, 0), Put16(&zip, static_cast<uint32_t>(entries.size()));
-    Put16(&zip, static_cast<uint32_t>(entries.size())), Put32(&zip, static_cast<uint32_t>(directory.size()));
-    Put32(&zip, static_cast<uint32_t>(directoryOffset)), Put16(&zip, 0);
+    Put(&zip, 0x06054b50, 4), Put(&zip, 0, 4), Put(&zip, static_cast<uint32_t>(entries.size()), 2);
+    Put(&zip, static_cast<uint32_t>(entries.size()), 2), Put(&zip, static_cast<uint32_t>(directory.size()), 4);
+    Put(&zip, static_cast<uint32_t>(directoryOffset), 4), Put(&zip, 0, 2);
     return zip;
 }
-

@@ -116,24 +116,40 @@ static void DenyInstead(const wchar_t *path, const char *foundName, uint32_t kin
                 held ? "access denied instead" : "access could not be denied either");
 }
 
+// Moves path to target or the first free name beside it (rename and move alike), counts it and
+// says so; denies access instead when it cannot. The words: "renamed", "Renamed", "Not renamed".
+struct MoveWords {
+    const char *journal;
+    const char *report;
+    const char *failure;
+};
+
+static void MoveAndReport(const wchar_t *path, const wchar_t *target, const char *foundName, volatile uint32_t *counter,
+                          const MoveWords &words)
+{
+    wchar_t moved[WIDE_PATH];
+    DWORD error = ERROR_FILENAME_EXCED_RANGE;
+    if (target == nullptr || !MoveToFreeName(path, target, moved, &error)) {
+        DenyInstead(path, foundName, LOG_MOVE_RENAME, words.failure, error);
+        return;
+    }
+    NoteScanned(moved);
+    Count(counter);
+    char ansi[UTF8_PATH];
+    Ansi(moved, ansi, sizeof ansi);
+    JournalLine("ACTION %s %s to %s", words.journal, foundName, ansi);
+    ReportEntry(LOG_MOVE_RENAME, "%s: %s to %s", words.report, foundName, ansi);
+}
+
 static void Rename(const wchar_t *path, const char *foundName)
 {
     char utf8[UTF8_PATH];
     char renamed[UTF8_PATH];
     wchar_t target[WIDE_PATH];
-    wchar_t moved[WIDE_PATH];
-    DWORD error = ERROR_FILENAME_EXCED_RANGE;
-    if (WideToUtf8(path, utf8, sizeof utf8) && RenamedName(utf8, renamed, sizeof renamed)
-        && Utf8ToWide(renamed, target, WIDE_PATH) && MoveToFreeName(path, target, moved, &error)) {
-        NoteScanned(moved);
-        Count(&sharedBlock->renamedCount);
-        char ansi[UTF8_PATH];
-        Ansi(moved, ansi, sizeof ansi);
-        JournalLine("ACTION renamed %s to %s", foundName, ansi);
-        ReportEntry(LOG_MOVE_RENAME, "Renamed: %s to %s", foundName, ansi);
-        return;
-    }
-    DenyInstead(path, foundName, LOG_MOVE_RENAME, "Not renamed", error);
+    int named = WideToUtf8(path, utf8, sizeof utf8) && RenamedName(utf8, renamed, sizeof renamed)
+                && Utf8ToWide(renamed, target, WIDE_PATH);
+    MoveAndReport(path, named ? target : nullptr, foundName, &sharedBlock->renamedCount,
+                  {"renamed", "Renamed", "Not renamed"});
 }
 
 static void Move(const wchar_t *path, const char *foundName, const char *moveDir)
@@ -160,18 +176,8 @@ static void Move(const wchar_t *path, const char *foundName, const char *moveDir
             name = p + 1;
     }
     target += name;
-    wchar_t moved[WIDE_PATH];
-    DWORD error = ERROR_FILENAME_EXCED_RANGE;
-    if (target.size() < WIDE_PATH && MoveToFreeName(path, target.c_str(), moved, &error)) {
-        NoteScanned(moved);
-        Count(&sharedBlock->movedCount);
-        char ansi[UTF8_PATH];
-        Ansi(moved, ansi, sizeof ansi);
-        JournalLine("ACTION moved %s to %s", foundName, ansi);
-        ReportEntry(LOG_MOVE_RENAME, "Moved: %s to %s", foundName, ansi);
-        return;
-    }
-    DenyInstead(path, foundName, LOG_MOVE_RENAME, "Not moved", error);
+    MoveAndReport(path, target.size() < WIDE_PATH ? target.c_str() : nullptr, foundName, &sharedBlock->movedCount,
+                  {"moved", "Moved", "Not moved"});
 }
 
 static void Delete(const wchar_t *path, const char *foundName)

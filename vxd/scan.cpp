@@ -15,6 +15,7 @@
 constexpr int OPEN_ATTEMPTS = 5;            // a writer may still hold the file
 constexpr DWORD OPEN_RETRY_MS = 20;
 constexpr size_t READ_LIMIT = 64u << 20;    // larger files: only what the built-in rule needs
+constexpr size_t KEEP_BYTES = 1u << 20;     // the reading buffer kept between files, at most
 constexpr size_t NAME_SIZE = 1024;          // a found name: the file's, or the archive's and a member's
 constexpr char BUILT_IN_NAME[] = "anti-virus test file";
 constexpr int ARCHIVE_DEPTH = 3;            // archives inside archives, at most this deep
@@ -150,7 +151,16 @@ static void Detect(const wchar_t *path, const char *foundName, const char *oemNa
     PostDetection(oemName);
 }
 
+static void ScanChosenFile(const wchar_t *path, int fresh);
+
 void ScanFile(const wchar_t *path, int fresh)
+{
+    ScanChosenFile(path, fresh);
+    if (content.size() > KEEP_BYTES)
+        std::vector<unsigned char>().swap(content);   // a large file's buffer is not kept for the next
+}
+
+static void ScanChosenFile(const wchar_t *path, int fresh)
 {
     if (!scanningEnabled || IsJournalFile(path) || IsReportFile(path) || IsHeld(path))
         return;

@@ -2,7 +2,6 @@
 // engine's replies.
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <cstring>
 #include <string>
 
@@ -121,21 +120,6 @@ TEST(DriverRules, ReportLinesFollowTheMask)
     char cut[8];
     EXPECT_EQ(1, FormatReportEntry(cut, sizeof cut, 0x01, LOG_INFECTION, nullptr, nullptr, "Infected: X"));
     EXPECT_STREQ("Infecte", cut);
-
-    StatusBlock block = {};
-    block.scanType = 1;
-    block.action = 3;
-    std::snprintf(block.moveDir, sizeof block.moveDir, "C:\\QUARANTINE");
-    block.filesScanned = 7;
-    block.movedCount = 2;
-    char text[512];
-    FormatSettingsText(text, sizeof text, &block, "COM,EXE", "[+C:\\TEMP]");
-    EXPECT_NE(nullptr, std::strstr(text, "program files (COM,EXE)")) << text;
-    EXPECT_NE(nullptr, std::strstr(text, "action move to C:\\QUARANTINE")) << text;
-    EXPECT_NE(nullptr, std::strstr(text, "exclusions [+C:\\TEMP]")) << text;
-    FormatSummaryText(text, sizeof text, &block);
-    EXPECT_NE(nullptr, std::strstr(text, "7 files scanned")) << text;
-    EXPECT_NE(nullptr, std::strstr(text, "2 moved")) << text;
 }
 
 TEST(DriverRules, EngineRepliesAreReadStrictly)

@@ -67,10 +67,18 @@ static void CALLBACK StepTimer(HWND, UINT, UINT_PTR, DWORD)
 
 int RunSteps(const std::vector<std::function<int()>> &steps, int intervalMs, int timeoutMs)
 {
+    return RunStepsDuring(nullptr, steps, intervalMs, timeoutMs);
+}
+
+int RunStepsDuring(const std::function<void()> &call, const std::vector<std::function<int()>> &steps,
+                   int intervalMs, int timeoutMs)
+{
     runningSteps = &steps;
     nextStep = 0;
     UINT_PTR timer = SetTimer(nullptr, 0, intervalMs, StepTimer);
     DWORD start = GetTickCount();
+    if (call)
+        call();
     MSG message;
     while (nextStep < steps.size() && GetTickCount() - start < static_cast<DWORD>(timeoutMs)) {
         if (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
@@ -110,6 +118,25 @@ void DestroyTestMainWindow(void)
     MSG message;
     while (PeekMessageA(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
     }
+}
+
+HWND FindOwnDialog(const std::function<int(HWND)> &test)
+{
+    struct Search {
+        const std::function<int(HWND)> *test;
+        HWND found;
+    } search = {&test, nullptr};
+    EnumThreadWindows(
+        GetCurrentThreadId(),
+        [](HWND window, LPARAM data) -> BOOL {
+            Search *s = reinterpret_cast<Search *>(data);
+            if (!IsWindowVisible(window) || !(*s->test)(window))
+                return TRUE;
+            s->found = window;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
 }
 
 std::string WindowText(HWND window)

@@ -25,12 +25,19 @@ char *TestBuffer(uint32_t StatusBlock::*field);
 // returns once every step ran or after timeoutMs; 1 when all steps ran. A step that returns 0 is
 // tried again at the next tick (a wait for a condition).
 int RunSteps(const std::vector<std::function<int()>> &steps, int intervalMs = 30, int timeoutMs = 10000);
+// The same around call, which the steps answer from inside the modal loop it runs (a dialog the
+// test calls directly); after call returns, the steps left run as above.
+int RunStepsDuring(const std::function<void()> &call, const std::vector<std::function<int()>> &steps,
+                   int intervalMs = 30, int timeoutMs = 10000);
 
 // Creates the hidden MainWindow with the front end's class and procedure, as start-up does, and
 // sets the mainWindow global. Destroying it is left to DestroyTestMainWindow (which also swallows
 // the quit message its WM_DESTROY posts).
 HWND CreateTestMainWindow(void);
 void DestroyTestMainWindow(void);
+
+// The first visible top-level window of this thread that passes test, or nullptr.
+HWND FindOwnDialog(const std::function<int(HWND)> &test);
 
 // Text of a window, as ANSI.
 std::string WindowText(HWND window);

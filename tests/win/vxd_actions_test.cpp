@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "tests/win/vxd_test_driver.h"
@@ -138,6 +139,14 @@ TEST(VxdActions, EachActionOnARealFileAndItsCounter)
     EXPECT_EQ(0u, b->bootScanned);
     EXPECT_EQ(1, SendCode(w.driver, CTL_LOG_STOP));
     EXPECT_TRUE(Contains(ReadLines(w.report), "Summary: ")) << "logMask 0x80 asks for the summary";
+    // A name longer than the shared fields: found and named in full, lastFile cut within its bytes.
+    SetAction(&w, 6);
+    const std::wstring longPath = Wide(w.watched) + L"\\" + std::wstring(200, L'n') + L"\\" + std::wstring(120, L'x') + L".com";
+    ASSERT_TRUE(CreateDirectoryW((L"\\\\?\\" + longPath.substr(0, longPath.rfind(L'\\'))).c_str(), nullptr));
+    ASSERT_TRUE(WriteWide(L"\\\\?\\" + longPath, TestFileBytes()));
+    ASSERT_TRUE(PumpUntil([&] { return detections.size() > expectedDetections; })) << "no detection of the long name";
+    EXPECT_EQ(InCodePage(CP_OEMCP, longPath), detections.back());
+    EXPECT_LT(strnlen(b->lastFile, sizeof b->lastFile), static_cast<size_t>(LAST_FILE_TEXT_SIZE));
     EXPECT_EQ(1, SendCode(w.driver, CTL_CLEAR_STATISTICS));
     EXPECT_EQ(0u, b->movedCount + b->renamedCount + b->deletedCount + b->filesInfected + b->filesScanned);
     DestroyWindow(w.collector);
@@ -209,24 +218,13 @@ TEST(VxdReport, EachMaskBitAndAppend)
     WatchedDriver w;
     ASSERT_TRUE(StartWatchedDriver("mask", &w));
     std::strncpy(w.b->userName, "TESTER", sizeof w.b->userName - 1);
-    struct Case {
-        uint32_t mask;
-        std::vector<std::string> present;
-        std::vector<std::string> absent;
-    } cases[] = {
-        {0x00, {}, {"Infected: ", "Renamed: ", "Deleted: ", "Not disinfected: ", "report started", "Summary: "}},
-        {0x01, {"Infected: "}, {"Renamed: ", "Deleted: ", "Not disinfected: ", "Settings: ", "Summary: ", "TESTER"}},
-        {0x02, {"Not disinfected: "}, {"Infected: ", "Renamed: ", "Deleted: "}},
-        {0x04, {"Deleted: "}, {"Infected: ", "Renamed: ", "Not disinfected: "}},
-        {0x08, {"Renamed: "}, {"Infected: ", "Deleted: ", "Not disinfected: "}},
-        {0x11, {"TESTER  Infected: "}, {"Renamed: "}},
-        {0x21, {"  Infected: "}, {"TESTER"}},
-        {0x40, {"Torvane.VXD report started", "Settings: scan all files"}, {"Infected: ", "Summary: "}},
-        {0x80, {"Summary: ", "Torvane.VXD report stopped"}, {"Infected: ", "report started"}},
-    };
+    // What each kind of line starts with, and the bit that selects it.
+    const std::pair<const char *, uint32_t> kinds[] = {{"Infected: ", 0x01}, {"Not disinfected: ", 0x02},
+                                                       {"Deleted: ", 0x04}, {"Renamed: ", 0x08},
+                                                       {"Settings: scan all files", 0x40}, {"Summary: ", 0x80}};
     int serial = 0;
-    for (const Case &c : cases) {
-        w.b->logMask = c.mask;
+    for (uint32_t mask : {0x00u, 0x01u, 0x02u, 0x04u, 0x08u, 0x40u, 0x80u, 0x31u}) {
+        w.b->logMask = mask;
         w.b->append = 0;
         ASSERT_EQ(1, SendCode(w.driver, CTL_LOG_START));
         for (uint32_t action : {2u, 4u, 5u}) {
@@ -238,17 +236,12 @@ TEST(VxdReport, EachMaskBitAndAppend)
         ASSERT_TRUE(Settle(&w));
         ASSERT_EQ(1, SendCode(w.driver, CTL_LOG_STOP));
         std::vector<std::string> lines = ReadLines(w.report);
-        for (const std::string &text : c.present)
-            EXPECT_TRUE(Contains(lines, text)) << "mask 0x" << std::hex << c.mask << " lacks " << text;
-        for (const std::string &text : c.absent)
-            EXPECT_FALSE(Contains(lines, text)) << "mask 0x" << std::hex << c.mask << " has " << text;
-        if (c.mask == 0x21) {
-            ASSERT_FALSE(lines.empty());
-            EXPECT_EQ('-', lines[0][4]) << "date first: " << lines[0];
-        }
-        if (c.mask == 0) {
-            EXPECT_TRUE(lines.empty()) << "no line for mask 0";
-        }
+        for (const auto &kind : kinds)
+            EXPECT_EQ((mask & kind.second) != 0, Contains(lines, kind.first)) << std::hex << mask << " " << kind.first;
+        EXPECT_EQ(mask == 0, lines.empty()) << std::hex << mask;
+        // User and date/time (0x10, 0x20) open each line: "YYYY-MM-DD hh:mm:ss  TESTER  Infected: ...".
+        EXPECT_EQ(mask == 0x31, !lines.empty() && lines[0][4] == '-' && lines[0].find("  TESTER  Infected: ") == 19)
+            << std::hex << mask << " " << (lines.empty() ? "" : lines[0]);
     }
     // Append keeps what was there; starting afresh does not.
     w.b->logMask = 0x40;

@@ -1,0 +1,95 @@
+// The folder chooser: the old-style save-file dialog with template 130, which shows only drives,
+// folders and the current folder; the folder open when OK is pressed is the one taken.
+#include <cstddef>
+
+#include "app/globals.h"
+#include "base/bounded.h"
+#include "driver/link.h"
+#include "res/resource.h"
+#include "sheet/pages.h"
+#include "sheet/picked_folder.h"
+
+// The record's first form, as Windows 95 knows it: the 76 bytes up to lpTemplateName (on the 64-bit
+// build the same fields in their 64-bit layout).
+#ifdef _WIN64
+static_assert(FILE_DIALOG_RECORD_SIZE == 136, "first form of the file-dialog record, 64-bit layout");
+static_assert(offsetof(OPENFILENAMEA, lpstrFile) == 48 && offsetof(OPENFILENAMEA, Flags) == 96
+                  && offsetof(OPENFILENAMEA, lpfnHook) == 120,
+              "first form of the file-dialog record, 64-bit layout");
+#else
+static_assert(FILE_DIALOG_RECORD_SIZE == 76, "first form of the file-dialog record");
+static_assert(offsetof(OPENFILENAMEA, lpstrFile) == 28 && offsetof(OPENFILENAMEA, Flags) == 52
+                  && offsetof(OPENFILENAMEA, lpfnHook) == 68 && offsetof(OPENFILENAMEA, lpTemplateName) == 72,
+              "first form of the file-dialog record");
+#endif
+
+char pickedFolder[PICKED_FOLDER_SIZE];
+
+static const char PICK_TITLE[] = "Select Folder";   // as in template 130
+static char initialFolder[sizeof StatusBlock::moveDir];
+static char pickedTitle[PICKED_FOLDER_SIZE];   // receives the file title; never read
+
+// All the work stays with the common dialog; the hook only keeps it in its old style.
+static UINT_PTR CALLBACK KeepOldStyle(HWND, UINT, WPARAM, LPARAM)
+{
+    return FALSE;
+}
+
+// Where the taken folder goes; 1 when it went there.
+static int DeliverFolder(HWND owner, int mode)
+{
+    if (mode == 1) {
+        // A folder too long for moveDir is not taken rather than stored cut.
+        if (BoundedLength(pickedFolder, sizeof statusBlock->moveDir) >= sizeof statusBlock->moveDir)
+            return 0;
+        CopyBounded(statusBlock->moveDir, pickedFolder);   // at once: Cancel on the sheet keeps it
+        SetDlgItemTextA(owner, IDC_ACTION_MOVE_DIR, statusBlock->moveDir);
+        return 1;
+    }
+    if (mode == 2) {
+        SetDlgItemTextA(owner, IDC_ADDEXCL_PATH, pickedFolder);
+        return 1;
+    }
+    return 0;
+}
+
+int PickFolder(HWND owner, int mode)
+{
+    CopyBounded(initialFolder, mode == 1 ? statusBlock->moveDir : "");
+    CopyBounded(pickedFolder, PICK_DUMMY_NAME);
+
+    OPENFILENAMEA record = {};
+    record.lStructSize = FILE_DIALOG_RECORD_SIZE;
+    record.hwndOwner = owner;
+    record.hInstance = instance;
+    record.lpstrFilter = "Report Files (*.REP)\0*.REP\0All Files (*.*)\0*.*\0";
+    record.lpstrCustomFilter = nullptr;
+    record.nFilterIndex = 1;
+    record.lpstrFile = pickedFolder;
+    record.nMaxFile = sizeof pickedFolder;
+    record.lpstrFileTitle = pickedTitle;
+    record.nMaxFileTitle = sizeof pickedTitle;
+    record.lpstrInitialDir = initialFolder;
+    // The template's own caption, passed again: some versions of the common dialogs (Wine's among
+    // them) put "Save As" over the template's caption when no title is given.
+    record.lpstrTitle = PICK_TITLE;
+    // No OFN_EXPLORER: with a template or a hook that makes the dialog old-style, whose standard
+    // controls template 130 rearranges.
+    record.Flags = OFN_HIDEREADONLY | OFN_ENABLEHOOK | OFN_ENABLETEMPLATE | OFN_NOREADONLYRETURN;
+    record.lpstrDefExt = "REP";
+    record.lCustData = 0;
+    record.lpfnHook = KeepOldStyle;
+    record.lpTemplateName = MAKEINTRESOURCEA(IDD_FOLDER_PICKER);
+    // The old-style dialog moves the current folder along as the user browses; the program keeps its
+    // own, as IsUsableFolder does.
+    char current[MAX_PATH];
+    DWORD length = GetCurrentDirectoryA(sizeof current, current);
+    BOOL taken = GetSaveFileNameA(&record);
+    if (length > 0 && length < sizeof current)
+        SetCurrentDirectoryA(current);
+    if (!taken)
+        return 0;   // pickedFolder still holds the dummy name: nothing was taken
+    pickedFolder[sizeof pickedFolder - 1] = 0;
+    CutPickedFolder(pickedFolder);
+    return DeliverFolder(owner, mode);
+}
