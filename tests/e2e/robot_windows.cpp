@@ -3,6 +3,7 @@
 #include "tests/e2e/robot.h"
 
 #include <commctrl.h>
+#include <gtest/gtest.h>
 
 #include <cstddef>
 #include <cstring>
@@ -193,6 +194,18 @@ std::string PlatformShownText(const std::string &text)
     return shown;
 }
 
+MessageBoxView ExpectStopMessage(HWND box, const std::string &caption, const std::string &text)
+{
+    MessageBoxView view;
+    EXPECT_TRUE(ReadMessageBox(box, &view)) << "no message box";
+    std::string shown = PlatformShownText(text);
+    EXPECT_EQ(caption, view.caption);
+    EXPECT_EQ(shown, view.text) << "got \"" << Visible(view.text) << "\", expected \"" << Visible(shown) << "\"";
+    EXPECT_EQ(std::vector<int>{IDOK}, view.buttonIds) << "exactly one button, OK";
+    EXPECT_NE(0, view.stopIcon) << "another icon than the stop icon";
+    return view;
+}
+
 int PostToWindow(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     return PostMessageA(window, message, wParam, lParam) ? 1 : 0;
@@ -287,21 +300,18 @@ std::vector<std::string> ControlRows(HWND dialog, int id)
         return rows;
     int combo = IsComboBox(control);
     LRESULT count = Ask(control, combo ? CB_GETCOUNT : LB_GETCOUNT);
-    // Asked in UTF-16: Wine carries a row to another process as UTF-16 whichever form was asked
-    // for, so an ANSI buffer would receive twice the bytes it was sized for.
     for (LRESULT i = 0; i < count; i++) {
+        // Asked in UTF-16: carried to another process, the ANSI form of these two arrives as
+        // UTF-16 all the same on Wine.
         DWORD_PTR length = 0;
-        if (!SendMessageTimeoutW(control, combo ? CB_GETLBTEXTLEN : LB_GETTEXTLEN, i, 0, SMTO_NORMAL, 5000, &length)
-            || static_cast<LRESULT>(length) < 0)
-            break;
-        std::wstring wide(static_cast<size_t>(length) + 1, L'\0');
+        SendMessageTimeoutW(control, combo ? CB_GETLBTEXTLEN : LB_GETTEXTLEN, i, 0, SMTO_NORMAL, 5000, &length);
+        std::wstring wide(static_cast<size_t>(static_cast<LRESULT>(length) > 0 ? length : 0) + 1, L'\0');
         if (!SendMessageTimeoutW(control, combo ? CB_GETLBTEXT : LB_GETTEXT, i, reinterpret_cast<LPARAM>(&wide[0]),
                                  SMTO_NORMAL, 5000, &length)
             || static_cast<LRESULT>(length) < 0)
-            break;
-        wide.resize(static_cast<size_t>(length) < wide.size() ? static_cast<size_t>(length) : wide.size() - 1);
-        std::string row(wide.size() * 2 + 1, '\0');
-        int bytes = WideCharToMultiByte(CP_ACP, 0, wide.c_str(), static_cast<int>(wide.size()), &row[0],
+            length = 0;
+        std::string row(static_cast<size_t>(length) * 2 + 1, '\0');
+        int bytes = WideCharToMultiByte(CP_ACP, 0, wide.c_str(), static_cast<int>(length), &row[0],
                                         static_cast<int>(row.size()), nullptr, nullptr);
         row.resize(bytes > 0 ? static_cast<size_t>(bytes) : 0);
         rows.push_back(row);
