@@ -196,30 +196,42 @@ static void OnAddBrowse(HWND dialog)
     SetDlgItemTextA(dialog, IDC_ADDEXCL_PATH, pickedFolder);
 }
 
-// The template leaves the check box room for an English label only; a longer one (the German
-// needs half as much again) gets the room the row has, up to the dialog's right margin.
-static void WidenToLabel(HWND dialog, int control)
+// The template leaves the path's label and the check box room for English texts only; a longer
+// label (the German check box needs half as much again) gets what room its row has: up to the path
+// field, and up to the dialog's right margin.
+static void WidenToLabel(HWND dialog, int control, int extra, LONG limit)
 {
-    HWND box = GetDlgItem(dialog, control);
-    char label[128];
-    int length = GetWindowTextA(box, label, sizeof label);
-    HDC dc = GetDC(box);
+    HWND label = GetDlgItem(dialog, control);
+    char text[128];
+    int length = GetWindowTextA(label, text, sizeof text);
+    HDC dc = GetDC(label);
     if (dc == nullptr)
         return;
-    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageA(box, WM_GETFONT, 0, 0)));
-    SIZE text = {};
-    GetTextExtentPoint32A(dc, label, length, &text);   // the '&' counts too: a little spare room
+    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageA(label, WM_GETFONT, 0, 0)));
+    SIZE size = {};
+    GetTextExtentPoint32A(dc, text, length, &size);   // the '&' counts too: a little spare room
     SelectObject(dc, old);
-    ReleaseDC(box, dc);
-    RECT rect, client;
-    GetWindowRect(box, &rect);
+    ReleaseDC(label, dc);
+    RECT rect;
+    GetWindowRect(label, &rect);
     MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT *>(&rect), 2);
-    GetClientRect(dialog, &client);
-    LONG wanted = text.cx + GetSystemMetrics(SM_CXMENUCHECK) + 8;
-    LONG room = client.right - 2 * rect.left;
-    LONG width = wanted < room ? wanted : room;
+    LONG wanted = size.cx + extra;
+    LONG width = rect.left + wanted < limit ? wanted : limit - rect.left;
     if (width > rect.right - rect.left)
-        SetWindowPos(box, nullptr, 0, 0, width, rect.bottom - rect.top, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+        SetWindowPos(label, nullptr, 0, 0, width, rect.bottom - rect.top, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+static void FitLabels(HWND dialog)
+{
+    RECT client, path;
+    GetClientRect(dialog, &client);
+    GetWindowRect(GetDlgItem(dialog, IDC_ADDEXCL_PATH), &path);
+    MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT *>(&path), 2);
+    WidenToLabel(dialog, IDC_ADDEXCL_LABEL, 2, path.left - 2);
+    RECT box;
+    GetWindowRect(GetDlgItem(dialog, IDC_ADDEXCL_SUBFOLDERS), &box);
+    MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT *>(&box), 2);
+    WidenToLabel(dialog, IDC_ADDEXCL_SUBFOLDERS, GetSystemMetrics(SM_CXMENUCHECK) + 8, client.right - box.left);
 }
 
 INT_PTR CALLBACK AddExclusionDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
@@ -228,7 +240,7 @@ INT_PTR CALLBACK AddExclusionDialogProc(HWND dialog, UINT message, WPARAM wParam
     case WM_INITDIALOG:
         addTextLength = static_cast<size_t>(lParam);
         LabelDialog(dialog, addExclusionLabels);
-        WidenToLabel(dialog, IDC_ADDEXCL_SUBFOLDERS);
+        FitLabels(dialog);
         SendDlgItemMessageA(dialog, IDC_ADDEXCL_PATH, EM_LIMITTEXT, EXCLUSION_PATH_SIZE - 1, 0);
         // The path field has the focus; FALSE keeps the dialog manager from moving it.
         SetFocus(GetDlgItem(dialog, IDC_ADDEXCL_PATH));
