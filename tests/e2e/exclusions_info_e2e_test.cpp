@@ -102,6 +102,7 @@ TEST(ExclusionsE2e, AddedFoldersAreLeftAloneAfterApply)
     for (const std::string &path : left)
         EXPECT_FALSE(Scanned(folder, path)) << path;
     ASSERT_TRUE(PressSheetButton(sheet, IDOK));
+    EndNormally(run);
 }
 
 TEST(InformationE2e, CountersClimbWhileFilesAreWrittenAndClearZeroesThem)
@@ -109,7 +110,7 @@ TEST(InformationE2e, CountersClimbWhileFilesAreWrittenAndClearZeroesThem)
     const std::string folder = PrepareWatched();
     TorvaneRun run;
     ASSERT_NE(nullptr, StartNormally(folder, &run));
-    HWND sheet = OpenSheet(run, SHEET_BY_DOUBLE_CLICK);
+    HWND sheet = OpenSheet(run, SHEET_BY_MESSAGE);
     ASSERT_NE(nullptr, sheet);
     HWND page = SelectPage(sheet, SHEET_INFORMATION_PAGE);
     ASSERT_NE(nullptr, page);
@@ -137,6 +138,7 @@ TEST(InformationE2e, CountersClimbWhileFilesAreWrittenAndClearZeroesThem)
     EXPECT_EQ(0, ApplyEnabled(sheet)) << "the page changes no settings";
     EXPECT_EQ("C:\\torvane-e2e\\..\\FILE4.COM", ControlText(page, IDC_INFO_LAST_FILE));
     ASSERT_TRUE(PressSheetButton(sheet, IDCANCEL));
+    EndNormally(run);
 }
 
 }   // namespace

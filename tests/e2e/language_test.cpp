@@ -175,6 +175,8 @@ TEST(LanguageE2e, ChoiceOnTheAboutPageSwitchesAtTheNextOpening)
     ASSERT_NE(nullptr, alert);
     EXPECT_EQ(Visible(ShownText(germanTexts, 608)), Visible(WindowText(alert)));
     ASSERT_TRUE(PressButton(alert, IDOK));
+    ASSERT_TRUE(WaitClosed(alert, ROBOT_TIMEOUT_MS));
+    EndNormally(run);
 }
 
 TEST(LanguageE2e, RefusedSwitchKeepsTheOldLanguage)
@@ -216,6 +218,7 @@ TEST(LanguageE2e, RefusedSwitchKeepsTheOldLanguage)
     EXPECT_EQ(selects, SelectLanguageCount(folder));
     EXPECT_EQ(TabTitles(englishTexts), SheetTabTitles(sheet));
     ASSERT_TRUE(PressSheetButton(sheet, IDCANCEL));
+    EndNormally(run);
 }
 
 }   // namespace

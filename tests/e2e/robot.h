@@ -95,6 +95,9 @@ int StartTorvane(const std::string &folder, TorvaneRun *run);
 // the MainWindow, or nullptr after a test failure that names the message on screen, if any.
 HWND StartNormally(const std::string &folder, TorvaneRun *run);
 
+// Ends a run as Exit in the tray menu does (WM_CLOSE to its MainWindow, which also takes its tray
+// icon away) and waits for exit code 0; 1 when so, else a test failure and 0.
+int EndNormally(const TorvaneRun &run);
 // Waits up to timeoutMs for the process to end; 1 and *exitCode set when it ended.
 int WaitExit(const TorvaneRun &run, DWORD timeoutMs, DWORD *exitCode);
 

@@ -224,6 +224,18 @@ HWND StartNormally(const std::string &folder, TorvaneRun *run)
     return mainWindow;
 }
 
+int EndNormally(const TorvaneRun &run)
+{
+    DWORD exitCode = 99;
+    HWND mainWindow = WaitForMainWindow(run.processId, 0);
+    if (mainWindow == nullptr || !PostToWindow(mainWindow, WM_CLOSE, 0, 0)
+        || !WaitExit(run, ROBOT_TIMEOUT_MS, &exitCode) || exitCode != 0) {
+        ADD_FAILURE() << "Torvane.exe did not end normally (exit code " << exitCode << ")";
+        return 0;
+    }
+    return 1;
+}
+
 int WaitExit(const TorvaneRun &run, DWORD timeoutMs, DWORD *exitCode)
 {
     if (run.process == nullptr || WaitForSingleObject(run.process, timeoutMs) != WAIT_OBJECT_0)

@@ -37,7 +37,7 @@ static int ClickTrayIcon(const std::vector<UINT> &messages)
 {
     HWND tray;
     RECT square;
-    if (!TrayIconSquare(&tray, &square))
+    if (!WaitUntil(TrayIconShown, ROBOT_TIMEOUT_MS) || !TrayIconSquare(&tray, &square))
         return 0;
     POINT centre = {(square.left + square.right) / 2, (square.top + square.bottom) / 2};
     ScreenToClient(tray, &centre);
