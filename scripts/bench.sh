@@ -2,7 +2,10 @@
 # Measures Torvane and prints a table: start-up time, program sizes, CPU time idle and while files
 # are written into a watched folder, a burst of detections in the virus alert, and the property
 # sheet (the Properties command until the sheet is painted; CPU time while it stays open).
-# Usage: scripts/bench.sh [sheet]     (sheet: only the property sheet's figures and their floors)
+# Usage: scripts/bench.sh [sheet|info]
+#   sheet: only the property sheet's figures and their floors
+#   info:  only the CPU time while files are written with the Information page open, beside the same
+#          with the sheet closed
 #   BENCH_BUILD=<folder>       x86_64 build to measure (default build/x86_64, as scripts/build.sh)
 #   BENCH_BUILD_I686=<folder>  i686 build for the sizes (default build/i686)
 #   BENCH_RUNS=<n>             starts per start-up figure (default 10)
@@ -23,6 +26,7 @@ export LC_ALL=C
 IDLE_SECONDS=30
 LOAD_SECONDS=60
 LOAD_RATE=100           # files a second
+INFO_SECONDS=30         # files written with the Information page open, and as long with it closed
 BURST=1000
 
 # ---- Building and sizes (outside the virtual screen) ------------------------------------------
@@ -207,8 +211,42 @@ measure_sheet() {
   fresh_server
 }
 
+# load_into <key> <bench folder>: LOAD_RATE files a second for INFO_SECONDS into its "incoming",
+# with the CPU time over the writing and the files the driver scanned.
+load_into() {
+  local a b written scanned
+  a=$(sample)
+  written=$(write_files "$drive_c/torvane-e2e/$2/incoming" "$LOAD_RATE" "$INFO_SECONDS")
+  b=$(sample)
+  cpu_result "$1" "$INFO_SECONDS" "$a" "$b"
+  sleep 3   # the driver's backlog, if any, before the journal is counted
+  scanned=$(grep -c '^SCAN .*\\incoming\\load' "$drive_c/torvane-e2e/$2/journal.txt" || true)
+  echo "RESULT $1_files written=${written% *} write_ms=${written#* } scanned=$scanned" >> "$results"
+}
+
+measure_info() {
+  fresh_server
+  echo "== ${LOAD_RATE} files a second for ${INFO_SECONDS} s into a watched folder: sheet closed, open on Scan options, open on Information"
+  hold info_closed incoming "$((INFO_SECONDS + 15))" incoming
+  load_into info_closed bench_info_closed
+  end_hold info_closed
+  fresh_server
+  hold_with sheet_bench info_scan hold "$((INFO_SECONDS + 15))" 0 incoming
+  load_into info_scan bench_sheet_hold_p0
+  end_hold info_scan
+  fresh_server
+  hold_with sheet_bench info_open hold "$((INFO_SECONDS + 15))" 4 incoming
+  load_into info_open bench_sheet_hold_p4
+  end_hold info_open
+  fresh_server
+}
+
 if [ "${1:-}" = "--measure" ]; then
-  if [ "${2:-}" = sheet ]; then measure_sheet; else measure; measure_sheet; fi
+  case "${2:-}" in
+    sheet) measure_sheet ;;
+    info) measure_info ;;
+    *) measure; measure_sheet; measure_info ;;
+  esac
   exit 0
 fi
 
@@ -268,6 +306,11 @@ table() {
   row "  floor: the same six templates as a sheet of the bench's own" \
     "$(field sheet_floor shown_median) ms / min $(field sheet_floor min) / median $(field sheet_floor median) / max $(field sheet_floor max) ms"
   cpu_row "CPU ${IDLE_SECONDS} s with the sheet open on Scan options" sheet_hold
+  cpu_row "CPU ${INFO_SECONDS} s, ${LOAD_RATE} files/s written, sheet closed" info_closed
+  cpu_row "  the same with the sheet open on Scan options (no timer)" info_scan
+  cpu_row "  the same with the sheet open on Information" info_open
+  row "  files written / scanned: closed; Scan options; Information" \
+    "$(field info_closed_files written) / $(field info_closed_files scanned); $(field info_scan_files written) / $(field info_scan_files scanned); $(field info_open_files written) / $(field info_open_files scanned)"
   echo
   echo "(-1: did not happen; ?: not measured in this run; details in $out)"
 }

@@ -3,7 +3,10 @@
 // its own process (the platform's floor); and a sheet held open for the bench script to read
 // Torvane's CPU time from outside.
 // Usage: sheet_bench open [runs]      RESULT sheet_open and sheet_floor (min/median/max ms)
-//        sheet_bench hold <seconds>   READY once the sheet shows its Scan options page, then waits
+//        sheet_bench hold <seconds> [page watch]
+//                                     READY once the sheet shows its Scan options page (or the page
+//                                     at that position, the driver watching the bench folder's
+//                                     subfolder watch), then waits
 #include <windows.h>
 
 #include <commctrl.h>
@@ -164,19 +167,26 @@ static int OpenTimes(int runs)
     return CloseTorvane(run, window);
 }
 
-static int Hold(int seconds)
+// The bench folder is bench_sheet_hold, or bench_sheet_hold_p<page> when a folder is watched.
+static int Hold(int seconds, int page, const std::string &watch)
 {
     std::string folder;
     TorvaneRun run;
     HWND window = nullptr;
     double elapsed = 0;
     Opening opening;
-    if (!PrepareBench("sheet_hold", "none", "", &folder) || !StartAndReachLoop(folder, &run, &window, &elapsed))
+    const std::string name = watch.empty() ? "sheet_hold" : "sheet_hold_p" + std::to_string(page);
+    if (!PrepareBench(name, watch.empty() ? "none" : watch, watch, &folder)
+        || !StartAndReachLoop(folder, &run, &window, &elapsed))
         return 0;
     double start = NowMs();
     if (!PostToWindow(window, WM_COMMAND, PROPERTIES_COMMAND, 0)
         || !TimeOpening(start, [&run] { return FindSheet(run.processId); }, [] { Sleep(1); }, &opening))
         return 0;
+    if (SelectPage(FindSheet(run.processId), page) == nullptr) {
+        std::fprintf(stderr, "bench: the sheet did not show page %d\n", page);
+        return 0;
+    }
     std::printf("READY %.0f\n", opening.paintedMs);
     std::fflush(stdout);
     Sleep(static_cast<DWORD>(seconds) * 1000);
@@ -195,9 +205,9 @@ int main(int argc, char **argv)
     if (mode == "open")
         ok = OpenTimes(number > 0 ? number : 10);
     else if (mode == "hold" && number > 0)
-        ok = Hold(number);
+        ok = Hold(number, argc > 4 ? std::atoi(argv[3]) : 0, argc > 4 ? argv[4] : "");
     else
-        std::fprintf(stderr, "usage: sheet_bench open [runs] | sheet_bench hold <seconds>\n");
+        std::fprintf(stderr, "usage: sheet_bench open [runs] | sheet_bench hold <seconds> [page watch]\n");
     EndAllTorvane();
     return ok ? 0 : 1;
 }
