@@ -66,6 +66,7 @@ TEST(ExclusionsE2e, AddedFoldersAreLeftAloneAfterApply)
     ASSERT_TRUE(PressButton(dialog, IDC_ADDEXCL_BROWSE));
     HWND chooser = WaitForFileDialog(run.processId, ROBOT_TIMEOUT_MS);
     ASSERT_NE(nullptr, chooser);
+    SaveScreenshot("folder-chooser");
     ASSERT_TRUE(AnswerFileDialog(chooser, browsed + "\\AAAAA", 1));
     EXPECT_TRUE(WaitUntil([&] { return ControlText(dialog, IDC_ADDEXCL_PATH) == browsed + "\\*.*"; }, ROBOT_TIMEOUT_MS))
         << ControlText(dialog, IDC_ADDEXCL_PATH);
