@@ -84,10 +84,8 @@ static size_t RebuildText(HWND page, char *text, size_t size)
     LRESULT count = SendMessageA(List(page), LB_GETCOUNT, 0, 0);
     for (LRESULT i = 0; i < count; i++) {
         char row[EXCLUSION_ROW_SIZE];
-        LRESULT length = SendMessageA(List(page), LB_GETTEXTLEN, i, 0);
-        if (length < 0 || static_cast<size_t>(length) >= sizeof row)
+        if (!ReadListRow(List(page), i, row, sizeof row))
             continue;
-        SendMessageA(List(page), LB_GETTEXT, i, reinterpret_cast<LPARAM>(row));
         int subfolders = 0;
         const char *path = ReadExclusionRow(row, m.marks, &subfolders);
         AppendExclusion(text, size, subfolders, path);

@@ -45,11 +45,7 @@ static size_t JoinRows(HWND dialog, char *text, size_t size)
     size_t joined = 0;
     for (LRESULT i = 0; i < count; i++) {
         char row[EXTENSION_ROW_SIZE];
-        LRESULT length = SendMessageA(List(dialog), LB_GETTEXTLEN, i, 0);
-        if (length < 0 || static_cast<size_t>(length) >= sizeof row)
-            continue;
-        SendMessageA(List(dialog), LB_GETTEXT, i, reinterpret_cast<LPARAM>(row));
-        if (JoinExtensionRow(text, size, joined, row))
+        if (ReadListRow(List(dialog), i, row, sizeof row) && JoinExtensionRow(text, size, joined, row))
             joined++;
     }
     return count > 0 ? static_cast<size_t>(count) : 0;

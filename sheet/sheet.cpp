@@ -199,3 +199,15 @@ uint32_t ReadChoice(HWND page, const PageChoice *choices, size_t count)
     }
     return count > 0 ? choices[count - 1].value : 0;
 }
+
+int ReadListRow(HWND list, LRESULT index, char *row, size_t size)
+{
+    if (size == 0)
+        return 0;
+    row[0] = 0;
+    LRESULT length = SendMessageA(list, LB_GETTEXTLEN, static_cast<WPARAM>(index), 0);
+    if (length < 0 || static_cast<size_t>(length) >= size)
+        return 0;
+    SendMessageA(list, LB_GETTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(row));
+    return 1;
+}

@@ -55,6 +55,10 @@ extern int (*sendChangeCode)(uint32_t code);
 
 // ---- Helpers for the controls of the pages -----------------------------------------------------
 
+// Row index of a list box into row (size bytes, always terminated). 1 when there is such a row and
+// it fit; 0 with row "" when it did not: a row longer than the caller's rows is never cut.
+int ReadListRow(HWND list, LRESULT index, char *row, size_t size);
+
 // A check box that shows a 32-bit StatusBlock flag; stored as 0 or 1, shown ticked when nonzero.
 struct PageCheck {
     int control;

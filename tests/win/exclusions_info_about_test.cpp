@@ -23,7 +23,7 @@
 
 namespace {
 
-std::string codes;                 // control codes the pages sent, and their marks to the sheet
+std::string &codes = pageRecord;   // control codes the pages sent, and their marks to the sheet
 std::map<int, int> writes;         // WM_SETTEXT per control id
 std::map<HWND, WNDPROC> originals;
 
@@ -33,15 +33,6 @@ int RecordCode(uint32_t code)
              : code == CTL_EXCLUSIONS_CHANGED ? "exclusions "
                                               : "code:" + std::to_string(code) + " ";
     return 1;
-}
-
-LRESULT CALLBACK RecordingParentProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    if (message == PSM_CHANGED || message == PSM_UNCHANGED) {
-        codes += message == PSM_CHANGED ? "changed " : "unchanged ";
-        return 0;
-    }
-    return DefWindowProcA(window, message, wParam, lParam);
 }
 
 LRESULT CALLBACK CountingProc(HWND control, UINT message, WPARAM wParam, LPARAM lParam)
@@ -58,28 +49,14 @@ protected:
     void SetUp() override
     {
         before = TakeSnapshot();
-        HKEY key;
-        RegCreateKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Brannholt\\Torvane", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
-                        nullptr);
-        RegCloseKey(key);
-        InstallTestDriver();
-        CreateTestMainWindow();
-        WNDCLASSA windowClass = {};
-        windowClass.lpfnWndProc = RecordingParentProc;
-        windowClass.hInstance = instance;
-        windowClass.lpszClassName = "TorvaneRecordingParent";
-        RegisterClassA(&windowClass);
-        parent = CreateWindowA("TorvaneRecordingParent", "", WS_POPUP, 0, 0, 400, 300, nullptr, nullptr, instance,
-                               nullptr);
+        parent = BeginPageTest();
         sendChangeCode = RecordCode;
-        codes.clear();
         languageSwitchPending = 0;
     }
     void TearDown() override
     {
         sendChangeCode = SendControl;
-        DestroyWindow(parent);
-        DestroyTestMainWindow();
+        EndPageTest(parent);
         originals.clear();
         RestoreSnapshot(before);
     }

@@ -25,18 +25,7 @@
 
 namespace {
 
-std::string record;   // what reached the sheet, the driver and the tray, in order
-
-LRESULT CALLBACK RecordingSheetProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    if (message == PSM_CHANGED || message == PSM_UNCHANGED) {
-        record += message == PSM_CHANGED ? "changed " : "unchanged ";
-        if (GetParent(reinterpret_cast<HWND>(wParam)) != window || lParam != 0)
-            record += "(not from its page) ";
-        return 0;
-    }
-    return DefWindowProcA(window, message, wParam, lParam);
-}
+std::string &record = pageRecord;   // what reached the sheet, the driver and the tray, in order
 
 int RecordCode(uint32_t code)
 {
@@ -58,22 +47,9 @@ protected:
     void SetUp() override
     {
         before = TakeSnapshot();
-        HKEY key;
-        RegCreateKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Brannholt\\Torvane", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
-                        nullptr);
-        RegCloseKey(key);
-        InstallTestDriver();
-        CreateTestMainWindow();
-        WNDCLASSA windowClass = {};
-        windowClass.lpfnWndProc = RecordingSheetProc;
-        windowClass.hInstance = instance;
-        windowClass.lpszClassName = "TorvaneRecordingSheet";
-        RegisterClassA(&windowClass);
-        sheet = CreateWindowA("TorvaneRecordingSheet", "", WS_OVERLAPPED, 0, 0, 400, 300, nullptr, nullptr, instance,
-                              nullptr);
+        sheet = BeginPageTest();
         sendChangeCode = RecordCode;
         notifyIcon = RecordTray;
-        record.clear();
         sheetOpen = 0;
         languageSwitchPending = 0;
     }
@@ -81,8 +57,7 @@ protected:
     {
         sendChangeCode = SendControl;
         notifyIcon = Shell_NotifyIconA;
-        DestroyWindow(sheet);
-        DestroyTestMainWindow();
+        EndPageTest(sheet);
         RestoreSnapshot(before);
     }
     HWND CreateScanPage(void)
