@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -45,11 +46,25 @@ TEST(ExclusionsE2e, AddedFoldersAreLeftAloneAfterApply)
     ASSERT_TRUE(WriteFileBytes(skip + "\\sub\\BEFORE.COM", "clean"));
     EXPECT_TRUE(WaitJournalLine(folder, "SCAN " + skip + "\\sub\\BEFORE.COM", ROBOT_TIMEOUT_MS));
 
-    // Typed, with subfolders; a path with "]" is refused first: the dialog stays open.
+    // Remove with no row selected removes nothing, but marks the page.
+    ASSERT_TRUE(PressButton(page, IDC_EXCL_REMOVE));
+    EXPECT_TRUE(WaitUntil([&] { return ApplyEnabled(sheet) == 1; }, ROBOT_TIMEOUT_MS));
+    EXPECT_EQ(1u, ControlRows(page, IDC_EXCL_LIST).size());
+
+    // Two characters close the dialog with nothing added.
     ASSERT_TRUE(PressButton(page, IDC_EXCL_ADD));
     HWND dialog = WaitForAddDialog(run.processId);
     ASSERT_NE(nullptr, dialog);
     EXPECT_EQ("Exclusion to Add", WindowText(dialog));
+    ASSERT_TRUE(TypeText(dialog, IDC_ADDEXCL_PATH, "C:"));
+    ASSERT_TRUE(PressButton(dialog, IDOK));
+    ASSERT_TRUE(WaitClosed(dialog, ROBOT_TIMEOUT_MS));
+    EXPECT_EQ(1u, ControlRows(page, IDC_EXCL_LIST).size());
+
+    // Typed, with subfolders; a path with "]" is refused first: the dialog stays open.
+    ASSERT_TRUE(PressButton(page, IDC_EXCL_ADD));
+    dialog = WaitForAddDialog(run.processId);
+    ASSERT_NE(nullptr, dialog);
     ASSERT_TRUE(TypeText(dialog, IDC_ADDEXCL_PATH, "C:\\A]B"));
     ASSERT_TRUE(PressButton(dialog, IDOK));
     EXPECT_FALSE(WaitClosed(dialog, 700)) << "a path with ] was taken";
@@ -59,12 +74,18 @@ TEST(ExclusionsE2e, AddedFoldersAreLeftAloneAfterApply)
     ASSERT_TRUE(PressButton(dialog, IDOK));
     ASSERT_TRUE(WaitClosed(dialog, ROBOT_TIMEOUT_MS));
 
-    // Browsed for: the chooser's folder becomes its files.
+    // Browsed for: a cancelled chooser empties the field; a folder taken becomes its files.
     ASSERT_TRUE(PressButton(page, IDC_EXCL_ADD));
     dialog = WaitForAddDialog(run.processId);
     ASSERT_NE(nullptr, dialog);
+    ASSERT_TRUE(TypeText(dialog, IDC_ADDEXCL_PATH, "C:\\TYPED"));
     ASSERT_TRUE(PressButton(dialog, IDC_ADDEXCL_BROWSE));
     HWND chooser = WaitForFileDialog(run.processId, ROBOT_TIMEOUT_MS);
+    ASSERT_NE(nullptr, chooser);
+    ASSERT_TRUE(AnswerFileDialog(chooser, "", 0));
+    EXPECT_TRUE(WaitUntil([&] { return ControlText(dialog, IDC_ADDEXCL_PATH).empty(); }, ROBOT_TIMEOUT_MS));
+    ASSERT_TRUE(PressButton(dialog, IDC_ADDEXCL_BROWSE));
+    chooser = WaitForFileDialog(run.processId, ROBOT_TIMEOUT_MS);
     ASSERT_NE(nullptr, chooser);
     SaveScreenshot("folder-chooser");
     ASSERT_TRUE(AnswerFileDialog(chooser, browsed + "\\AAAAA", 1));
@@ -103,6 +124,47 @@ TEST(ExclusionsE2e, AddedFoldersAreLeftAloneAfterApply)
     for (const std::string &path : left)
         EXPECT_FALSE(Scanned(folder, path)) << path;
     ASSERT_TRUE(PressSheetButton(sheet, IDOK));
+    EndNormally(run);
+}
+
+// The list stops short of a text the settings load would refuse: a start after the apply loads
+// the 2047 characters it saved, where 2048 would have stopped it (exit 2).
+TEST(ExclusionsE2e, ListStopsWhereTheNextStartCouldNotLoadIt)
+{
+    const std::string folder = PrepareWatched();
+    std::string full;   // 2016 characters: eight entries of 250
+    for (char letter = 'A'; letter < 'I'; letter++)
+        full += "[C:\\" + std::string(247, letter) + "]";
+    ASSERT_TRUE(SetSettingText("Exclusions", full));
+    const std::string path29 = "C:\\" + std::string(26, 'p'), path30 = path29 + "q";
+    TorvaneRun run;
+    ASSERT_NE(nullptr, StartNormally(folder, &run));
+    HWND sheet = OpenSheet(run, SHEET_BY_MESSAGE);
+    ASSERT_NE(nullptr, sheet);
+    HWND page = SelectPage(sheet, SHEET_EXCLUSIONS_PAGE);
+    ASSERT_NE(nullptr, page);
+    ASSERT_TRUE(PressButton(page, IDC_EXCL_ADD));
+    HWND dialog = WaitForAddDialog(run.processId);
+    ASSERT_NE(nullptr, dialog);
+    ASSERT_TRUE(TypeText(dialog, IDC_ADDEXCL_PATH, path30));
+    ASSERT_TRUE(PressButton(dialog, IDOK));
+    EXPECT_FALSE(WaitClosed(dialog, 700)) << "a 2048th character was taken";
+    ASSERT_TRUE(TypeText(dialog, IDC_ADDEXCL_PATH, path29));
+    ASSERT_TRUE(PressButton(dialog, IDOK));
+    ASSERT_TRUE(WaitClosed(dialog, ROBOT_TIMEOUT_MS));
+    ASSERT_TRUE(PressSheetButton(sheet, IDOK));
+    std::string stored;
+    EXPECT_TRUE(WaitUntil([&] { return ReadSettingText("Exclusions", &stored) && stored.size() == 2047; },
+                          ROBOT_TIMEOUT_MS))
+        << stored.size();
+    ASSERT_TRUE(EndNormally(run));
+
+    // The apply's line, then the new start's.
+    ASSERT_NE(nullptr, StartNormally(folder, &run)) << "the saved list stopped the next start";
+    EXPECT_TRUE(WaitUntil([&] {
+        std::vector<std::string> lines = ReadJournal(folder);
+        return std::count(lines.begin(), lines.end(), "EXCLUSIONS entries=9 ignored=0") == 2;
+    }, ROBOT_TIMEOUT_MS));
     EndNormally(run);
 }
 
