@@ -189,7 +189,6 @@ TEST(InformationE2e, CountersClimbWhileFilesAreWrittenAndClearZeroesThem)
             << "after " << name << ": " << ControlText(page, IDC_INFO_FILES_SCANNED);
     }
     EXPECT_EQ("C:\\torvane-e2e\\..\\FILE4.COM", ControlText(page, IDC_INFO_LAST_FILE)) << "the last file, shortened";
-    EXPECT_EQ("0", ControlText(page, IDC_INFO_FILES_INFECTED));
     SaveScreenshot("information-en");
 
     ASSERT_TRUE(PressButton(page, IDC_INFO_CLEAR));
@@ -199,7 +198,6 @@ TEST(InformationE2e, CountersClimbWhileFilesAreWrittenAndClearZeroesThem)
               std::vector<std::string>(codes.begin() + static_cast<long>(codesBefore), codes.end()))
         << "Clear sends its code and nothing else";
     EXPECT_EQ(0, ApplyEnabled(sheet)) << "the page changes no settings";
-    EXPECT_EQ("C:\\torvane-e2e\\..\\FILE4.COM", ControlText(page, IDC_INFO_LAST_FILE));
     ASSERT_TRUE(PressSheetButton(sheet, IDCANCEL));
     EndNormally(run);
 }
