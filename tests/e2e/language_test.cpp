@@ -12,20 +12,6 @@
 
 namespace {
 
-// Text number of a language's table (UTF-8 in the driver's sources) in code page 1252, as the
-// front end shows it after converting the driver's OEM text.
-std::string Shown(const char *const *texts, int number)
-{
-    const char *utf8 = texts[number - DRIVER_FIRST_TEXT];
-    std::wstring wide(static_cast<size_t>(MultiByteToWideChar(CP_UTF8, 0, utf8, -1, nullptr, 0)), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, utf8, -1, &wide[0], static_cast<int>(wide.size()));
-    std::string ansi(static_cast<size_t>(WideCharToMultiByte(1252, 0, wide.c_str(), -1, nullptr, 0, nullptr, nullptr)),
-                     '\0');
-    WideCharToMultiByte(1252, 0, wide.c_str(), -1, &ansi[0], static_cast<int>(ansi.size()), nullptr, nullptr);
-    ansi.pop_back();   // the terminator
-    return ansi;
-}
-
 std::string SelectLanguageLine(const std::string &folder)
 {
     for (const std::string &line : ReadJournal(folder)) {
@@ -88,7 +74,7 @@ TEST(LanguageE2e, StartSelectsStoredLanguageOrKeepsTheConnectLanguage)
         HWND alert = WaitForAlert(run.processId, ROBOT_TIMEOUT_MS);
         ASSERT_NE(nullptr, alert) << "no alert; journal:\n" << testing::PrintToString(ReadJournal(folder));
         SaveScreenshot(ScenarioName() + "_" + c.name + "_alert");
-        std::string title = Shown(c.shownTexts, 608), text = Shown(c.shownTexts, 701);
+        std::string title = ShownText(c.shownTexts, 608), text = ShownText(c.shownTexts, 701);
         EXPECT_EQ(Visible(title), Visible(WindowText(alert)));
         EXPECT_EQ(Visible(text), Visible(WindowText(GetDlgItem(alert, IDC_ALERT_TEXT))));
         ASSERT_TRUE(PressButton(alert, IDOK));

@@ -32,6 +32,11 @@ std::string Visible(const std::string &text);
 // An environment variable's value; "" when it is not set.
 std::string EnvironmentValue(const char *name);
 
+// Text number of one of the reference driver's tables (englishTexts, germanTexts, frenchTexts of
+// vxd/language_texts.h; UTF-8 in its sources) as a window of the front end shows it: converted
+// from the driver's OEM code page to code page 1252.
+std::string ShownText(const char *const *texts, int number);
+
 // ---- robot_process.cpp: program folders and processes ------------------------------------------
 
 // One key of the driver's Torvane.ini, section [Driver].
@@ -202,6 +207,11 @@ std::string WindowClass(HWND window);
 // the dialog gets WM_COMMAND with BN_CLICKED. 1 when the click was posted.
 int PressButton(HWND dialog, int id);
 
+// The same click, sent: returns 1 once the dialog has handled it, everything the click does
+// included; 0 when that took longer than timeoutMs (a modal window the click opened is still up:
+// it goes on without the robot waiting) or the button cannot be clicked.
+int PressButtonAndWait(HWND dialog, int id, DWORD timeoutMs);
+
 // BST_CHECKED (1), BST_UNCHECKED (0) or BST_INDETERMINATE (2) of a check box or radio button;
 // -1 when there is no such control.
 int IsTicked(HWND dialog, int id);
@@ -235,6 +245,11 @@ int SelectedRow(HWND dialog, int id);
 // dialog gets CBN_SELCHANGE (or LBN_SELCHANGE from a list box with LBS_NOTIFY). 1 when the row
 // shows selected.
 int SelectRow(HWND dialog, int id, int index);
+
+// The first visible dialog ("#32770") of processId that holds control id, topmost first; nullptr
+// while there is none. WaitForDialogWith waits for one up to timeoutMs.
+HWND FindDialogWith(DWORD processId, int id);
+HWND WaitForDialogWith(DWORD processId, int id, DWORD timeoutMs);
 
 // ---- robot_windows.cpp: the virus alert -------------------------------------------------------
 
@@ -335,7 +350,9 @@ HWND SelectPage(HWND sheet, int position);
 int ApplyEnabled(HWND sheet);
 
 // Presses IDOK, IDCANCEL or SHEET_APPLY of the sheet. OK and Cancel wait until the sheet has
-// closed: 1 when it did. Apply waits until the button is disabled again (applied): 1 when so.
+// closed: 1 when it did. Apply waits until every page has applied: 1 when it did and the button is
+// disabled again. (An apply that shows a message box keeps it from returning: press Apply with
+// PressButton then.)
 int PressSheetButton(HWND sheet, int button);
 
 // The common file dialog of processId once it is open: a visible "#32770" with a file-name

@@ -219,6 +219,13 @@ int PressButton(HWND dialog, int id)
     return button != nullptr && PostMessageA(button, BM_CLICK, 0, 0) ? 1 : 0;
 }
 
+int PressButtonAndWait(HWND dialog, int id, DWORD timeoutMs)
+{
+    HWND button = UsableControl(dialog, id);
+    DWORD_PTR done = 0;
+    return button != nullptr && SendMessageTimeoutA(button, BM_CLICK, 0, 0, SMTO_NORMAL, timeoutMs, &done) ? 1 : 0;
+}
+
 int IsTicked(HWND dialog, int id)
 {
     HWND control = GetDlgItem(dialog, id);
@@ -311,16 +318,28 @@ int SelectRow(HWND dialog, int id, int index)
 
 // ---- The virus alert --------------------------------------------------------------------------
 
-HWND FindAlert(DWORD processId, HWND *list)
+HWND FindDialogWith(DWORD processId, int id)
 {
     for (HWND window : ProcessWindows(processId, 1)) {
-        if (WindowClass(window) == "#32770" && GetDlgItem(window, IDC_ALERT_TEXT) != nullptr) {
-            if (list != nullptr)
-                *list = FindWindowExA(window, nullptr, WC_LISTVIEWA, nullptr);
+        if (WindowClass(window) == "#32770" && GetDlgItem(window, id) != nullptr)
             return window;
-        }
     }
     return nullptr;
+}
+
+HWND WaitForDialogWith(DWORD processId, int id, DWORD timeoutMs)
+{
+    HWND dialog = nullptr;
+    WaitUntil([&] { return (dialog = FindDialogWith(processId, id)) != nullptr; }, timeoutMs);
+    return dialog;
+}
+
+HWND FindAlert(DWORD processId, HWND *list)
+{
+    HWND alert = FindDialogWith(processId, IDC_ALERT_TEXT);
+    if (alert != nullptr && list != nullptr)
+        *list = FindWindowExA(alert, nullptr, WC_LISTVIEWA, nullptr);
+    return alert;
 }
 
 HWND WaitForAlert(DWORD processId, DWORD timeoutMs, HWND *list)
