@@ -57,6 +57,10 @@ int BrowseLogFile(HWND page);
 
 // --- exclusions_page.cpp: paths the driver leaves alone (template 120) ---
 INT_PTR CALLBACK ExclusionsPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam);
+extern int exclusionsPageDirty;   // 1 while the page holds changes not yet applied; outlives the sheet
+// Opened modally from the page with lParam the number of characters of the list's text as its rows
+// stand. Ends with 0 (nothing to add), 1 (add, no subfolders) or 3 (add with subfolders); with 1 or
+// 3 the path (at most 259 characters) is in pickedFolder.
 INT_PTR CALLBACK AddExclusionDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 
 // --- information_page.cpp: live statistics (template 107) ---

@@ -48,8 +48,9 @@ void MarkPageChanged(HWND page, const EditingPage &editing);
 // (always accept, PSNRET_NOERROR) and returns TRUE for these three; FALSE for any other.
 INT_PTR NotifyEditingPage(HWND page, const EditingPage &editing, const NMHDR *header);
 
-// Sends the pages' control codes to the driver (SendControl): the change codes and the logging
-// requests CTL_LOG_START and CTL_LOG_STOP; nonzero when the driver accepted. Tests put a recorder here.
+// Sends the pages' control codes to the driver (SendControl): the change codes, the logging
+// requests CTL_LOG_START and CTL_LOG_STOP, and the Information page's CTL_CLEAR_STATISTICS; nonzero
+// when the driver accepted. Tests put a recorder here.
 extern int (*sendChangeCode)(uint32_t code);
 
 // ---- Helpers for the controls of the pages -----------------------------------------------------

@@ -165,8 +165,13 @@ static void ScanChosenFile(const wchar_t *path, int fresh)
     if (!scanningEnabled || IsJournalFile(path) || IsReportFile(path) || IsHeld(path))
         return;
     DWORD attributes = GetFileAttributesW(path);
-    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY))
-        return;   // gone already, or a folder
+    if (attributes == INVALID_FILE_ATTRIBUTES)
+        return;   // gone already
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
+        if (fresh)
+            QueueFolderContents(path);
+        return;
+    }
     char ansiPath[NAME_SIZE];
     if (!WideToCodePage(CP_ACP, path, ansiPath, sizeof ansiPath)) {
         JournalLine("SKIP %s name too long", ansiPath);

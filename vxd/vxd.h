@@ -55,7 +55,8 @@ void TakeJournalPath(void);              // after ReadConfig: notes the journal'
 void JournalLine(const char *format, ...) __attribute__((format(printf, 1, 2)));
 // The line for one control code, extra appended (see vxd/journal_line.h).
 void JournalControl(uint32_t code, int result, const char *extra);
-// Starts, once, the thread that writes "STATUS enabled=<n>" whenever the front end changes enabled.
+// Starts, once, the thread that writes a STATUS line whenever the front end changes enabled,
+// onShutdown or floppyBoot.
 void StartStatusThread(void);
 // 1 when path is the journal (never scanned, or every line would be scanned again).
 int IsJournalFile(const wchar_t *path);
@@ -111,6 +112,9 @@ void StartWatchers(void);
 int ScannedLately(const wchar_t *path, uint64_t size, FILETIME written);
 // Notes the file at path as scanned as it is now (a file the driver renamed or moved there).
 void NoteScanned(const wchar_t *path);
+// Queues every file below folder for a scan (a folder moved or copied in brings its files along,
+// and the watch reports only the folder).
+void QueueFolderContents(const wchar_t *folder);
 // Posts WM_VIRUS_FOUND with the OEM name to the front end (the name waits in a slot).
 void PostDetection(const char *oemName);
 

@@ -18,7 +18,8 @@ enum : uint32_t {
     SLOT_COUNT = 10240,
 };
 constexpr DWORD NOTIFY_BUFFER_SIZE = 64 * 1024;
-constexpr DWORD WATCH_FILTER = FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_LAST_WRITE | FILE_NOTIFY_CHANGE_SIZE;
+constexpr DWORD WATCH_FILTER = FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_DIR_NAME | FILE_NOTIFY_CHANGE_LAST_WRITE
+                               | FILE_NOTIFY_CHANGE_SIZE;   // folder names: a folder moved in brings files
 constexpr size_t PATH_CHARS = 1024;         // longer paths are not scanned
 constexpr DWORD POST_RETRY_MS = 50;         // the front end's queue is full: wait for it to drain
 constexpr DWORD FRESH_MS = 30000;           // writes this soon after a name arrived belong to its arrival
@@ -235,6 +236,11 @@ static void QueueWrittenSince(const wchar_t *folder, FILETIME since)
 {
     int budget = WINE_WALK_FOLDERS;
     WalkBelow(folder, 1, &budget, QueueIfWrittenSince, EnterEveryFolder, &since);
+}
+
+void QueueFolderContents(const wchar_t *folder)
+{
+    QueueWrittenSince(folder, FILETIME{0, 0});
 }
 
 // Scans the queued names one by one; sleeps while there are none.

@@ -3,6 +3,7 @@
 #include "tests/e2e/robot.h"
 
 #include <commctrl.h>
+#include <gtest/gtest.h>
 
 const char ROBOT_MAIN_CLASS[] = "\x6D\xE9\x6E\x6D\x38\x38\x37\x37\xF0\xE6\x77";
 const char ROBOT_MAIN_TITLE[] = "\xDE\xE6\x51\x31\x32\x33\x64\x43\x5B\x5D";
@@ -177,6 +178,18 @@ std::string PlatformShownText(const std::string &text)
     WaitForSingleObject(thread, ROBOT_TIMEOUT_MS);
     CloseHandle(thread);
     return shown;
+}
+
+MessageBoxView ExpectStopMessage(HWND box, const std::string &caption, const std::string &text)
+{
+    MessageBoxView view;
+    EXPECT_TRUE(ReadMessageBox(box, &view)) << "no message box";
+    std::string shown = PlatformShownText(text);
+    EXPECT_EQ(caption, view.caption);
+    EXPECT_EQ(shown, view.text) << "got \"" << Visible(view.text) << "\", expected \"" << Visible(shown) << "\"";
+    EXPECT_EQ(std::vector<int>{IDOK}, view.buttonIds) << "exactly one button, OK";
+    EXPECT_NE(0, view.stopIcon) << "another icon than the stop icon";
+    return view;
 }
 
 int PostToWindow(HWND window, UINT message, WPARAM wParam, LPARAM lParam)

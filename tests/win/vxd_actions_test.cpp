@@ -210,6 +210,11 @@ TEST(VxdActions, ScanTypeScanOnAndExclusionsChooseTheFiles)
         EXPECT_EQ(c.scanned, scans() > before) << c.file;
     }
     EXPECT_TRUE(Contains(JournalLinesFrom(w.driver, "EXCLUSIONS "), "entries=1 ignored=0"));
+    // A folder moved in brings its files along, though the watch names only the folder.
+    ASSERT_TRUE(CreateDirectoryA((w.driver.folder + "\\outside").c_str(), nullptr));
+    ASSERT_TRUE(WriteBytes(w.driver.folder + "\\outside\\inner.com", "inner"));
+    ASSERT_TRUE(MoveFileA((w.driver.folder + "\\outside").c_str(), (w.watched + "\\moved-in").c_str()));
+    EXPECT_TRUE(PumpUntil([&] { return Contains(JournalLinesFrom(w.driver, "SCAN "), "moved-in\\inner.com"); }));
     DestroyWindow(w.collector);
 }
 
