@@ -12,14 +12,15 @@
 
 namespace {
 
-// Torvane started in a fresh program folder with default settings (and the changes given), its
-// sheet open; nullptr after a test failure.
+// Torvane started in a fresh program folder (with a subfolder "watched") with default settings (and
+// the changes given), its sheet open; nullptr after a test failure.
 HWND StartWithSheet(const std::string &name, const std::vector<IniKey> &ini, DWORD language, std::string *folder,
                     TorvaneRun *run)
 {
     FolderSetup setup;
     setup.ini = ini;
-    if (!PrepareFolder(name, setup, folder) || !WriteDefaultSettings(*folder) || !SetSettingNumber("Language", language)
+    if (!PrepareFolder(name, setup, folder) || !CreateDirectoryA((*folder + "\\watched").c_str(), nullptr)
+        || !WriteDefaultSettings(*folder) || !SetSettingNumber("Language", language)
         || !SetSettingText("LogFileName", "") || StartNormally(*folder, run) == nullptr)
         return nullptr;
     return OpenSheet(*run, SHEET_BY_MESSAGE);
@@ -121,7 +122,7 @@ TEST(ActionReportE2e, MoveFolderIsKeptOnlyWhenItCanBeEnteredAndTheChooserTakesOn
 {
     std::string folder;
     TorvaneRun run;
-    HWND sheet = StartWithSheet(ScenarioName(), {}, 0, &folder, &run);
+    HWND sheet = StartWithSheet(ScenarioName(), {{"Watch", "watched"}}, 0, &folder, &run);
     ASSERT_NE(nullptr, sheet);
     const std::string infected = folder + "\\Infected", chosen = folder + "\\Chosen";
     CreateDirectoryA(infected.c_str(), nullptr);
@@ -166,6 +167,20 @@ TEST(ActionReportE2e, MoveFolderIsKeptOnlyWhenItCanBeEnteredAndTheChooserTakesOn
     sheet = OpenSheet(run, SHEET_BY_MESSAGE);
     EXPECT_TRUE(PressSheetButton(sheet, IDOK));
     EXPECT_TRUE(ReadSettingText("MoveDir", &stored) && stored == infected) << stored;
+
+    // Once the action page applies, the driver moves a detected file there; the Information page
+    // counts it.
+    SelectPage(sheet = OpenSheet(run, SHEET_BY_MESSAGE), SHEET_ACTION_PAGE);
+    EXPECT_TRUE(PressSheetButton(sheet, IDOK));
+    ASSERT_TRUE(WriteFileBytes(folder + "\\watched\\SAMPLE.COM", TestFileBytes()));
+    HWND alert = WaitForAlert(run.processId, ROBOT_TIMEOUT_MS);
+    EXPECT_TRUE(alert != nullptr && PressButton(alert, IDOK) && WaitClosed(alert, ROBOT_TIMEOUT_MS));
+    std::string moved;
+    EXPECT_TRUE(WaitUntil([&] { return ReadFileBytes(infected + "\\SAMPLE.COM", &moved); }, ROBOT_TIMEOUT_MS));
+    page = SelectPage(sheet = OpenSheet(run, SHEET_BY_MESSAGE), SHEET_INFORMATION_PAGE);
+    EXPECT_TRUE(WaitUntil([&] { return ControlText(page, IDC_INFO_MOVED) == "1"; }, ROBOT_TIMEOUT_MS))
+        << ControlText(page, IDC_INFO_MOVED);
+    EXPECT_TRUE(PressSheetButton(sheet, IDCANCEL));
     CloseTorvane(run);
 }
 
