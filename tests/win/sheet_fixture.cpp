@@ -31,6 +31,8 @@ static int RecordCode(uint32_t code)
     case CTL_ACTION_OPTIONS_CHANGED: record += "action-code "; break;
     case CTL_LOG_START: record += "START "; break;
     case CTL_LOG_STOP: record += "STOP "; break;
+    case CTL_EXCLUSIONS_CHANGED: record += "exclusions "; break;
+    case CTL_CLEAR_STATISTICS: record += "clear "; break;
     default: record += "code:" + std::to_string(code) + " ";
     }
     return code != refusedCode;

@@ -12,7 +12,8 @@
 #include "tests/settings_snapshot.h"
 
 // What reached the sheet, the driver and the tray, in order: "changed ", "unchanged ",
-// "scan-code ", "action-code ", "START ", "STOP ", "icon-add ", "icon-delete ", ...
+// "scan-code ", "action-code ", "exclusions ", "clear ", "START ", "STOP ", "icon-add ",
+// "icon-delete ", ...
 extern std::string record;
 
 // The recorder refuses this code (0: none), as a driver refusing it would.
