@@ -294,10 +294,19 @@ std::vector<std::string> ControlRows(HWND dialog, int id)
     int combo = IsComboBox(control);
     LRESULT count = Ask(control, combo ? CB_GETCOUNT : LB_GETCOUNT);
     for (LRESULT i = 0; i < count; i++) {
-        LRESULT length = Ask(control, combo ? CB_GETLBTEXTLEN : LB_GETTEXTLEN, i);
-        std::string row(length > 0 ? static_cast<size_t>(length) + 1 : 1, '\0');
-        length = Ask(control, combo ? CB_GETLBTEXT : LB_GETTEXT, i, reinterpret_cast<LPARAM>(&row[0]));
-        row.resize(length > 0 ? static_cast<size_t>(length) : 0);
+        // Asked in UTF-16: carried to another process, the ANSI form of these two arrives as
+        // UTF-16 all the same on Wine.
+        DWORD_PTR length = 0;
+        SendMessageTimeoutW(control, combo ? CB_GETLBTEXTLEN : LB_GETTEXTLEN, i, 0, SMTO_NORMAL, 5000, &length);
+        std::wstring wide(static_cast<size_t>(static_cast<LRESULT>(length) > 0 ? length : 0) + 1, L'\0');
+        if (!SendMessageTimeoutW(control, combo ? CB_GETLBTEXT : LB_GETTEXT, i, reinterpret_cast<LPARAM>(&wide[0]),
+                                 SMTO_NORMAL, 5000, &length)
+            || static_cast<LRESULT>(length) < 0)
+            length = 0;
+        std::string row(static_cast<size_t>(length) * 2 + 1, '\0');
+        int bytes = WideCharToMultiByte(CP_ACP, 0, wide.c_str(), static_cast<int>(length), &row[0],
+                                        static_cast<int>(row.size()), nullptr, nullptr);
+        row.resize(bytes > 0 ? static_cast<size_t>(bytes) : 0);
         rows.push_back(row);
     }
     return rows;
