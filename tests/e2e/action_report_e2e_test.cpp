@@ -37,13 +37,6 @@ std::vector<std::string> LoggingCodesFrom(const std::string &folder, size_t from
     return logging;
 }
 
-void CloseTorvane(const TorvaneRun &run)
-{
-    PostToWindow(WaitForMainWindow(run.processId, 0), WM_CLOSE, 0, 0);
-    DWORD exitCode = 99;
-    EXPECT_TRUE(WaitExit(run, ROBOT_TIMEOUT_MS, &exitCode));
-}
-
 const int logDependents[] = {IDC_REPORT_FILE_NAME,   IDC_REPORT_APPEND,   IDC_REPORT_BROWSE,    IDC_REPORT_INFECTION,
                              IDC_REPORT_DISINFECTION, IDC_REPORT_DELETE,  IDC_REPORT_MOVE_RENAME, IDC_REPORT_USER,
                              IDC_REPORT_DATE_TIME,   IDC_REPORT_SETTINGS, IDC_REPORT_SUMMARY};
@@ -51,7 +44,7 @@ const int logDependents[] = {IDC_REPORT_FILE_NAME,   IDC_REPORT_APPEND,   IDC_RE
 // The warning that ticking a box shows: Escape and the close box leave it, OK closes it.
 void AnswerWarning(DWORD processId, const char *const *texts)
 {
-    HWND warning = WaitForDialogWith(processId, IDC_WARNING_TEXT, ROBOT_TIMEOUT_MS);
+    HWND warning = WaitForDialogWith(processId, {IDC_WARNING_TEXT}, ROBOT_TIMEOUT_MS);
     ASSERT_NE(nullptr, warning) << "no warning";
     EXPECT_EQ(ShownText(texts, 694), WindowText(warning));
     EXPECT_EQ(ShownText(texts, 695), ControlText(warning, IDC_WARNING_TEXT));
@@ -97,7 +90,7 @@ TEST(ActionReportE2e, OnlyLogWarnsStartsItsOwnLoggingAndLocksTheReportPage)
         page = SelectPage(sheet, SHEET_ACTION_PAGE);
         ASSERT_TRUE(SetTicked(page, IDC_ACTION_ONLY_LOG, 0));
         EXPECT_TRUE(WaitJournalLine(folder, "CTL_LOG_STOP result=1", ROBOT_TIMEOUT_MS));
-        EXPECT_EQ(nullptr, FindDialogWith(run.processId, IDC_WARNING_TEXT));
+        EXPECT_EQ(nullptr, WaitForDialogWith(run.processId, {IDC_WARNING_TEXT}, 0));
         page = SelectPage(sheet, SHEET_REPORT_PAGE);
         ASSERT_TRUE(SetTicked(page, IDC_REPORT_LOG_TO_FILE, 1));
         for (int control : logDependents)
@@ -114,7 +107,7 @@ TEST(ActionReportE2e, OnlyLogWarnsStartsItsOwnLoggingAndLocksTheReportPage)
             EXPECT_EQ(0, ControlEnabled(page, control)) << control;
         EXPECT_TRUE(PressSheetButton(sheet, IDCANCEL));
         EXPECT_EQ((std::vector<std::string>{"CTL_LOG_START", "CTL_LOG_STOP"}), LoggingCodesFrom(folder, started));
-        CloseTorvane(run);
+        EXPECT_TRUE(EndNormally(run));
     }
 }
 
@@ -181,7 +174,7 @@ TEST(ActionReportE2e, MoveFolderIsKeptOnlyWhenItCanBeEnteredAndTheChooserTakesOn
     EXPECT_TRUE(WaitUntil([&] { return ControlText(page, IDC_INFO_MOVED) == "1"; }, ROBOT_TIMEOUT_MS))
         << ControlText(page, IDC_INFO_MOVED);
     EXPECT_TRUE(PressSheetButton(sheet, IDCANCEL));
-    CloseTorvane(run);
+    EXPECT_TRUE(EndNormally(run));
 }
 
 TEST(ActionReportE2e, ReportApplyStartsRestartsOnlyForANewNameAndTellsOfARefusedStart)
@@ -220,7 +213,7 @@ TEST(ActionReportE2e, ReportApplyStartsRestartsOnlyForANewNameAndTellsOfARefused
         EXPECT_TRUE(ReadSettingText("LogFileName", &stored) && stored == s.name) << s.typed << " stored as " << stored;
     }
     EXPECT_TRUE(PressSheetButton(sheet, IDOK));
-    CloseTorvane(run);
+    EXPECT_TRUE(EndNormally(run));
 
     // A driver that refuses the start: text 609 under 600, as stored; Log to file stays on, saved.
     sheet = StartWithSheet(ScenarioName() + "_refused", {{"RefuseLogStart", "1"}}, 0, &folder, &run);
@@ -240,7 +233,7 @@ TEST(ActionReportE2e, ReportApplyStartsRestartsOnlyForANewNameAndTellsOfARefused
     EXPECT_TRUE(ReadSettingNumber("LogToFile", &logToFile) && logToFile == 1);
     EXPECT_TRUE(WaitJournalLine(folder, "CTL_LOG_START result=0", ROBOT_TIMEOUT_MS));
     EXPECT_TRUE(PressSheetButton(sheet, IDOK));
-    CloseTorvane(run);
+    EXPECT_TRUE(EndNormally(run));
 }
 
 }   // namespace

@@ -29,13 +29,11 @@ std::string UnixToWindowsPath(const std::string &unixPath);
 // Text with control characters spelled out (\n, \r, \xNN), for messages.
 std::string Visible(const std::string &text);
 
+// Text number of one of the reference driver's tables (vxd/language_texts.h, UTF-8 in its sources)
+// as the front end shows it: in code page 1252, after converting the driver's OEM text.
+std::string ShownText(const char *const *texts, int number);
 // An environment variable's value; "" when it is not set.
 std::string EnvironmentValue(const char *name);
-
-// Text number of one of the reference driver's tables (englishTexts, germanTexts, frenchTexts of
-// vxd/language_texts.h; UTF-8 in its sources) as a window of the front end shows it: converted
-// from the driver's OEM code page to code page 1252.
-std::string ShownText(const char *const *texts, int number);
 
 // ---- robot_process.cpp: program folders and processes ------------------------------------------
 
@@ -74,6 +72,10 @@ int PrepareFolder(const std::string &name, const FolderSetup &setup, std::string
 // A folder name for the running test: "<suite>_<test>".
 std::string ScenarioName(void);
 
+// A program folder for the running test (ScenarioName() and suffix) whose driver watches its
+// subfolder "watched" (ini: keys besides), with the default settings stored. A failure is a test
+// failure; the folder is returned all the same.
+std::string PrepareWatched(const std::string &suffix = "", const std::vector<IniKey> &ini = {});
 // The standard anti-virus test file's bytes, which the reference driver detects.
 std::string TestFileBytes(void);
 
@@ -93,6 +95,9 @@ int StartTorvane(const std::string &folder, TorvaneRun *run);
 // the MainWindow, or nullptr after a test failure that names the message on screen, if any.
 HWND StartNormally(const std::string &folder, TorvaneRun *run);
 
+// Ends a run as Exit in the tray menu does (WM_CLOSE to its MainWindow, which also takes its tray
+// icon away) and waits for exit code 0; 1 when so, else a test failure and 0.
+int EndNormally(const TorvaneRun &run);
 // Waits up to timeoutMs for the process to end; 1 and *exitCode set when it ended.
 int WaitExit(const TorvaneRun &run, DWORD timeoutMs, DWORD *exitCode);
 
@@ -147,6 +152,9 @@ std::vector<HWND> ProcessWindows(DWORD processId, int visibleOnly);
 // timeoutMs or when the process ends.
 HWND WaitForWindow(DWORD processId, const char *className, DWORD timeoutMs);
 
+// The first visible top-level window of processId that holds a control of each of ids (a dialog
+// told by its controls), or nullptr after timeoutMs or when the process ends.
+HWND WaitForDialogWith(DWORD processId, const std::vector<int> &ids, DWORD timeoutMs);
 // 1 when box is a message box: a "#32770" dialog with the static text control 0xFFFF.
 int IsMessageBox(HWND box);
 
@@ -251,11 +259,6 @@ int SelectedRow(HWND dialog, int id);
 // shows selected.
 int SelectRow(HWND dialog, int id, int index);
 
-// The first visible dialog ("#32770") of processId that holds control id, topmost first; nullptr
-// while there is none. WaitForDialogWith waits for one up to timeoutMs.
-HWND FindDialogWith(DWORD processId, int id);
-HWND WaitForDialogWith(DWORD processId, int id, DWORD timeoutMs);
-
 // ---- robot_windows.cpp: the virus alert -------------------------------------------------------
 
 // The virus alert of processId: a visible "#32770" dialog with the alert text IDC_ALERT_TEXT;
@@ -273,6 +276,13 @@ int ListViewCount(HWND list);
 // writes through the pointers it is handed. 1 on success.
 int ListViewText(HANDLE process, HWND list, int index, std::string *text);
 
+// Asks control, of the process opened as process (PROCESS_VM_OPERATION, _READ and _WRITE), for a
+// text through a record that points to a text buffer (LVITEMA, TCITEMA): a copy of record
+// (recordSize bytes) goes into that process with a buffer behind it, its pointer at textOffset and
+// its int capacity at capacityOffset set to that buffer, and message is sent with wParam and the
+// copy's address. 1 and *text set when the answer came and could be read.
+int RemoteRecordText(HANDLE process, HWND control, UINT message, WPARAM wParam, const void *record,
+                     size_t recordSize, size_t textOffset, size_t capacityOffset, std::string *text);
 // Every row of a list view of another process, top row first.
 std::vector<std::string> ListViewRows(HWND list);
 
@@ -351,6 +361,8 @@ HWND CurrentPage(HWND sheet);
 // dialog, or nullptr when the sheet did not show it.
 HWND SelectPage(HWND sheet, int position);
 
+// The titles on the sheet's tabs, first page first.
+std::vector<std::string> SheetTabTitles(HWND sheet);
 // 1 when the sheet's Apply button is enabled, 0 when not, -1 when the sheet has none.
 int ApplyEnabled(HWND sheet);
 

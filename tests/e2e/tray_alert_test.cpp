@@ -16,18 +16,6 @@
 
 namespace {
 
-// A program folder whose driver watches its subfolder "watched", with default settings.
-std::string PrepareWatched(void)
-{
-    FolderSetup setup;
-    setup.ini = {{"Watch", "watched"}};
-    std::string folder;
-    EXPECT_TRUE(PrepareFolder(ScenarioName(), setup, &folder));
-    CreateDirectoryA((folder + "\\watched").c_str(), nullptr);
-    EXPECT_TRUE(WriteDefaultSettings(folder));
-    return folder;
-}
-
 std::vector<std::string> CodesSince(const std::string &folder, size_t from)
 {
     std::vector<std::string> codes = JournalCodes(ReadJournal(folder));
