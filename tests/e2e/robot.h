@@ -220,6 +220,11 @@ std::string WindowClass(HWND window);
 // the dialog gets WM_COMMAND with BN_CLICKED. 1 when the click was posted.
 int PressButton(HWND dialog, int id);
 
+// The same click, sent: returns 1 once the dialog has handled it, everything the click does
+// included; 0 when that took longer than timeoutMs (a modal window the click opened is still up:
+// it goes on without the robot waiting) or the button cannot be clicked.
+int PressButtonAndWait(HWND dialog, int id, DWORD timeoutMs);
+
 // BST_CHECKED (1), BST_UNCHECKED (0) or BST_INDETERMINATE (2) of a check box or radio button;
 // -1 when there is no such control.
 int IsTicked(HWND dialog, int id);
@@ -362,7 +367,9 @@ std::vector<std::string> SheetTabTitles(HWND sheet);
 int ApplyEnabled(HWND sheet);
 
 // Presses IDOK, IDCANCEL or SHEET_APPLY of the sheet. OK and Cancel wait until the sheet has
-// closed: 1 when it did. Apply waits until the button is disabled again (applied): 1 when so.
+// closed: 1 when it did. Apply waits until every page has applied: 1 when it did and the button is
+// disabled again. (An apply that shows a message box keeps it from returning: press Apply with
+// PressButton then.)
 int PressSheetButton(HWND sheet, int button);
 
 // The common file dialog of processId once it is open: a visible "#32770" with a file-name

@@ -125,11 +125,11 @@ int ApplyEnabled(HWND sheet)
 
 int PressSheetButton(HWND sheet, int button)
 {
-    if (!PressButton(sheet, button))
-        return 0;
+    // The sheet disables Apply at the current page's PSN_KILLACTIVE, before any page applies, so
+    // the button's state cannot tell that the apply is over: the click is sent and waited for.
     if (button == SHEET_APPLY)
-        return WaitUntil([&] { return ApplyEnabled(sheet) == 0; }, ROBOT_TIMEOUT_MS);
-    return WaitClosed(sheet, ROBOT_TIMEOUT_MS);
+        return PressButtonAndWait(sheet, button, ROBOT_TIMEOUT_MS) && ApplyEnabled(sheet) == 0;
+    return PressButton(sheet, button) && WaitClosed(sheet, ROBOT_TIMEOUT_MS);
 }
 
 // The file-name control of a file dialog: the edit (old style, and Explorer style for some

@@ -246,6 +246,13 @@ int PressButton(HWND dialog, int id)
     return button != nullptr && PostMessageA(button, BM_CLICK, 0, 0) ? 1 : 0;
 }
 
+int PressButtonAndWait(HWND dialog, int id, DWORD timeoutMs)
+{
+    HWND button = UsableControl(dialog, id);
+    DWORD_PTR done = 0;
+    return button != nullptr && SendMessageTimeoutA(button, BM_CLICK, 0, 0, SMTO_NORMAL, timeoutMs, &done) ? 1 : 0;
+}
+
 int IsTicked(HWND dialog, int id)
 {
     HWND control = GetDlgItem(dialog, id);

@@ -15,19 +15,13 @@
 #include "res/resource.h"
 #include "sheet/pages.h"
 #include "sheet/sheet.h"
+#include "tests/win/sheet_fixture.h"
 #include "tests/win/test_support.h"
 
 namespace {
 
-std::string &codes = pageRecord;   // control codes the pages sent, and their marks to the sheet
 std::map<int, int> writes;         // WM_SETTEXT per control id
 std::map<HWND, WNDPROC> originals;
-
-int RecordCode(uint32_t code)
-{
-    codes += code == CTL_CLEAR_STATISTICS ? "clear " : "code:" + std::to_string(code) + " ";
-    return 1;
-}
 
 LRESULT CALLBACK CountingProc(HWND control, UINT message, WPARAM wParam, LPARAM lParam)
 {
@@ -36,25 +30,15 @@ LRESULT CALLBACK CountingProc(HWND control, UINT message, WPARAM wParam, LPARAM 
     return CallWindowProcA(originals[control], control, message, wParam, lParam);
 }
 
-class Pages : public testing::Test {
+// The recording sheet of the page tests; record holds the control codes and the marks.
+class Pages : public Sheet {
 protected:
-    HWND parent = nullptr;
-    void SetUp() override
-    {
-        parent = BeginPageTest();
-        sendChangeCode = RecordCode;
-        languageSwitchPending = 0;
-    }
     void TearDown() override
     {
-        sendChangeCode = SendControl;
-        EndPageTest(parent);
         originals.clear();
+        Sheet::TearDown();
     }
-    HWND Create(int templateId, DLGPROC procedure)
-    {
-        return CreateDialogParamA(instance, MAKEINTRESOURCEA(templateId), parent, procedure, 0);
-    }
+    HWND Create(int templateId, DLGPROC procedure) { return CreatePage(templateId, procedure); }
 };
 
 std::string Text(HWND page, int control)
@@ -116,7 +100,7 @@ TEST_F(Pages, InformationRefreshWritesOnlyWhatChanges)
     // Clear asks the driver and nothing else; the fields follow the driver's counters.
     writes.clear();
     SendDlgItemMessageA(page, IDC_INFO_CLEAR, BM_CLICK, 0, 0);
-    EXPECT_EQ("clear ", codes);
+    EXPECT_EQ("clear ", record);
     EXPECT_TRUE(writes.empty());
 
     // The page's own timer refreshes it.
@@ -183,7 +167,7 @@ TEST_F(Pages, AboutShowsTheDriversTextsAndRecordsTheChoice)
         EXPECT_EQ(p.id, languageId) << p.item;
         EXPECT_EQ(p.pending, languageSwitchPending) << p.item;
     }
-    EXPECT_EQ("", codes);
+    EXPECT_EQ("", record);
     DestroyWindow(page);
 }
 

@@ -1,8 +1,6 @@
 // The in-process stand-in for the driver's shared records.
 #include "tests/win/test_support.h"
 
-#include <commctrl.h>
-
 #include <array>
 #include <cstring>
 #include <map>
@@ -203,41 +201,4 @@ std::string BuiltFilePath(const char *relative)
 std::string BuiltDriverPath(void)
 {
     return BuiltFilePath("vxd/Torvane.VXD");
-}
-
-std::string pageRecord;
-
-static LRESULT CALLBACK RecordingSheetProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    if (message == PSM_CHANGED || message == PSM_UNCHANGED) {
-        pageRecord += message == PSM_CHANGED ? "changed " : "unchanged ";
-        if (GetParent(reinterpret_cast<HWND>(wParam)) != window || lParam != 0)
-            pageRecord += "(not from its page) ";
-        return 0;
-    }
-    return DefWindowProcA(window, message, wParam, lParam);
-}
-
-HWND BeginPageTest(void)
-{
-    HKEY key;
-    RegCreateKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Brannholt\\Torvane", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
-                    nullptr);
-    RegCloseKey(key);
-    InstallTestDriver();
-    CreateTestMainWindow();
-    WNDCLASSA windowClass = {};
-    windowClass.lpfnWndProc = RecordingSheetProc;
-    windowClass.hInstance = instance;
-    windowClass.lpszClassName = "TorvaneRecordingSheet";
-    RegisterClassA(&windowClass);
-    pageRecord.clear();
-    return CreateWindowA("TorvaneRecordingSheet", "", WS_OVERLAPPED, 0, 0, 400, 300, nullptr, nullptr, instance,
-                         nullptr);
-}
-
-void EndPageTest(HWND sheet)
-{
-    DestroyWindow(sheet);
-    DestroyTestMainWindow();
 }

@@ -39,19 +39,6 @@ void DestroyTestMainWindow(void);
 // The first visible top-level window of this thread that passes test, or nullptr.
 HWND FindOwnDialog(const std::function<int(HWND)> &test);
 
-// ---- Pages of the sheet, in process ------------------------------------------------------------
-
-// What reached the stand-in sheet from its pages, in order: "changed " for PSM_CHANGED, "unchanged "
-// for PSM_UNCHANGED, each followed by "(not from its page) " when wParam is no child of the sheet
-// or lParam is not 0. Tests add what their recorders see (control codes, tray calls) to it.
-extern std::string pageRecord;
-
-// For a test of pages: makes sure the settings key exists, installs the test driver, creates the
-// MainWindow and returns a stand-in sheet (a plain window recording into pageRecord, cleared) to
-// create pages under. EndPageTest destroys both windows.
-HWND BeginPageTest(void);
-void EndPageTest(HWND sheet);
-
 // Text of a window, as ANSI.
 std::string WindowText(HWND window);
 
