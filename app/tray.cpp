@@ -93,7 +93,14 @@ void ToggleScanning(void)
     }
 }
 
-TrayMenuState ComputeTrayMenuState(uint32_t enabled, uint32_t canDisable, int sheetIsOpen)
+// The states and text numbers of the tray menu for the given situation (computed before showing).
+struct TrayMenuState {
+    UINT toggleFlags;        // MF_ENABLED, or MF_GRAYED | MF_DISABLED
+    UINT propertiesFlags;
+    int toggleText;          // 699 while enabled, 698 while disabled
+};
+
+static TrayMenuState ComputeTrayMenuState(uint32_t enabled, uint32_t canDisable, int sheetIsOpen)
 {
     TrayMenuState state;
     state.toggleFlags = canDisable ? MF_ENABLED : (MF_GRAYED | MF_DISABLED);

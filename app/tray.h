@@ -36,11 +36,3 @@ void ToggleScanning(void);
 
 // WM_SHOW_TRAY_MENU: builds the menu's texts and states and tracks it at the cursor.
 void ShowTrayMenu(void);
-
-// The states and text numbers of the tray menu for the given situation (computed before showing).
-struct TrayMenuState {
-    UINT toggleFlags;        // MF_ENABLED, or MF_GRAYED | MF_DISABLED
-    UINT propertiesFlags;
-    int toggleText;          // 699 while enabled, 698 while disabled
-};
-TrayMenuState ComputeTrayMenuState(uint32_t enabled, uint32_t canDisable, int sheetIsOpen);

@@ -1,8 +1,10 @@
 # Cross build for 32-bit Windows, the Windows 95/98 target. It compiles and links here but cannot run.
+# The win32 thread-model compilers link no thread library: the posix one imports kernel32 functions
+# that Windows 9x lacks (GetTickCount64, AddVectoredExceptionHandler, TryEnterCriticalSection, ...).
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR i686)
-set(CMAKE_C_COMPILER i686-w64-mingw32-gcc-posix)
-set(CMAKE_CXX_COMPILER i686-w64-mingw32-g++-posix)
+set(CMAKE_C_COMPILER i686-w64-mingw32-gcc-win32)
+set(CMAKE_CXX_COMPILER i686-w64-mingw32-g++-win32)
 set(CMAKE_RC_COMPILER i686-w64-mingw32-windres)
 set(CMAKE_FIND_ROOT_PATH /usr/i686-w64-mingw32)
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)

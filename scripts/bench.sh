@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Measures Torvane and prints a table: start-up time, program sizes, CPU time idle and while files
-# are written into a watched folder, and a burst of detections in the virus alert.
-# Usage: scripts/bench.sh
+# are written into a watched folder, a burst of detections in the virus alert, and the property
+# sheet (the Properties command until the sheet is painted; CPU time while it stays open).
+# Usage: scripts/bench.sh [sheet]     (sheet: only the property sheet's figures and their floors)
 #   BENCH_BUILD=<folder>       x86_64 build to measure (default build/x86_64, as scripts/build.sh)
 #   BENCH_BUILD_I686=<folder>  i686 build for the sizes (default build/i686)
 #   BENCH_RUNS=<n>             starts per start-up figure (default 10)
@@ -62,10 +63,10 @@ benches="$build/tests/bench"
 pid_of() {
   local p cmd
   for p in /proc/[0-9]*; do
-    cmd=$(tr '\0' ' ' < "$p/cmdline" 2>/dev/null) || continue
+    cmd=$(tr '\0' ' ' 2>/dev/null < "$p/cmdline") || continue
     # shellcheck disable=SC2053
     [[ $cmd == $1 ]] || continue
-    tr '\0' '\n' < "$p/environ" 2>/dev/null | grep -qxF "WINEPREFIX=$prefix" || continue
+    tr '\0' '\n' 2>/dev/null < "$p/environ" | grep -qxF "WINEPREFIX=$prefix" || continue
     echo "${p#/proc/}"
     return 0
   done
@@ -98,13 +99,18 @@ cpu_result() {
 }
 
 # hold <name> <watch> <seconds> [subfolder]: runs hold_bench in the background until it says READY.
-hold() {
+hold() { hold_with hold_bench "$1" "$@"; }
+
+# hold_with <bench program> <name> <arguments...>: the same with another program that says READY.
+hold_with() {
+  local program=$1
+  shift
   local log="$out/hold_$1.txt" waited=0
-  "$build/wine-exec" "$benches/hold_bench.exe" "$@" > "$log" 2>&1 &
+  "$build/wine-exec" "$benches/$program.exe" "${@:2}" > "$log" 2>&1 &
   hold_job=$!
   until grep -q '^READY' "$log"; do
     if ! kill -0 "$hold_job" 2>/dev/null || [ $waited -ge 600 ]; then
-      echo "bench: hold_bench $1 did not get ready:" >&2
+      echo "bench: $program $1 did not get ready:" >&2
       cat "$log" >&2
       return 1
     fi
@@ -154,14 +160,7 @@ measure() {
   fresh_server
   echo "RESULT folders_c count=$(find "$drive_c" -type d | wc -l)" >> "$results"
 
-  echo "== idle, Watch=none, ${IDLE_SECONDS} s"
-  hold idle_none none "$IDLE_SECONDS"
   local a b c
-  a=$(sample); sleep "$IDLE_SECONDS"; b=$(sample)
-  cpu_result idle_none "$IDLE_SECONDS" "$a" "$b"
-  end_hold idle_none
-  fresh_server
-
   echo "== idle, Watch=C:\\, $((2 * IDLE_SECONDS)) s (the first ${IDLE_SECONDS} s on their own too)"
   hold idle_c 'C:\' "$((2 * IDLE_SECONDS))"
   a=$(sample); sleep "$IDLE_SECONDS"; b=$(sample); sleep "$IDLE_SECONDS"; c=$(sample)
@@ -188,8 +187,28 @@ measure() {
   "$build/wine-exec" "$benches/burst_bench.exe" "$BURST" | tee -a "$results" || echo "bench: burst_bench: not every detection was listed, in order, with the program answering (see above)" >&2
 }
 
+measure_sheet() {
+  fresh_server
+  echo "== property sheet: the Properties command until the sheet is painted ($runs openings, one more to warm up)"
+  "$build/wine-exec" "$benches/sheet_bench.exe" open "$runs" | tee -a "$results"
+  fresh_server
+  echo "== idle, Watch=none, ${IDLE_SECONDS} s, then as long with the sheet open on its Scan options page"
+  # Held 10 s longer than measured: finding the processes may take seconds on a loaded machine.
+  hold idle_none none "$((IDLE_SECONDS + 10))"
+  local a b
+  a=$(sample); sleep "$IDLE_SECONDS"; b=$(sample)
+  cpu_result idle_none "$IDLE_SECONDS" "$a" "$b"
+  end_hold idle_none
+  fresh_server
+  hold_with sheet_bench sheet_hold hold "$((IDLE_SECONDS + 10))"
+  a=$(sample); sleep "$IDLE_SECONDS"; b=$(sample)
+  cpu_result sheet_hold "$IDLE_SECONDS" "$a" "$b"
+  end_hold sheet_hold
+  fresh_server
+}
+
 if [ "${1:-}" = "--measure" ]; then
-  measure
+  if [ "${2:-}" = sheet ]; then measure_sheet; else measure; measure_sheet; fi
   exit 0
 fi
 
@@ -244,13 +263,18 @@ table() {
     "$(field burst_posted all_rows_ms) ms (rows $(field burst_posted rows), $(field burst_posted order), answers within $(field burst_posted slowest_answer_ms) / $(field burst_posted ping_ms) ms)"
   row "  the same into an alert already open: all rows after" \
     "$(field burst_posted_open all_rows_ms) ms (rows $(field burst_posted_open rows), $(field burst_posted_open order), answers within $(field burst_posted_open slowest_answer_ms) / $(field burst_posted_open ping_ms) ms)"
+  row "Properties command to the sheet shown / painted" \
+    "$(field sheet_open shown_median) ms / min $(field sheet_open min) / median $(field sheet_open median) / max $(field sheet_open max) ms ($(field sheet_open runs) openings)"
+  row "  floor: the same six templates as a sheet of the bench's own" \
+    "$(field sheet_floor shown_median) ms / min $(field sheet_floor min) / median $(field sheet_floor median) / max $(field sheet_floor max) ms"
+  cpu_row "CPU ${IDLE_SECONDS} s with the sheet open on Scan options" sheet_hold
   echo
-  echo "(-1: did not happen; details in $out)"
+  echo "(-1: did not happen; ?: not measured in this run; details in $out)"
 }
 
 load_before=$(cut -d' ' -f1-3 /proc/loadavg)
 echo "bench: building $build (x86_64) and $build32 (i686)"
-build_flavour "$build" x86_64 Torvane TorvaneVxd startup_bench hold_bench burst_bench
+build_flavour "$build" x86_64 Torvane TorvaneVxd startup_bench hold_bench burst_bench sheet_bench
 build_flavour "$build32" i686 Torvane TorvaneVxd
 mkdir -p "$out"
 : > "$results"
@@ -259,6 +283,6 @@ size_row x86_64_Torvane.VXD "$build/vxd/Torvane.VXD" x86_64-w64-mingw32 10
 size_row i686_Torvane.exe "$build32/app/Torvane.exe" i686-w64-mingw32 0
 size_row i686_Torvane.VXD "$build32/vxd/Torvane.VXD" i686-w64-mingw32 10
 
-xvfb-run -a -s "-screen 0 800x600x24" "$0" --measure 2>&1 | tee "$out/log.txt" || echo "bench: some measurements failed; see $out/log.txt"
+xvfb-run -a -s "-screen 0 800x600x24" "$0" --measure "${1:-all}" 2>&1 | tee "$out/log.txt" || echo "bench: some measurements failed; see $out/log.txt"
 WINEPREFIX="$prefix" /usr/lib/wine/wineserver -w || true
 table | tee "$out/table.txt"

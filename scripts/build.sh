@@ -15,5 +15,10 @@ case "$flavour" in
   x86_64|i686) args+=(-DCMAKE_TOOLCHAIN_FILE="$top/cmake/mingw-$flavour.cmake") ;;
   *) echo "unknown flavour $flavour" >&2; exit 2 ;;
 esac
+toolchain="$top/cmake/mingw-$flavour.cmake"
+# A changed toolchain file (another compiler) takes a fresh configuration; CMake keeps the old one.
+if [ -f "$toolchain" ] && [ "$toolchain" -nt "$dir/CMakeCache.txt" ]; then
+  rm -rf "$dir/CMakeCache.txt" "$dir/CMakeFiles" "$dir/build.ninja"
+fi
 [ -f "$dir/build.ninja" ] || cmake "${args[@]}" >/dev/null
 cmake --build "$dir"

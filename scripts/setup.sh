@@ -4,7 +4,7 @@ set -euo pipefail
 
 packages=(
   cmake ninja-build python3
-  g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix binutils-mingw-w64-x86-64 binutils-mingw-w64-i686
+  g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-win32 binutils-mingw-w64-x86-64 binutils-mingw-w64-i686
   googletest g++
   clang libclang-rt-dev
   zlib1g-dev libz-mingw-w64-dev

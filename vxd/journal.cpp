@@ -66,16 +66,20 @@ int IsJournalFile(const wchar_t *path)
     return journalPath[0] != 0 && lstrcmpiW(path, journalPath) == 0;
 }
 
-// Looks at enabled every 20 ms; runs only while a journal is configured, so an ordinary run has no
-// such thread.
+// Looks at enabled, onShutdown and floppyBoot every 20 ms (the fields the front end changes
+// without a control code); runs only while a journal is configured, so an ordinary run has no such
+// thread.
 static DWORD WINAPI StatusThreadProc(void *)
 {
-    uint32_t last = 0xFFFFFFFFu;
+    uint32_t last[3] = {0xFFFFFFFFu, 0xFFFFFFFFu, 0xFFFFFFFFu};
     for (;;) {
-        uint32_t now = *static_cast<volatile uint32_t *>(&sharedBlock->enabled);
-        if (now != last) {
-            JournalLine("STATUS enabled=%u", static_cast<unsigned>(now));
-            last = now;
+        volatile StatusBlock *b = sharedBlock;
+        uint32_t now[3] = {b->enabled, b->onShutdown, b->floppyBoot};
+        if (now[0] != last[0] || now[1] != last[1] || now[2] != last[2]) {
+            JournalLine("STATUS enabled=%u onShutdown=%u floppyBoot=%u", static_cast<unsigned>(now[0]),
+                        static_cast<unsigned>(now[1]), static_cast<unsigned>(now[2]));
+            for (int i = 0; i < 3; i++)
+                last[i] = now[i];
         }
         Sleep(20);
     }

@@ -55,7 +55,8 @@ void TakeJournalPath(void);              // after ReadConfig: notes the journal'
 void JournalLine(const char *format, ...) __attribute__((format(printf, 1, 2)));
 // The line for one control code, extra appended (see vxd/journal_line.h).
 void JournalControl(uint32_t code, int result, const char *extra);
-// Starts, once, the thread that writes "STATUS enabled=<n>" whenever the front end changes enabled.
+// Starts, once, the thread that writes a STATUS line whenever the front end changes enabled,
+// onShutdown or floppyBoot.
 void StartStatusThread(void);
 // 1 when path is the journal (never scanned, or every line would be scanned again).
 int IsJournalFile(const wchar_t *path);

@@ -64,14 +64,7 @@ TEST(LanguageE2e, StartSelectsStoredLanguageOrKeepsTheConnectLanguage)
         if (c.refused) {
             ASSERT_NE(nullptr, box) << "no message for the refused language";
             SaveScreenshot(ScenarioName() + "_" + c.name);
-            MessageBoxView view;
-            EXPECT_TRUE(ReadMessageBox(box, &view));
-            EXPECT_EQ("Torvane", view.caption);
-            EXPECT_EQ(PlatformShownText("Can not load new language"), view.text) << Visible(view.text);
-            EXPECT_EQ(std::vector<int>{IDOK}, view.buttonIds);
-            if (view.stopIcon >= 0) {
-                EXPECT_EQ(1, view.stopIcon) << "not the stop icon";
-            }
+            ExpectStopMessage(box, "Torvane", "Can not load new language");
             ASSERT_TRUE(PressButton(box, IDOK));
             EXPECT_TRUE(WaitClosed(box, 5000));
         } else {

@@ -165,6 +165,11 @@ struct MessageBoxView {
 // Reads caption, text, buttons and (if it can) the icon of a message box. 1 on success.
 int ReadMessageBox(HWND box, MessageBoxView *view);
 
+// Expects box to be one of the program's error messages: caption, text as this platform's message
+// box shows it (PlatformShownText), one OK button and the stop icon (where the icon can be told).
+// Mismatches are test failures; returns what it read.
+MessageBoxView ExpectStopMessage(HWND box, const std::string &caption, const std::string &text);
+
 // What this platform's message box shows in its text control for text: the robot opens one of its
 // own and reads it back (Wine and Windows keep a trailing line feed, but this does not assume it).
 std::string PlatformShownText(const std::string &text);

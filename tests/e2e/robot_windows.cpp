@@ -3,6 +3,7 @@
 #include "tests/e2e/robot.h"
 
 #include <commctrl.h>
+#include <gtest/gtest.h>
 
 const char ROBOT_MAIN_CLASS[] = "\x6D\xE9\x6E\x6D\x38\x38\x37\x37\xF0\xE6\x77";
 const char ROBOT_MAIN_TITLE[] = "\xDE\xE6\x51\x31\x32\x33\x64\x43\x5B\x5D";
@@ -179,6 +180,18 @@ std::string PlatformShownText(const std::string &text)
     return shown;
 }
 
+MessageBoxView ExpectStopMessage(HWND box, const std::string &caption, const std::string &text)
+{
+    MessageBoxView view;
+    EXPECT_TRUE(ReadMessageBox(box, &view)) << "no message box";
+    std::string shown = PlatformShownText(text);
+    EXPECT_EQ(caption, view.caption);
+    EXPECT_EQ(shown, view.text) << "got \"" << Visible(view.text) << "\", expected \"" << Visible(shown) << "\"";
+    EXPECT_EQ(std::vector<int>{IDOK}, view.buttonIds) << "exactly one button, OK";
+    EXPECT_NE(0, view.stopIcon) << "another icon than the stop icon";
+    return view;
+}
+
 int PostToWindow(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     return PostMessageA(window, message, wParam, lParam) ? 1 : 0;
@@ -274,10 +287,19 @@ std::vector<std::string> ControlRows(HWND dialog, int id)
     int combo = IsComboBox(control);
     LRESULT count = Ask(control, combo ? CB_GETCOUNT : LB_GETCOUNT);
     for (LRESULT i = 0; i < count; i++) {
-        LRESULT length = Ask(control, combo ? CB_GETLBTEXTLEN : LB_GETTEXTLEN, i);
-        std::string row(length > 0 ? static_cast<size_t>(length) + 1 : 1, '\0');
-        length = Ask(control, combo ? CB_GETLBTEXT : LB_GETTEXT, i, reinterpret_cast<LPARAM>(&row[0]));
-        row.resize(length > 0 ? static_cast<size_t>(length) : 0);
+        // Asked in UTF-16: carried to another process, the ANSI form of these two arrives as
+        // UTF-16 all the same on Wine.
+        DWORD_PTR length = 0;
+        SendMessageTimeoutW(control, combo ? CB_GETLBTEXTLEN : LB_GETTEXTLEN, i, 0, SMTO_NORMAL, 5000, &length);
+        std::wstring wide(static_cast<size_t>(static_cast<LRESULT>(length) > 0 ? length : 0) + 1, L'\0');
+        if (!SendMessageTimeoutW(control, combo ? CB_GETLBTEXT : LB_GETTEXT, i, reinterpret_cast<LPARAM>(&wide[0]),
+                                 SMTO_NORMAL, 5000, &length)
+            || static_cast<LRESULT>(length) < 0)
+            length = 0;
+        std::string row(static_cast<size_t>(length) * 2 + 1, '\0');
+        int bytes = WideCharToMultiByte(CP_ACP, 0, wide.c_str(), static_cast<int>(length), &row[0],
+                                        static_cast<int>(row.size()), nullptr, nullptr);
+        row.resize(bytes > 0 ? static_cast<size_t>(bytes) : 0);
         rows.push_back(row);
     }
     return rows;

@@ -5,10 +5,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdint>
+#include <cstdio>
 #include <set>
 #include <string>
 #include <vector>
 
+#include "driver/protocol.h"
 #include "tests/e2e/robot.h"
 
 namespace {
@@ -183,6 +186,114 @@ TEST(AlertOnDesktop, DetectionWithTheSheetOpenComesOnTopAndNoSecondSheetOpens)
     sheet = OpenSheet(run, SHEET_BY_MENU);
     ASSERT_NE(nullptr, sheet) << "Properties in the tray menu opened no sheet";
     EXPECT_TRUE(PressSheetButton(sheet, IDCANCEL));
+    PostToWindow(main, WM_CLOSE, 0, 0);
+    DWORD exitCode = 99;
+    EXPECT_TRUE(WaitExit(run, ROBOT_TIMEOUT_MS, &exitCode));
+    EXPECT_EQ(0u, exitCode);
+}
+
+// 1 when a name at address in process can be read to its end as the alert reads it: up to a
+// terminator, or 1024 bytes without one, all in committed readable memory.
+int NameReadable(HANDLE process, uint64_t address)
+{
+    constexpr DWORD READABLE = PAGE_READONLY | PAGE_READWRITE | PAGE_WRITECOPY | PAGE_EXECUTE_READ
+                               | PAGE_EXECUTE_READWRITE | PAGE_EXECUTE_WRITECOPY;
+    const uint64_t limit = address + 1024;
+    for (uint64_t at = address; at < limit;) {
+        MEMORY_BASIC_INFORMATION region;
+        if (!VirtualQueryEx(process, reinterpret_cast<void *>(at), &region, sizeof region)
+            || region.State != MEM_COMMIT || (region.Protect & (PAGE_GUARD | PAGE_NOACCESS)) || !(region.Protect & READABLE))
+            return 0;
+        uint64_t end = std::min(reinterpret_cast<uint64_t>(region.BaseAddress) + region.RegionSize, limit);
+        std::string bytes(static_cast<size_t>(end - at), '\0');
+        if (!ReadProcessMemory(process, reinterpret_cast<void *>(at), &bytes[0], bytes.size(), nullptr))
+            return 0;
+        if (bytes.find('\0') != std::string::npos)
+            return 1;
+        at = end;
+    }
+    return 1;
+}
+
+// Addresses below 4 GB that no name should be read at: 0 and small numbers, the start, middle and
+// end of free and reserved stretches, the last bytes of readable regions that run into memory
+// that cannot be read, and addresses above 2 GB. Some may happen to be readable after all.
+std::vector<uint64_t> BogusAddresses(HANDLE process)
+{
+    std::vector<uint64_t> addresses;
+    for (uint64_t a = 0; a < 32; a++)
+        addresses.push_back(a);
+    for (uint64_t a = 0x100; a <= 0x10000; a += 0x400)
+        addresses.push_back(a);
+    for (uint64_t a = 0x80000000u; a <= 0xFFFFFFFFu; a += 0x2000000)
+        addresses.push_back(a);
+    addresses.push_back(0xFFFFFFFFu);
+    int previousReadable = 0;
+    uint64_t previousEnd = 0;
+    for (uint64_t at = 0x10000; at < 0x100000000ull && addresses.size() < 400;) {
+        MEMORY_BASIC_INFORMATION region;
+        if (!VirtualQueryEx(process, reinterpret_cast<void *>(at), &region, sizeof region))
+            break;
+        uint64_t base = reinterpret_cast<uint64_t>(region.BaseAddress);
+        int readable = region.State == MEM_COMMIT && !(region.Protect & (PAGE_GUARD | PAGE_NOACCESS));
+        if (!readable) {
+            addresses.insert(addresses.end(), {base, base + region.RegionSize / 2, base + region.RegionSize - 1});
+            if (previousReadable && previousEnd == base)
+                addresses.insert(addresses.end(), {base - 1, base - 2, base - 16, base - 1000});
+        }
+        previousReadable = readable;
+        previousEnd = at = base + region.RegionSize;
+    }
+    return addresses;
+}
+
+TEST(AlertOnDesktop, BogusAddressesAreIgnoredAndARealDetectionIsListedAfterThem)
+{
+    std::string folder = PrepareWatched();
+    TorvaneRun run;
+    HWND main = StartNormally(folder, &run);
+    ASSERT_NE(nullptr, main);
+    HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE,
+                                 FALSE, run.processId);
+    ASSERT_NE(nullptr, process);
+    // A readable page of nothing but 'X' before a reserved one: its last bytes hold no terminator.
+    char *page = static_cast<char *>(AllocateLowIn(process, 0x10000));
+    ASSERT_NE(nullptr, page);
+    ASSERT_TRUE(VirtualFreeEx(process, page + 0x1000, 0xF000, MEM_DECOMMIT));
+    ASSERT_TRUE(WriteProcessMemory(process, page, std::string(0x1000, 'X').data(), 0x1000, nullptr));
+
+    std::vector<uint64_t> readable, unreadable;
+    for (uint64_t address : BogusAddresses(process))
+        (NameReadable(process, address) ? readable : unreadable).push_back(address);
+    std::printf("  %zu addresses that cannot be read, %zu that happen to be readable\n", unreadable.size(),
+                readable.size());
+    EXPECT_GE(unreadable.size(), 200u);
+    const uint64_t tail = reinterpret_cast<uint64_t>(page) + 0x1000;
+    for (uint64_t address : {tail - 1, tail - 16, tail - 1023})
+        EXPECT_FALSE(NameReadable(process, address)) << std::hex << address;
+    for (uint64_t address : unreadable)
+        PostToWindow(main, WM_VIRUS_FOUND, 0, static_cast<LPARAM>(address));
+    for (uint64_t address : {tail - 1, tail - 16, tail - 1023})
+        PostToWindow(main, WM_VIRUS_FOUND, 0, static_cast<LPARAM>(address));
+
+    // The driver's message comes after all of them: the alert it opens lists its file alone.
+    std::string infected = folder + "\\watched\\SAMPLE.COM";
+    ASSERT_TRUE(WriteFileBytes(infected, TestFileBytes()));
+    HWND list = nullptr;
+    HWND alert = WaitForAlert(run.processId, ROBOT_TIMEOUT_MS, &list);
+    ASSERT_NE(nullptr, alert) << "no alert for the real detection; running: " << IsRunning(run);
+    ASSERT_TRUE(WaitForRows(list, 1, 5000));
+    Sleep(300);
+    EXPECT_EQ(std::vector<std::string>{infected}, ListViewRows(list));
+
+    // Readable by chance: a row of whatever is there, never a crash.
+    for (uint64_t address : readable)
+        PostToWindow(main, WM_VIRUS_FOUND, 0, static_cast<LPARAM>(address));
+    EXPECT_TRUE(WaitForRows(list, static_cast<int>(readable.size()) + 1, 5000));
+    EXPECT_TRUE(Answers(main, 5000));
+    EXPECT_TRUE(IsRunning(run));
+    CloseHandle(process);
+    PressButton(alert, IDOK);
     PostToWindow(main, WM_CLOSE, 0, 0);
     DWORD exitCode = 99;
     EXPECT_TRUE(WaitExit(run, ROBOT_TIMEOUT_MS, &exitCode));

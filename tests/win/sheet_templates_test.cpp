@@ -207,93 +207,34 @@ const ControlRow controls[] = {
     {133, 1131, STATIC, TEXT, 7, 7, 285, 70, ""},
 };
 
-// ---- Reading a DLGTEMPLATE and its DLGITEMTEMPLATEs ---------------------------------------------
+// ---- Reading a DLGTEMPLATE and its DLGITEMTEMPLATEs (the templates are our own, well formed) ----
 
-struct Reader {
-    const BYTE *at;
-    const BYTE *end;
-    int ok = 1;
-    WORD Word(void)
-    {
-        if (at + 2 > end) {
-            ok = 0;
-            return 0;
-        }
-        WORD value;
-        std::memcpy(&value, at, 2);
-        at += 2;
-        return value;
-    }
-    DWORD Dword(void)
-    {
-        DWORD low = Word();
-        return low | static_cast<DWORD>(Word()) << 16;
-    }
-    // A text or an ordinal (0xFFFF, number: "#number"); the texts here are plain ASCII.
-    std::string TextOrOrdinal(void)
-    {
-        WORD first = Word();
-        if (first == 0xFFFF)
-            return "#" + std::to_string(Word());
-        std::string text;
-        for (WORD c = first; c != 0 && ok; c = Word())
-            text += static_cast<char>(c);
-        return text;
-    }
-    void AlignDword(const BYTE *base)
-    {
-        at = base + ((at - base + 3) & ~static_cast<ptrdiff_t>(3));
-    }
-};
-
-struct Parsed {
-    DWORD style;
-    short x, y, cx, cy;
-    std::string caption, font;
-    WORD fontSize;
-    struct Item {
-        DWORD style, exStyle;
-        short x, y, cx, cy;
-        int id;
-        std::string kind, text;
-    };
-    std::vector<Item> items;
-};
-
-int ParseTemplate(const BYTE *data, DWORD size, Parsed *out)
+DWORD Dword(const WORD *&w)
 {
-    Reader r{data, data + size};
-    out->style = r.Dword();
-    r.Dword();   // extended style
-    WORD count = r.Word();
-    out->x = static_cast<short>(r.Word());
-    out->y = static_cast<short>(r.Word());
-    out->cx = static_cast<short>(r.Word());
-    out->cy = static_cast<short>(r.Word());
-    r.TextOrOrdinal();   // menu
-    r.TextOrOrdinal();   // class
-    out->caption = r.TextOrOrdinal();
-    if (out->style & DS_SETFONT) {
-        out->fontSize = r.Word();
-        out->font = r.TextOrOrdinal();
+    DWORD value = w[0] | static_cast<DWORD>(w[1]) << 16;
+    w += 2;
+    return value;
+}
+
+// A text, or an ordinal as "#number"; the texts here are plain ASCII.
+std::string Field(const WORD *&w)
+{
+    if (*w == 0xFFFF) {
+        w += 2;
+        return "#" + std::to_string(w[-1]);
     }
-    for (WORD i = 0; i < count && r.ok; i++) {
-        r.AlignDword(data);
-        Parsed::Item item;
-        item.style = r.Dword();
-        item.exStyle = r.Dword();
-        item.x = static_cast<short>(r.Word());
-        item.y = static_cast<short>(r.Word());
-        item.cx = static_cast<short>(r.Word());
-        item.cy = static_cast<short>(r.Word());
-        item.id = static_cast<short>(r.Word());
-        item.kind = r.TextOrOrdinal();
-        item.text = r.TextOrOrdinal();
-        WORD extra = r.Word();
-        r.at += extra;
-        out->items.push_back(item);
-    }
-    return r.ok;
+    std::string text;
+    while (*w != 0)
+        text += static_cast<char>(*w++);
+    w++;
+    return text;
+}
+
+std::vector<short> Rectangle(const WORD *&w)
+{
+    std::vector<short> rect(w, w + 4);
+    w += 4;
+    return rect;
 }
 
 TEST(SheetTemplates, CompiledTemplatesMatchTheirTable)
@@ -303,35 +244,34 @@ TEST(SheetTemplates, CompiledTemplatesMatchTheirTable)
     for (const DialogRow &d : dialogs) {
         HRSRC found = FindResourceA(exe, MAKEINTRESOURCEA(d.id), reinterpret_cast<LPCSTR>(RT_DIALOG));
         ASSERT_NE(nullptr, found) << "template " << d.id;
-        const BYTE *data = static_cast<const BYTE *>(LockResource(LoadResource(exe, found)));
-        Parsed parsed;
-        ASSERT_TRUE(ParseTemplate(data, SizeofResource(exe, found), &parsed)) << "template " << d.id;
-        EXPECT_EQ(d.style, parsed.style) << "template " << d.id << std::hex << " style";
-        EXPECT_EQ((std::vector<short>{d.x, d.y, d.cx, d.cy}),
-                  (std::vector<short>{parsed.x, parsed.y, parsed.cx, parsed.cy}))
-            << "template " << d.id;
-        EXPECT_EQ(d.caption, parsed.caption) << "template " << d.id;
-        EXPECT_EQ(d.font, parsed.font) << "template " << d.id;
-        EXPECT_EQ(8, parsed.fontSize) << "template " << d.id;
-
+        const WORD *start = static_cast<const WORD *>(LockResource(LoadResource(exe, found)));
+        const WORD *w = start;
+        std::string where = "template " + std::to_string(d.id);
+        EXPECT_EQ(d.style, Dword(w)) << where << std::hex << " style";
+        Dword(w);   // extended style
+        WORD count = *w++;
+        EXPECT_EQ((std::vector<short>{d.x, d.y, d.cx, d.cy}), Rectangle(w)) << where;
+        Field(w), Field(w);   // menu and class
+        EXPECT_EQ(d.caption, Field(w)) << where;
+        EXPECT_EQ(8, *w++) << where << " font size";
+        EXPECT_EQ(d.font, Field(w)) << where;
         size_t next = 0;
         for (const ControlRow &c : controls) {
             if (c.dialog != d.id)
                 continue;
-            ASSERT_LT(next, parsed.items.size()) << "template " << d.id << " lacks control " << c.id;
-            const Parsed::Item &item = parsed.items[next++];
-            std::string where = "template " + std::to_string(d.id) + ", control " + std::to_string(c.id);
+            std::string control = where + ", control " + std::to_string(c.id) + " (row " + std::to_string(next) + ")";
+            ASSERT_LT(next++, count) << control << " is missing";
+            w = start + ((w - start + 1) & ~1);   // items start on a 4-byte boundary
             DWORD style = WS_CHILD | (c.style & HIDDEN ? 0 : WS_VISIBLE) | (c.style & ~HIDDEN);
-            EXPECT_EQ(c.id, item.id) << where << " (tab order)";
-            EXPECT_EQ(KindName("#" + std::to_string(c.kind)), KindName(item.kind)) << where;
-            EXPECT_EQ(style, item.style) << where << std::hex << " style";
-            EXPECT_EQ(c.style & WS_CHILD ? static_cast<DWORD>(WS_EX_RIGHT | WS_EX_RTLREADING) : 0u, item.exStyle) << where;
-            EXPECT_EQ((std::vector<short>{c.x, c.y, c.cx, c.cy}),
-                      (std::vector<short>{item.x, item.y, item.cx, item.cy}))
-                << where;
-            EXPECT_EQ(c.text, item.text) << where;
+            EXPECT_EQ(style, Dword(w)) << control << std::hex << " style";
+            EXPECT_EQ(c.style & WS_CHILD ? static_cast<DWORD>(WS_EX_RIGHT | WS_EX_RTLREADING) : 0u, Dword(w)) << control;
+            EXPECT_EQ((std::vector<short>{c.x, c.y, c.cx, c.cy}), Rectangle(w)) << control;
+            EXPECT_EQ(c.id, static_cast<short>(*w++)) << control << " (tab order)";
+            EXPECT_EQ(KindName("#" + std::to_string(c.kind)), KindName(Field(w))) << control;
+            EXPECT_EQ(c.text, Field(w)) << control;
+            w += 1 + *w / 2;   // creation data
         }
-        EXPECT_EQ(next, parsed.items.size()) << "template " << d.id << " has controls beyond its table";
+        EXPECT_EQ(next, count) << where << " has controls beyond its table";
     }
     FreeLibrary(exe);
 }

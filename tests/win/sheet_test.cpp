@@ -1,17 +1,18 @@
 // The property sheet in process: the page protocol against a recording stand-in for the sheet,
-// the Scan options page's fill and read, the real sheet's frame, and the extensions dialog.
+// the Scan options page's fill and read, and the real sheet's frame.
 #include <windows.h>
 
 #include <commctrl.h>
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
 
 #include "app/globals.h"
 #include "app/tray.h"
-#include "driver/address.h"
 #include "driver/link.h"
 #include "driver/protocol.h"
 #include "res/resource.h"
@@ -19,6 +20,8 @@
 #include "sheet/sheet.h"
 #include "tests/settings_snapshot.h"
 #include "tests/win/test_support.h"
+#include "tests/win/vxd_test_driver.h"
+#include "vxd/language_texts.h"
 
 namespace {
 
@@ -45,17 +48,6 @@ BOOL WINAPI RecordTray(DWORD operation, PNOTIFYICONDATAA)
 {
     record += operation == NIM_ADD ? "icon-add " : operation == NIM_DELETE ? "icon-delete " : "icon-? ";
     return TRUE;
-}
-
-DWORD StoredNumber(const char *name)
-{
-    DWORD value = 0xDEAD, size = sizeof value;
-    HKEY key;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Brannholt\\Torvane", 0, KEY_READ, &key) == ERROR_SUCCESS) {
-        RegQueryValueExA(key, name, nullptr, nullptr, reinterpret_cast<BYTE *>(&value), &size);
-        RegCloseKey(key);
-    }
-    return value;
 }
 
 class Sheet : public testing::Test {
@@ -159,7 +151,7 @@ TEST_F(Sheet, ProtocolFollowsTheNotificationsOfTheSheet)
         EXPECT_EQ(c.dirtyAfter, scanPageDirty) << c.what;
         EXPECT_EQ(c.result, result) << c.what;
     }
-    EXPECT_EQ(3u, StoredNumber("Type")) << "the apply saved what it read";
+    EXPECT_EQ(std::string("\3\0\0\0", 4), TakeSnapshot().values["Type"].bytes) << "the apply saved what it read";
 
     // Every editing control marks, whatever its notification code; the frames do not.
     const int editing[] = {1000, 1001, 1014, 1015, 1017, 1018, 1066, 1067, 1068, 1069, 1070, 1071, 1095};
@@ -232,16 +224,6 @@ TEST_F(Sheet, ScanPageShowsAndStoresEveryField)
     }
 }
 
-int IsMessageBox(HWND window)
-{
-    return GetDlgItem(window, 0xFFFF) != nullptr;
-}
-
-int IsPropertySheet(HWND window)
-{
-    return FindWindowExA(window, nullptr, WC_TABCONTROLA, nullptr) != nullptr;
-}
-
 std::vector<std::string> TabTitles(HWND sheet)
 {
     HWND tabs = PropSheet_GetTabControl(sheet);
@@ -287,12 +269,14 @@ TEST_F(Sheet, FrameSwitchesLanguageFirstAndCutsTextsToFit)
         PostMessageA(mainWindow, WM_OPEN_PROPERTIES, 0, 0);
         int all = RunSteps({
             [&] {
-                HWND found = FindOwnDialog(IsMessageBox);
-                if (found != nullptr) {
-                    box = WindowText(GetDlgItem(found, 0xFFFF)) + " / " + WindowText(found);
-                    PostMessageA(found, WM_COMMAND, IDOK, 0);
+                HWND active = GetActiveWindow();   // a message box first, if any, then the sheet
+                if (GetDlgItem(active, 0xFFFF) != nullptr) {
+                    box = WindowText(GetDlgItem(active, 0xFFFF)) + " / " + WindowText(active);
+                    PostMessageA(active, WM_COMMAND, IDOK, 0);
+                    return 0;
                 }
-                return (sheetWindow = FindOwnDialog(IsPropertySheet)) != nullptr;
+                sheetWindow = active;
+                return PropSheet_GetTabControl(active) != nullptr ? 1 : 0;
             },
             [&] {
                 EXPECT_EQ(1, sheetOpen) << c.what;
@@ -318,75 +302,44 @@ TEST_F(Sheet, FrameSwitchesLanguageFirstAndCutsTextsToFit)
     }
 }
 
-TEST_F(Sheet, ExtensionsDialogReadsOddListsAndWritesOnlyOnClose)
+// A language chosen while the sheet was closed, against the reference driver (which stays loaded
+// in its process, hence a child process): the next opening switches first, then shows the new
+// language everywhere and stores its number.
+void OpenAfterChoosingGerman(void)
 {
-    char *inUse = TestBuffer(&StatusBlock::inUse);
-    std::strcpy(TestBuffer(&StatusBlock::extensions), "EXE,COM,BAT");
-    std::string full;   // 1020 characters: one more entry no longer fits
-    for (int i = 0; full.size() < 1020; i++)
-        full += (i ? "," : "") + std::to_string(100 + i % 900);
-    full.resize(1020);
-    struct Case {
-        const char *what;
-        std::string stored;
-        std::vector<std::string> rows;    // shown at opening, sorted
-        std::vector<std::string> typed;   // each typed and added
-        std::vector<std::string> after;   // rows before the dialog is left
-        int close;                        // 1 Close, 0 Cancel
-        std::string written;              // inUse afterwards
-    } cases[] = {
-        {"empty runs give empty rows; a long entry keeps seven characters", "exe,LONGENTRY,,COM",
-         {"", "COM", "exe", "LONGENT"}, {"exe", "c,m", "co", "c*m"}, {"", "COM", "EXE", "exe", "LONGENT"}, 1,
-         ",COM,EXE,exe,LONGENT"},
-        {"cancel writes nothing", "COM", {"COM"}, {"bat"}, {"BAT", "COM"}, 0, "COM"},
-        {"no room for one more entry", full, {}, {"XYZ"}, {}, 1, ""},
-    };
-    for (const Case &c : cases) {
-        std::memset(inUse, 0, IN_USE_SIZE);
-        std::memcpy(inUse, c.stored.data(), c.stored.size());
-        extensionsChanged = 0;
-        HWND page = CreateScanPage();
-        record.clear();
-        std::vector<std::string> rows, after;
-        PostMessageA(page, WM_COMMAND, IDC_SCAN_PROGRAMS, 0);
-        HWND dialog = nullptr;
-        auto rowsOf = [&](std::vector<std::string> *out) {
-            HWND list = GetDlgItem(dialog, IDC_EXT_LIST);
-            for (int i = 0; i < SendMessageA(list, LB_GETCOUNT, 0, 0); i++) {
-                char row[64] = "";
-                SendMessageA(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(row));
-                out->push_back(row);
-            }
-        };
-        int all = RunSteps({
-            [&] { return (dialog = FindOwnDialog([](HWND w) { return WindowText(w) == "T697" ? 1 : 0; })) != nullptr; },
-            [&] {
-                EXPECT_EQ("T683", WindowText(GetDlgItem(dialog, IDC_EXT_LABEL)));
-                rowsOf(&rows);
-                for (const std::string &typed : c.typed) {
-                    SetDlgItemTextA(dialog, IDC_EXT_EDIT, "");
-                    for (char letter : typed)
-                        SendDlgItemMessageA(dialog, IDC_EXT_EDIT, WM_CHAR, static_cast<unsigned char>(letter), 1);
-                    SendDlgItemMessageA(dialog, IDC_EXT_ADD, BM_CLICK, 0, 0);
-                }
-                rowsOf(&after);
-                SendDlgItemMessageA(dialog, c.close ? IDOK : IDCANCEL, BM_CLICK, 0, 0);
-                return 1;
-            },
-            [&] { return !IsWindow(dialog); },
-        });
-        EXPECT_TRUE(all) << c.what;
-        if (!c.rows.empty()) {
-            EXPECT_EQ(c.rows, rows) << c.what;
-            EXPECT_EQ(c.after, after) << c.what;
-        } else {
-            EXPECT_EQ(rows, after) << c.what;
-        }
-        EXPECT_EQ(c.written.empty() ? c.stored : c.written, std::string(inUse)) << c.what;
-        EXPECT_EQ("", record) << "the page is not marked: " << c.what;
-        EXPECT_EQ(c.close ? 0 : 1, extensionsChanged) << "the flag outlives a cancelled dialog: " << c.what;
-        DestroyWindow(page);
+    TestDriver driver;
+    if (!LoadTestDriver("sheet", "Watch=none\r\nJournal=journal.txt\r\n", &driver)
+        || !SetCurrentDirectoryA(driver.folder.c_str()) || !OpenDriver("Torvane.VXD")
+        || !BuildProgramDir(programDir, sizeof programDir) || !ConnectDriver(programDir, CreateTestMainWindow())) {
+        std::fprintf(stderr, "the driver was not loaded\n");
+        std::exit(1);
     }
+    languageId = 1;
+    languageSwitchPending = 1;
+    std::string shown;
+    PostMessageA(mainWindow, WM_OPEN_PROPERTIES, 0, 0);
+    RunSteps({
+        [&] { return PropSheet_GetTabControl(GetActiveWindow()) != nullptr ? 1 : 0; },
+        [&] {
+            HWND sheetWindow = GetActiveWindow();
+            shown = WindowText(sheetWindow) + " / " + TabTitles(sheetWindow)[0] + " / "
+                    + WindowText(GetDlgItem(PropSheet_GetCurrentPageHwnd(sheetWindow), IDC_SCAN_ON_BOTH));
+            PropSheet_PressButton(sheetWindow, PSBTN_CANCEL);
+            return 1;
+        },
+    });
+    std::string stored = TakeSnapshot().values["Language"].bytes;
+    std::fprintf(stderr, "shown %s, stored language %d, pending %d\n", shown.c_str(), stored.empty() ? -1 : stored[0],
+                 languageSwitchPending);
+    std::exit(0);
+}
+
+TEST_F(Sheet, LanguageChosenEarlierShowsFromTheNextOpening)
+{
+    testing::FLAGS_gtest_death_test_style = "threadsafe";
+    std::string german = std::string("Torvane 1.05 / Pr\xFC") + "foptionen / Bei&dem";
+    EXPECT_EXIT(OpenAfterChoosingGerman(), testing::ExitedWithCode(0),
+                "shown " + german + ", stored language 1, pending 0");
 }
 
 }   // namespace

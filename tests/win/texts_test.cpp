@@ -364,7 +364,7 @@ void GermanInChild(void)
     } cases[] = {
         {685, "&Schlie\xDF" "en"},
         {648, "&Zur\xFC" "cksetzen"},
-        {626, "\xD6&ffnen, Kopieren, Starten"},
+        {626, "\xD6&ffnen, Starten"},
         {594, "Franz\xF6sisch"},
         {664, "L\xF6schen"},
     };

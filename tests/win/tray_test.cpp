@@ -133,21 +133,6 @@ TEST_F(Tray, RecordIsTheFirstFormAndTipsAreCut)
 #endif
 }
 
-TEST_F(Tray, MenuStatesFollowEnabledCanDisableAndTheSheet)
-{
-    const UINT off = MF_GRAYED | MF_DISABLED;
-    for (int enabled = 0; enabled <= 1; enabled++)
-        for (int canDisable = 0; canDisable <= 1; canDisable++)
-            for (int open = 0; open <= 1; open++) {
-                TrayMenuState state = ComputeTrayMenuState(enabled, canDisable, open);
-                std::string what = "enabled " + std::to_string(enabled) + ", canDisable " +
-                                   std::to_string(canDisable) + ", sheet " + std::to_string(open);
-                EXPECT_EQ(canDisable ? static_cast<UINT>(MF_ENABLED) : off, state.toggleFlags) << what;
-                EXPECT_EQ(enabled && !open ? static_cast<UINT>(MF_ENABLED) : off, state.propertiesFlags) << what;
-                EXPECT_EQ(enabled ? 699 : 698, state.toggleText) << what;
-            }
-}
-
 // Opens the real tray menu (WM_SHOW_TRAY_MENU) and reads its items while it tracks.
 struct MenuItem {
     std::string text;
@@ -176,36 +161,42 @@ std::vector<MenuItem> ReadTrayMenu(void)
 
 TEST_F(Tray, MenuShowsConvertedTextsAndStates)
 {
-    SetTestText(699, "D\x82sactiver");      // "é" in code page 437 ...
+    SetTestText(699, "D\x82sactiver");      // "\xE9" in code page 437 ...
     SetTestText(698, "Activer");
     SetTestText(603, "Propri\x82t\x82s");
     SetTestText(604, "Quitter");
+    const UINT on = MF_ENABLED;
+    const UINT off = MF_GRAYED | MF_DISABLED;
     struct Case {
-        uint32_t enabled, canDisable;
-        int open;
-        std::string toggle;
-        bool toggleGrayed, propertiesGrayed;
+        uint32_t enabled;
+        int sheetIsOpen;
+        uint32_t canDisable;
+        std::string toggle;          // ... is "\xE9" in code page 1252
+        UINT toggleState, propertiesState;
     } cases[] = {
-        {1, 1, 0, "D\xE9sactiver", false, false},   // ... is "é" in code page 1252
-        {0, 1, 0, "Activer", false, true},
-        {1, 0, 0, "D\xE9sactiver", true, false},
-        {1, 1, 1, "D\xE9sactiver", false, true},
-        {0, 0, 1, "Activer", true, true},
+        {0, 0, 0, "Activer", off, off},
+        {0, 0, 1, "Activer", on, off},
+        {0, 1, 0, "Activer", off, off},
+        {0, 1, 1, "Activer", on, off},
+        {1, 0, 0, "D\xE9sactiver", off, on},
+        {1, 0, 1, "D\xE9sactiver", on, on},
+        {1, 1, 0, "D\xE9sactiver", off, off},
+        {1, 1, 1, "D\xE9sactiver", on, off},
     };
     for (const Case &c : cases) {
         statusBlock->enabled = c.enabled;
         statusBlock->canDisable = c.canDisable;
-        sheetOpen = c.open;
+        sheetOpen = c.sheetIsOpen;
         std::vector<MenuItem> items = ReadTrayMenu();
-        ASSERT_EQ(3u, items.size()) << "the menu did not open";
-        std::string what = "enabled " + std::to_string(c.enabled) + ", canDisable " + std::to_string(c.canDisable) +
-                           ", sheet " + std::to_string(c.open);
+        std::string what = "enabled " + std::to_string(c.enabled) + ", sheet " + std::to_string(c.sheetIsOpen) +
+                           ", canDisable " + std::to_string(c.canDisable);
+        ASSERT_EQ(3u, items.size()) << what << ": the menu did not open";
         EXPECT_EQ(c.toggle, items[0].text) << what;
         EXPECT_EQ("Propri\xE9t\xE9s", items[1].text) << what;
         EXPECT_EQ("Quitter", items[2].text) << what;
-        EXPECT_EQ(c.toggleGrayed, (items[0].state & MF_GRAYED) != 0) << what;
-        EXPECT_EQ(c.propertiesGrayed, (items[1].state & MF_GRAYED) != 0) << what;
-        EXPECT_EQ(0u, items[2].state & MF_GRAYED) << what;
+        EXPECT_EQ(c.toggleState, items[0].state & off) << what;
+        EXPECT_EQ(c.propertiesState, items[1].state & off) << what;
+        EXPECT_EQ(on, items[2].state & off) << what;
     }
     sheetOpen = 0;
 }

@@ -1,0 +1,228 @@
+// The property sheet as a user meets it on the Wine desktop: opened three ways and only once, the
+// Apply button following the page on display, what OK and Apply tell the driver and store, the
+// tray icon switched from the Scan options page, and the extensions dialog.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "tests/e2e/robot.h"
+
+namespace {
+
+// A program folder with default settings and a Torvane started on it.
+HWND StartWithDefaults(TorvaneRun *run, std::string *folder, const std::string &inUse = "")
+{
+    EXPECT_TRUE(PrepareFolder(ScenarioName(), FolderSetup(), folder));
+    EXPECT_TRUE(WriteDefaultSettings(*folder));
+    if (!inUse.empty()) {
+        EXPECT_TRUE(SetSettingText("InUse", inUse));
+    }
+    return StartNormally(*folder, run);
+}
+
+// Opens the extensions dialog from the Scan options page on display; nullptr when none came.
+HWND OpenExtensions(const TorvaneRun &run, HWND sheet)
+{
+    PressButton(CurrentPage(sheet), IDC_SCAN_PROGRAMS);
+    HWND dialog = nullptr;
+    WaitUntil([&] {
+        for (HWND window : ProcessWindows(run.processId, 1))
+            dialog = GetDlgItem(window, IDC_EXT_LIST) != nullptr ? window : dialog;
+        return dialog != nullptr;
+    }, ROBOT_TIMEOUT_MS);
+    return dialog;
+}
+
+// The control codes the journal gained since count codes were seen.
+std::vector<std::string> CodesAfter(const std::string &folder, size_t count)
+{
+    std::vector<std::string> codes = JournalCodes(ReadJournal(folder));
+    return std::vector<std::string>(codes.begin() + std::min(count, codes.size()), codes.end());
+}
+
+TEST(SheetE2e, OpensThreeWaysButOnlyOnceAndApplyFollowsThePage)
+{
+    TorvaneRun run;
+    std::string folder;
+    ASSERT_NE(nullptr, StartWithDefaults(&run, &folder));
+    const SheetOpening ways[] = {SHEET_BY_MENU, SHEET_BY_DOUBLE_CLICK, SHEET_BY_MESSAGE};
+    for (SheetOpening way : ways) {
+        HWND sheet = OpenSheet(run, way);
+        ASSERT_NE(nullptr, sheet) << "way " << way;
+        for (SheetOpening again : ways)
+            AskForSheet(run, again);
+        Sleep(700);
+        EXPECT_EQ(1u, OpenSheets(run.processId).size()) << "a second sheet, opened way " << way;
+        HWND page = CurrentPage(sheet);
+        EXPECT_NE(-1, IsTicked(page, IDC_SCAN_ARCHIVES)) << "the sheet opens on the Scan options page";
+        EXPECT_EQ(0, ApplyEnabled(sheet)) << "a fresh page holds no changes";
+
+        // Leaving a changed page withdraws the mark, coming back restores it.
+        ASSERT_TRUE(PressButton(page, IDC_SCAN_ARCHIVES));
+        EXPECT_TRUE(WaitUntil([&] { return ApplyEnabled(sheet) == 1; }, 3000));
+        SelectPage(sheet, SHEET_ACTION_PAGE);
+        EXPECT_EQ(0, ApplyEnabled(sheet)) << "on the Action page";
+        SelectPage(sheet, SHEET_SCAN_PAGE);
+        EXPECT_EQ(1, ApplyEnabled(sheet)) << "back on the Scan options page";
+        ASSERT_TRUE(PressSheetButton(sheet, IDCANCEL));
+    }
+    DWORD archives = 9;
+    EXPECT_TRUE(ReadSettingNumber("Archives", &archives));
+    EXPECT_EQ(1u, archives) << "Cancel stored the unticked box";
+}
+
+TEST(SheetE2e, OkAppliesTheVisitedPagesAndShowIconActsAtOnce)
+{
+    TorvaneRun run;
+    std::string folder;
+    ASSERT_NE(nullptr, StartWithDefaults(&run, &folder));
+    size_t seen = JournalCodes(ReadJournal(folder)).size();
+    HWND sheet = OpenSheet(run, SHEET_BY_MESSAGE);
+    ASSERT_NE(nullptr, sheet);
+    SelectPage(sheet, SHEET_ACTION_PAGE);
+    ASSERT_TRUE(PressSheetButton(sheet, IDOK));
+    EXPECT_TRUE(WaitUntil([&] { return !CodesAfter(folder, seen).empty(); }, 3000));
+    // Pages never shown tell nothing: no exclusions, no logging. (The Action page, visited, takes
+    // no part in the protocol yet.)
+    EXPECT_EQ((std::vector<std::string>{"CTL_SCAN_OPTIONS_CHANGED"}), CodesAfter(folder, seen));
+
+    // Unticked and applied, the icon goes at once; ticked again it comes back, once.
+    sheet = OpenSheet(run, SHEET_BY_MESSAGE);
+    ASSERT_NE(nullptr, sheet);
+    HWND page = CurrentPage(sheet);
+    struct Step {
+        int ticked;
+        int shown;
+    } steps[] = {{0, 0}, {1, 1}, {1, 1}};
+    for (const Step &s : steps) {
+        seen = JournalCodes(ReadJournal(folder)).size();
+        ASSERT_TRUE(SetTicked(page, IDC_SCAN_SHOW_ICON, s.ticked));
+        // Ticked twice, a box marks the page without a change: Apply even when the icon box stays.
+        PressButton(page, IDC_SCAN_HEURISTICS);
+        PressButton(page, IDC_SCAN_HEURISTICS);
+        ASSERT_TRUE(WaitUntil([&] { return ApplyEnabled(sheet) == 1; }, 3000));
+        ASSERT_TRUE(PressSheetButton(sheet, SHEET_APPLY));
+        EXPECT_TRUE(WaitUntil([&] { return TrayIconShown() == s.shown; }, 3000)) << "ticked " << s.ticked;
+        EXPECT_TRUE(WaitUntil([&] { return CodesAfter(folder, seen).size() == 1; }, 3000));
+        EXPECT_EQ((std::vector<std::string>{"CTL_SCAN_OPTIONS_CHANGED"}), CodesAfter(folder, seen));
+        DWORD icon = 9;   // saved right after the driver is told
+        EXPECT_TRUE(WaitUntil([&] { return ReadSettingNumber("Icon", &icon) && icon == DWORD(s.ticked); }, 3000)) << icon;
+    }
+    RECT square;
+    HWND tray;
+    ASSERT_TRUE(TrayIconSquare(&tray, &square));
+    std::vector<uint32_t> left;
+    OffsetRect(&square, square.left - square.right, 0);
+    ASSERT_TRUE(CaptureScreen(square, &left));
+    EXPECT_EQ(left.end(), std::find_if(left.begin(), left.end(), [&](uint32_t p) { return p != left[0]; }))
+        << "a second icon beside the first";
+    ASSERT_TRUE(PressSheetButton(sheet, IDCANCEL));
+}
+
+TEST(SheetE2e, ExtensionsDialogEditsTheListInForce)
+{
+    // A stored list with an empty entry, an entry too long to be one, and no room for one more.
+    std::string stored = "BAT,LONGENTRY,,EXE";
+    for (int i = 0; stored.size() + 4 <= 1023; i++)
+        stored += "," + std::string(1, static_cast<char>('F' + i / 100)) + std::to_string(100 + i % 100).substr(1);
+    TorvaneRun run;
+    std::string folder;
+    ASSERT_NE(nullptr, StartWithDefaults(&run, &folder, stored));
+    std::string defaults;
+    ASSERT_TRUE(ReadSettingText("Extensions", &defaults));
+    size_t seen = JournalCodes(ReadJournal(folder)).size();
+    HWND sheet = OpenSheet(run, SHEET_BY_MESSAGE);
+    ASSERT_NE(nullptr, sheet);
+    auto add = [](HWND dialog, const std::string &typed) {
+        TypeText(dialog, IDC_EXT_EDIT, typed);
+        PressButton(dialog, IDC_EXT_ADD);
+        Sleep(200);
+        return ControlText(dialog, IDC_EXT_EDIT);
+    };
+    auto rows = [](HWND dialog) { return ControlRows(dialog, IDC_EXT_LIST); };
+
+    HWND dialog = OpenExtensions(run, sheet);
+    ASSERT_NE(nullptr, dialog);
+    std::vector<std::string> shown = rows(dialog);
+    ASSERT_GE(shown.size(), 4u);
+    EXPECT_EQ((std::vector<std::string>{"", "BAT", "EXE"}), std::vector<std::string>(shown.begin(), shown.begin() + 3));
+    EXPECT_NE(shown.end(), std::find(shown.begin(), shown.end(), "LONGENT")) << "seven characters of the long entry";
+    EXPECT_EQ("COM", add(dialog, "com")) << "no room: refused, the field keeps its text in capitals";
+    ASSERT_TRUE(SelectRow(dialog, IDC_EXT_LIST, 1));   // BAT
+    PressButton(dialog, IDC_EXT_REMOVE);
+    EXPECT_EQ("", add(dialog, "com")) << "room again after a Remove";
+    EXPECT_EQ("COMMAND", add(dialog, "COMMAND")) << "COM is listed already";
+    EXPECT_EQ("C,M", add(dialog, "c,m")) << "a comma would split the entry";
+    EXPECT_EQ("CO", add(dialog, "co"));
+    EXPECT_EQ("C*M", add(dialog, "c*m"));
+    shown = rows(dialog);
+    EXPECT_EQ((std::vector<std::string>{"", "COM", "EXE"}), std::vector<std::string>(shown.begin(), shown.begin() + 3));
+    PressButton(dialog, IDCANCEL);
+    ASSERT_TRUE(WaitClosed(dialog, ROBOT_TIMEOUT_MS));
+    std::string inUse;
+    EXPECT_TRUE(ReadSettingText("InUse", &inUse));
+    EXPECT_EQ(stored, inUse) << "Cancel writes nothing";
+
+    // Afresh from the list in force; Default then Close stores the default list, sorted.
+    dialog = OpenExtensions(run, sheet);
+    EXPECT_EQ("BAT", rows(dialog).at(1));
+    PressButton(dialog, IDC_EXT_DEFAULT);
+    Sleep(200);
+    std::vector<std::string> sorted = rows(dialog);
+    std::string joined;
+    for (const std::string &row : sorted)
+        joined += (joined.empty() ? "" : ",") + row;
+    PressButton(dialog, IDOK);
+    ASSERT_TRUE(WaitClosed(dialog, ROBOT_TIMEOUT_MS));
+    EXPECT_TRUE(WaitUntil([&] { return ReadSettingText("InUse", &inUse) && inUse == joined; }, 3000)) << inUse;
+    EXPECT_TRUE(std::is_sorted(sorted.begin(), sorted.end()));
+    EXPECT_EQ(std::count(defaults.begin(), defaults.end(), ',') + 1, static_cast<long>(sorted.size()));
+
+    // The last row cannot be removed.
+    dialog = OpenExtensions(run, sheet);
+    for (size_t i = 0; i < sorted.size() + 2; i++) {
+        SelectRow(dialog, IDC_EXT_LIST, 0);
+        PressButton(dialog, IDC_EXT_REMOVE);
+    }
+    EXPECT_TRUE(WaitUntil([&] { return rows(dialog).size() == 1; }, 3000));
+    PressButton(dialog, IDOK);
+    ASSERT_TRUE(WaitClosed(dialog, ROBOT_TIMEOUT_MS));
+    EXPECT_TRUE(WaitUntil([&] { return ReadSettingText("InUse", &inUse) && inUse == sorted.back(); }, 3000)) << inUse;
+    EXPECT_EQ(0, ApplyEnabled(sheet)) << "the dialog does not mark the page";
+    EXPECT_TRUE(CodesAfter(folder, seen).empty()) << "the dialog tells the driver nothing";
+    ASSERT_TRUE(PressSheetButton(sheet, IDCANCEL));
+}
+
+// Every page and the extensions dialog on screen, in English and in German (stored as the language
+// to select at start), for the screenshots.
+TEST(SheetE2e, EveryPageInEnglishAndGerman)
+{
+    const char *pages[] = {"scan-options", "action", "report", "exclusions", "information", "about"};
+    for (DWORD language : {0, 1}) {
+        std::string folder, suffix = language ? "-de" : "";
+        ASSERT_TRUE(PrepareFolder(ScenarioName() + suffix, FolderSetup(), &folder));
+        ASSERT_TRUE(WriteDefaultSettings(folder));
+        ASSERT_TRUE(SetSettingNumber("Language", language));
+        TorvaneRun run;
+        ASSERT_NE(nullptr, StartNormally(folder, &run));
+        HWND sheet = OpenSheet(run, SHEET_BY_MESSAGE);
+        ASSERT_NE(nullptr, sheet);
+        for (int page = SHEET_ABOUT_PAGE; page >= SHEET_SCAN_PAGE; page--) {
+            EXPECT_NE(nullptr, SelectPage(sheet, page)) << pages[page];
+            SaveScreenshot(std::string("sheet-") + pages[page] + suffix);
+        }
+        HWND dialog = OpenExtensions(run, sheet);
+        ASSERT_NE(nullptr, dialog);
+        SaveScreenshot("extensions" + suffix);
+        PressButton(dialog, IDCANCEL);
+        ASSERT_TRUE(WaitClosed(dialog, ROBOT_TIMEOUT_MS));
+        ASSERT_TRUE(PressSheetButton(sheet, IDCANCEL));
+        EndAllTorvane();
+    }
+}
+
+}   // namespace
