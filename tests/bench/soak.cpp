@@ -286,15 +286,18 @@ static HWND WaitForAddExclusion(const Soak &s)
 static void SheetRound(Soak &s)
 {
     static const SheetOpening openings[] = {SHEET_BY_MENU, SHEET_BY_DOUBLE_CLICK, SHEET_BY_MESSAGE};
-    static const int actions[] = {IDC_ACTION_RENAME, IDC_ACTION_MOVE, IDC_ACTION_DELETE, IDC_ACTION_REPORT_ONLY};
+    static const int actions[] = {IDC_ACTION_MOVE, IDC_ACTION_DELETE, IDC_ACTION_REPORT_ONLY, IDC_ACTION_RENAME};
     int r = s.round;
     HWND sheet = OpenSheet(s.run, openings[r % 3]);
     if (sheet == nullptr) {
         Fail("the sheet did not open");
         return;
     }
+    // Every page below changes something each round, so Apply is there to press.
     auto apply = [&](const char *page) {
-        if (!PressSheetButton(sheet, SHEET_APPLY))
+        if (ApplyEnabled(sheet) != 1)
+            Fail(std::string("the ") + page + " page did not mark the sheet changed");
+        else if (!PressSheetButton(sheet, SHEET_APPLY))
             Fail(std::string("Apply on the ") + page + " page did not take");
     };
     // Scan: program files or all files (the test files are .COM, in the list), archives on or off.
