@@ -50,6 +50,10 @@ void MakeExclusionRow(char *row, size_t size, const ExclusionMarks &marks, Exclu
     // (with a two-character 606, "Ja  C x" read back as "x").
     for (size_t length = BoundedLength(row, size); length < 5 && length + 1 < size; length++)
         AppendCut(row, size, " ");
+    // Blanks a path begins with cannot be told from the padding when the row is read back: each
+    // Apply would drop one more. The row shows the path without them, and so reads back as shown.
+    while (*path == ' ')
+        path++;
     AppendCut(row, size, path);
 }
 

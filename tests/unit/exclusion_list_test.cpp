@@ -62,6 +62,8 @@ TEST(ExclusionList, StoredTextReadsIntoRowsAndBack)
         {"a lone ]", english, "]", {}, ""},
         {"a path over 259 characters keeps 259", english, "[+" + longPath + "]",
          {"Yes  " + longPath.substr(0, 259)}, "[+" + longPath.substr(0, 259) + "]"},
+        {"blanks a path begins with are left out once, not one more at each Apply", english, "[+   C:\\A][ ]",
+         {"Yes  C:\\A", "No   "}, "[+C:\\A][]"},
         {"marks alike: every row reads back with +", alike, "[C:\\A][+C:\\B]", {"Yo   C:\\A", "Y    C:\\B"},
          "[+C:\\A][+C:\\B]"},
     };
