@@ -71,13 +71,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     ExclusionMarks marks = {texts[606 - DRIVER_FIRST_TEXT], texts[607 - DRIVER_FIRST_TEXT]};
     std::unique_ptr<unsigned char[]> bytes = ExactCopy(data, size);
     const char *text = reinterpret_cast<const char *>(bytes.get());
-    size_t length = size;
-    for (size_t i = 0; i < size; i++) {
-        if (text[i] == 0) {
-            length = i;
-            break;
-        }
-    }
+    size_t length = TextLength(data, size);
 
     std::vector<Entry> entries = Fill(text, length);
     std::vector<std::string> rows;

@@ -49,13 +49,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     size -= skip;
     std::unique_ptr<unsigned char[]> bytes = ExactCopy(data, size);
     const char *text = reinterpret_cast<const char *>(bytes.get());
-    size_t length = size;
-    for (size_t i = 0; i < size; i++) {
-        if (text[i] == 0) {
-            length = i;
-            break;
-        }
-    }
+    size_t length = TextLength(data, size);
     if (length > EXTENSION_TEXT_SIZE - 1)
         length = EXTENSION_TEXT_SIZE - 1;   // what the dialog reads of the list in force
 

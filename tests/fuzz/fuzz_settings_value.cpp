@@ -25,12 +25,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     }
 
     const SettingsValue &value = COVERED_VALUES[row];
-    const void *zero = size ? std::memchr(data, 0, size) : nullptr;
-    size_t length = zero ? static_cast<size_t>(static_cast<const uint8_t *>(zero) - data) : size;
+    size_t length = TextLength(data, size);
+    int terminated = length < size;
     std::unique_ptr<char[]> target(new char[value.bufferSize]);
     std::memset(target.get(), 'Z', value.bufferSize);
     int taken = TakeTextValue(type, bytes.get(), size, value.capacity, target.get(), value.bufferSize);
-    int expected = type == VALUE_TEXT && size <= value.capacity && zero != nullptr;
+    int expected = type == VALUE_TEXT && size <= value.capacity && terminated;
     FUZZ_CHECK(taken == expected, "a text is of its own type, within its capacity, terminated");
     if (!taken) {
         for (size_t i = 0; i < value.bufferSize; i++)

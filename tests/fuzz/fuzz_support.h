@@ -38,6 +38,13 @@ inline std::unique_ptr<char[]> TerminatedCopy(const uint8_t *data, size_t count)
     return copy;
 }
 
+// The characters before the first zero byte, or all count of them when there is none.
+inline size_t TextLength(const uint8_t *data, size_t count)
+{
+    const void *zero = count ? std::memchr(data, 0, count) : nullptr;
+    return zero ? static_cast<size_t>(static_cast<const uint8_t *>(zero) - data) : count;
+}
+
 // Takes one leading control byte off the input (0 when it is empty).
 inline uint8_t TakeByte(const uint8_t **data, size_t *size)
 {
