@@ -36,6 +36,7 @@ static void Fail(const std::string &what)
     std::printf("SOAK FAILED: %s\n", what.c_str());
     std::fflush(stdout);
     failures.push_back(what);
+    SaveScreenshot("soak-failure-" + std::to_string(failures.size()));   // when TORVANE_SHOTS names a folder
 }
 
 // ---- The files: a thread writes them at a steady rate --------------------------------------------
@@ -311,8 +312,6 @@ static void SheetRound(Soak &s)
             return;
         }
         if (!PressSheetButton(sheet, SHEET_APPLY))
-            Fail(std::string("Apply on the ") + page + " page did not take");
-        else if (!PressSheetButton(sheet, SHEET_APPLY))
             Fail(std::string("Apply on the ") + page + " page did not take");
         else
             s.applied++;
