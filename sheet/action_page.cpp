@@ -1,21 +1,244 @@
-// The Action page: what the driver does with an infected file. For now it shows its labelled
-// template only and takes no part in the page protocol.
+// The Action page: what the driver does with an infected file, the folder moved files go to, the
+// macro options, and "Only log to report", which starts and stops logging at once.
+#include <cstdio>
+
+#include "app/globals.h"
+#include "base/bounded.h"
+#include "driver/link.h"
 #include "res/resource.h"
 #include "sheet/pages.h"
 #include "sheet/sheet.h"
+
+int actionPageDirty;
+int onlyLogLogging;
+int onlyLogToggled;
 
 static const TextLabel actionLabels[] = {
     {670, IDC_ACTION_FRAME},      {679, IDC_ACTION_MACRO_FRAME}, {678, IDC_ACTION_MOVE_FRAME},
     {672, IDC_ACTION_DENY},       {673, IDC_ACTION_RENAME},      {675, IDC_ACTION_DELETE},
     {674, IDC_ACTION_MOVE},       {676, IDC_ACTION_DISINFECT},   {671, IDC_ACTION_REPORT_ONLY},
     {677, IDC_ACTION_ONLY_LOG},   {680, IDC_ACTION_MACRO_NEW_TEXT}, {681, IDC_ACTION_MACRO_ALL_TEXT},
-    {590, IDC_ACTION_STOP_MACROS},   // the template has no such box: no visible effect
+    {590, IDC_ACTION_STOP_MACROS},   // only where a template has the box
 };
 
-INT_PTR CALLBACK ActionPageProc(HWND page, UINT message, WPARAM, LPARAM)
+// Read in this order; with none ticked the last entry, report only, is stored.
+static const PageChoice actionChoices[] = {
+    {IDC_ACTION_DENY, 1},   {IDC_ACTION_RENAME, 2},    {IDC_ACTION_MOVE, 3},
+    {IDC_ACTION_DELETE, 4}, {IDC_ACTION_DISINFECT, 5}, {IDC_ACTION_REPORT_ONLY, 6},
+};
+constexpr uint32_t ACTION_MOVE = 3, ACTION_DISINFECT = 5;
+
+constexpr char REPORT_FILE_NAME[] = "Torvane.REP";   // the default report, in the program folder
+
+static void ReadActionPage(HWND page);
+static void FillActionPage(HWND page);
+
+static const EditingPage actionPage = {
+    &actionPageDirty, actionLabels, sizeof actionLabels / sizeof actionLabels[0], FillActionPage, ReadActionPage,
+    CTL_ACTION_OPTIONS_CHANGED, 0,
+};
+
+// The macro options, in the order they are switched.
+static const int macroOptionControls[] = {
+    IDC_ACTION_MACRO_NEW_TEXT, IDC_ACTION_MACRO_ALL_TEXT, IDC_ACTION_MACRO_NEW, IDC_ACTION_MACRO_ALL};
+
+void SetMacroOptionsEnabled(HWND page, int enable)
 {
-    if (message != WM_INITDIALOG)
-        return FALSE;
-    LabelDialog(page, actionLabels);
-    return TRUE;
+    for (int control : macroOptionControls)
+        EnableWindow(GetDlgItem(page, control), enable);
+}
+
+static void SetMoveFolderEnabled(HWND page, int enable)
+{
+    EnableWindow(GetDlgItem(page, IDC_ACTION_MOVE_DIR), enable);
+    EnableWindow(GetDlgItem(page, IDC_ACTION_BROWSE), enable);
+}
+
+int IsUsableFolder(const char *path)
+{
+    // Without the current folder in hand the test could not undo itself: the folder is refused.
+    char current[2 * MAX_PATH];
+    DWORD length = GetCurrentDirectoryA(sizeof current, current);
+    if (length == 0 || length >= sizeof current)
+        return 0;
+    if (!SetCurrentDirectoryA(path))
+        return 0;
+    SetCurrentDirectoryA(current);
+    return 1;
+}
+
+static int IsTicked(HWND page, int control)
+{
+    return IsDlgButtonChecked(page, control) == BST_CHECKED ? 1 : 0;
+}
+
+// The stopMacros box is part of the page's logic, but template 119 has no such control; without it
+// the stored setting is shown nowhere and kept as it is.
+static HWND StopMacrosBox(HWND page)
+{
+    return GetDlgItem(page, IDC_ACTION_STOP_MACROS);
+}
+
+static void FillActionPage(HWND page)
+{
+    const StatusBlock &block = *statusBlock;
+    SendDlgItemMessageA(page, IDC_ACTION_MOVE_DIR, EM_LIMITTEXT, sizeof block.moveDir - 1, 0);
+    CheckDlgButton(page, IDC_ACTION_ONLY_LOG, block.onlyLog ? BST_CHECKED : BST_UNCHECKED);
+    if (StopMacrosBox(page) != nullptr)
+        CheckDlgButton(page, IDC_ACTION_STOP_MACROS, block.stopMacros ? BST_CHECKED : BST_UNCHECKED);
+    char moveDir[sizeof block.moveDir];
+    CopyBounded(moveDir, block.moveDir);
+    SetDlgItemTextA(page, IDC_ACTION_MOVE_DIR, moveDir);
+    CheckDlgButton(page, IDC_ACTION_MACRO_NEW, block.macroSpecial & 1 ? BST_CHECKED : BST_UNCHECKED);
+    CheckDlgButton(page, IDC_ACTION_MACRO_ALL, block.macroSpecial & 2 ? BST_CHECKED : BST_UNCHECKED);
+    TickChoice(page, actionChoices, block.action);
+    SetMoveFolderEnabled(page, block.action == ACTION_MOVE);
+    SetMacroOptionsEnabled(page, block.action == ACTION_DISINFECT);
+}
+
+// The typed move folder, or 0 when it is empty, longer than moveDir holds (put there by another
+// program: the edit itself takes no more) or cannot be entered.
+static int ReadMoveFolder(HWND page, char (&folder)[sizeof StatusBlock::moveDir])
+{
+    HWND edit = GetDlgItem(page, IDC_ACTION_MOVE_DIR);
+    if (GetWindowTextLengthA(edit) >= static_cast<int>(sizeof folder))
+        return 0;
+    GetWindowTextA(edit, folder, sizeof folder);
+    return folder[0] != 0 && IsUsableFolder(folder);
+}
+
+static void ReadActionPage(HWND page)
+{
+    StatusBlock &block = *statusBlock;
+    // Checked whatever the action, also while the edit is disabled; a refused folder brings back
+    // the one in force, silently.
+    char folder[sizeof block.moveDir];
+    if (ReadMoveFolder(page, folder)) {
+        CopyBounded(block.moveDir, folder);
+    } else {
+        char kept[sizeof block.moveDir];
+        CopyBounded(kept, block.moveDir);
+        SetDlgItemTextA(page, IDC_ACTION_MOVE_DIR, kept);
+    }
+    block.macroSpecial = (IsTicked(page, IDC_ACTION_MACRO_NEW) ? 1 : 0) | (IsTicked(page, IDC_ACTION_MACRO_ALL) ? 2 : 0);
+    block.onlyLog = IsTicked(page, IDC_ACTION_ONLY_LOG);
+    if (StopMacrosBox(page) != nullptr)
+        block.stopMacros = IsTicked(page, IDC_ACTION_STOP_MACROS);
+    block.action = ReadChoice(page, actionChoices);
+}
+
+// The program folder followed by the default report name into logFileName; 0 with logFileName
+// untouched when the whole name does not fit (a cut name would report into another file).
+static int SetDefaultReportName(void)
+{
+    StatusBlock &block = *statusBlock;
+    size_t home = BoundedLength(block.homeDir, sizeof block.homeDir);
+    char name[sizeof block.logFileName];
+    int length = std::snprintf(name, sizeof name, "%.*s%s", static_cast<int>(home), block.homeDir, REPORT_FILE_NAME);
+    if (home == sizeof block.homeDir || length < 0 || static_cast<size_t>(length) >= sizeof name)
+        return 0;
+    CopyBounded(block.logFileName, name);
+    return 1;
+}
+
+static void ShowLoggingFailure(int text)
+{
+    ShowStop(StoredText(text), StoredText(TEXT_PRODUCT));
+}
+
+// Ticking the box: the warning first, then logging into the report file unless the report page's
+// own setting already logs.
+static void StartOnlyLogLogging(HWND page)
+{
+    DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_WARNING), page, OnlyLogWarningProc, 0);
+    if (statusBlock->logToFile)
+        return;
+    if (statusBlock->logFileName[0] == 0 && !SetDefaultReportName()) {
+        ShowLoggingFailure(TEXT_LOG_START_FAILED);   // no file to log into: the start fails here
+        return;
+    }
+    if (sendChangeCode(CTL_LOG_START))
+        onlyLogLogging = 1;
+    else
+        ShowLoggingFailure(TEXT_LOG_START_FAILED);
+}
+
+// Unticking stops only logging this box started; a failed stop is tried again at the next untick.
+static void StopOnlyLogLogging(void)
+{
+    if (!onlyLogLogging)
+        return;
+    if (sendChangeCode(CTL_LOG_STOP))
+        onlyLogLogging = 0;
+    else
+        ShowLoggingFailure(TEXT_LOG_STOP_FAILED);
+}
+
+static void OnOnlyLog(HWND page)
+{
+    statusBlock->onlyLog = IsTicked(page, IDC_ACTION_ONLY_LOG);   // at once: Cancel keeps it
+    onlyLogToggled = 1;   // the report page locks or frees its log-file section on its next message
+    if (statusBlock->onlyLog)
+        StartOnlyLogLogging(page);
+    else
+        StopOnlyLogLogging();
+    MarkPageChanged(page, actionPage);
+}
+
+static void OnStopMacros(HWND page)
+{
+    statusBlock->stopMacros = IsTicked(page, IDC_ACTION_STOP_MACROS);   // at once, like onlyLog
+    if (statusBlock->stopMacros)
+        DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_WARNING), page, StopMacrosWarningProc, 0);
+    MarkPageChanged(page, actionPage);
+}
+
+static INT_PTR OnCommand(HWND page, int control)
+{
+    switch (control) {
+    case IDC_ACTION_REPORT_ONLY:
+    case IDC_ACTION_DENY:
+    case IDC_ACTION_RENAME:
+    case IDC_ACTION_DELETE:
+    case IDC_ACTION_MOVE:
+    case IDC_ACTION_DISINFECT:
+        SetMacroOptionsEnabled(page, control == IDC_ACTION_DISINFECT);
+        SetMoveFolderEnabled(page, control == IDC_ACTION_MOVE);
+        MarkPageChanged(page, actionPage);
+        break;
+    case IDC_ACTION_MACRO_NEW:
+    case IDC_ACTION_MACRO_ALL:
+        MarkPageChanged(page, actionPage);
+        break;
+    case IDC_ACTION_MOVE_DIR:
+        // Typing sets the modified flag; the page's own SetDlgItemTextA calls clear it.
+        if (SendDlgItemMessageA(page, IDC_ACTION_MOVE_DIR, EM_GETMODIFY, 0, 0))
+            MarkPageChanged(page, actionPage);
+        break;
+    case IDC_ACTION_BROWSE:
+        if (PickFolder(page, 1))
+            MarkPageChanged(page, actionPage);
+        return TRUE;
+    case IDC_ACTION_ONLY_LOG:
+        OnOnlyLog(page);
+        break;
+    case IDC_ACTION_STOP_MACROS:
+        OnStopMacros(page);
+        break;
+    }
+    return FALSE;
+}
+
+INT_PTR CALLBACK ActionPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_INITDIALOG:
+        InitEditingPage(page, actionPage);
+        return TRUE;
+    case WM_COMMAND:
+        return OnCommand(page, LOWORD(wParam));
+    case WM_NOTIFY:
+        return NotifyEditingPage(page, actionPage, reinterpret_cast<const NMHDR *>(lParam));
+    }
+    return FALSE;
 }

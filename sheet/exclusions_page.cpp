@@ -196,12 +196,51 @@ static void OnAddBrowse(HWND dialog)
     SetDlgItemTextA(dialog, IDC_ADDEXCL_PATH, pickedFolder);
 }
 
+// The template leaves the path's label and the check box room for English texts only; a longer
+// label (the German check box needs half as much again) gets what room its row has: up to the path
+// field, and up to the dialog's right margin.
+static void WidenToLabel(HWND dialog, int control, int extra, LONG limit)
+{
+    HWND label = GetDlgItem(dialog, control);
+    char text[128];
+    int length = GetWindowTextA(label, text, sizeof text);
+    HDC dc = GetDC(label);
+    if (dc == nullptr)
+        return;
+    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageA(label, WM_GETFONT, 0, 0)));
+    SIZE size = {};
+    GetTextExtentPoint32A(dc, text, length, &size);   // the '&' counts too: a little spare room
+    SelectObject(dc, old);
+    ReleaseDC(label, dc);
+    RECT rect;
+    GetWindowRect(label, &rect);
+    MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT *>(&rect), 2);
+    LONG wanted = size.cx + extra;
+    LONG width = rect.left + wanted < limit ? wanted : limit - rect.left;
+    if (width > rect.right - rect.left)
+        SetWindowPos(label, nullptr, 0, 0, width, rect.bottom - rect.top, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+static void FitLabels(HWND dialog)
+{
+    RECT client, path;
+    GetClientRect(dialog, &client);
+    GetWindowRect(GetDlgItem(dialog, IDC_ADDEXCL_PATH), &path);
+    MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT *>(&path), 2);
+    WidenToLabel(dialog, IDC_ADDEXCL_LABEL, 2, path.left - 2);
+    RECT box;
+    GetWindowRect(GetDlgItem(dialog, IDC_ADDEXCL_SUBFOLDERS), &box);
+    MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT *>(&box), 2);
+    WidenToLabel(dialog, IDC_ADDEXCL_SUBFOLDERS, GetSystemMetrics(SM_CXMENUCHECK) + 8, client.right - box.left);
+}
+
 INT_PTR CALLBACK AddExclusionDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
     case WM_INITDIALOG:
         addTextLength = static_cast<size_t>(lParam);
         LabelDialog(dialog, addExclusionLabels);
+        FitLabels(dialog);
         SendDlgItemMessageA(dialog, IDC_ADDEXCL_PATH, EM_LIMITTEXT, EXCLUSION_PATH_SIZE - 1, 0);
         // The path field has the focus; FALSE keeps the dialog manager from moving it.
         SetFocus(GetDlgItem(dialog, IDC_ADDEXCL_PATH));

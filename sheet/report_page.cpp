@@ -1,13 +1,20 @@
-// The report page: the report file, what goes into it, and the logging state last acted on.
-#include "sheet/pages.h"
-
+// The Report page: whether and where the driver writes its report file, and what goes into it.
+// Its apply starts, stops or restarts logging; the action page's "Only log to report" locks its
+// log-file section.
+#include "app/globals.h"
 #include "base/bounded.h"
 #include "driver/link.h"
 #include "driver/texts.h"
 #include "res/resource.h"
+#include "sheet/logging_plan.h"
+#include "sheet/pages.h"
+#include "sheet/sheet.h"
 
+int reportPageDirty;
 char lastLogFileName[260];
 int lastLogToFile;
+
+static_assert(sizeof lastLogFileName == sizeof StatusBlock::logFileName, "the name last accepted fits the field");
 
 void RecordLoggingInForce(void)
 {
@@ -23,11 +30,204 @@ static const TextLabel reportLabels[] = {
     {669, IDC_REPORT_SETTINGS},
 };
 
-// For now the page shows its labelled template only and takes no part in the page protocol.
-INT_PTR CALLBACK ReportPageProc(HWND page, UINT message, WPARAM, LPARAM)
+// The what-to-log boxes, by the logMask bit each stands for.
+static const int logMaskBoxes[] = {
+    IDC_REPORT_INFECTION, IDC_REPORT_DISINFECTION, IDC_REPORT_DELETE,   IDC_REPORT_MOVE_RENAME,
+    IDC_REPORT_USER,      IDC_REPORT_DATE_TIME,    IDC_REPORT_SETTINGS, IDC_REPORT_SUMMARY,
+};
+
+// The controls that follow "Log to file", in the order they are switched.
+static const int logDependentControls[] = {
+    IDC_REPORT_FILE_NAME,    IDC_REPORT_APPEND, IDC_REPORT_BROWSE,   IDC_REPORT_INFECTION,
+    IDC_REPORT_DISINFECTION, IDC_REPORT_DELETE, IDC_REPORT_MOVE_RENAME, IDC_REPORT_USER,
+    IDC_REPORT_DATE_TIME,    IDC_REPORT_SETTINGS, IDC_REPORT_SUMMARY,
+};
+
+static void FillReportPage(HWND page);
+static void ReadReportPage(HWND page);
+
+static const EditingPage reportPage = {
+    &reportPageDirty, reportLabels, sizeof reportLabels / sizeof reportLabels[0], FillReportPage, ReadReportPage,
+    0,   // no change code: the apply acts on logging itself
+    1,   // changes abandoned with Cancel still show as changes when the page is next opened
+};
+
+void SetLogControlsEnabled(HWND page, int enable)
 {
-    if (message != WM_INITDIALOG)
+    for (int control : logDependentControls)
+        EnableWindow(GetDlgItem(page, control), enable);
+}
+
+static int IsTicked(HWND page, int control)
+{
+    return IsDlgButtonChecked(page, control) == BST_CHECKED ? 1 : 0;
+}
+
+static void ShowLogFileName(HWND page)
+{
+    char name[sizeof statusBlock->logFileName];
+    CopyBounded(name, statusBlock->logFileName);
+    SetDlgItemTextA(page, IDC_REPORT_FILE_NAME, name);
+}
+
+// While "Only log to report" is on, Log to file cannot be switched, and a log-file section in use
+// cannot be changed. At the page's opening this is the same as leaving the template's states alone
+// when the box is off.
+static void LockLogFileSection(HWND page)
+{
+    const StatusBlock &block = *statusBlock;
+    EnableWindow(GetDlgItem(page, IDC_REPORT_LOG_TO_FILE), !block.onlyLog);
+    if (block.logToFile)
+        SetLogControlsEnabled(page, !block.onlyLog);
+}
+
+// A click on "Only log to report" since the page's last message: the lock follows the box. The
+// click may also have filled in the default report name; an edit the user has not typed into
+// shows it, so that an apply does not take the old text back.
+static void FollowOnlyLog(HWND page)
+{
+    LockLogFileSection(page);
+    if (!SendDlgItemMessageA(page, IDC_REPORT_FILE_NAME, EM_GETMODIFY, 0, 0))
+        ShowLogFileName(page);
+}
+
+static void FillReportPage(HWND page)
+{
+    const StatusBlock &block = *statusBlock;
+    SendDlgItemMessageA(page, IDC_REPORT_FILE_NAME, EM_LIMITTEXT, sizeof block.logFileName - 1, 0);
+    CheckDlgButton(page, IDC_REPORT_APPEND, block.append ? BST_CHECKED : BST_UNCHECKED);
+    for (size_t bit = 0; bit < sizeof logMaskBoxes / sizeof logMaskBoxes[0]; bit++) {
+        if (block.logMask & (1u << bit))
+            CheckDlgButton(page, logMaskBoxes[bit], BST_CHECKED);
+    }
+    ShowLogFileName(page);
+    if (block.logToFile)
+        CheckDlgButton(page, IDC_REPORT_LOG_TO_FILE, BST_CHECKED);
+    else
+        SetLogControlsEnabled(page, 0);
+    LockLogFileSection(page);
+}
+
+static void ShowLoggingFailure(int text)
+{
+    ShowStop(StoredText(text), StoredText(TEXT_PRODUCT));
+}
+
+// Starts, stops or restarts logging as the plan says; every refusal is shown, none is retried.
+static void ActOnLogging(const LoggingPlan &plan)
+{
+    if (plan.toggle == LOG_START && !sendChangeCode(CTL_LOG_START))
+        ShowLoggingFailure(TEXT_LOG_START_FAILED);
+    if (plan.toggle == LOG_STOP && !sendChangeCode(CTL_LOG_STOP))
+        ShowLoggingFailure(TEXT_LOG_STOP_FAILED);
+    // A restart that fails in either step tells of it once, with the stop's text.
+    if (plan.restart && (!sendChangeCode(CTL_LOG_STOP) || !sendChangeCode(CTL_LOG_START)))
+        ShowLoggingFailure(TEXT_LOG_STOP_FAILED);
+}
+
+// The typed name into logFileName; an empty edit brings back the name last accepted. A text longer
+// than the field (put there by another program: the edit itself takes no more) is not taken cut.
+static void ReadLogFileName(HWND page)
+{
+    StatusBlock &block = *statusBlock;
+    HWND edit = GetDlgItem(page, IDC_REPORT_FILE_NAME);
+    char typed[sizeof block.logFileName] = "";
+    if (GetWindowTextLengthA(edit) < static_cast<int>(sizeof typed))
+        GetWindowTextA(edit, typed, sizeof typed);
+    if (typed[0] != 0) {
+        CopyBounded(block.logFileName, typed);
+        return;
+    }
+    CopyBounded(block.logFileName, lastLogFileName);
+    ShowLogFileName(page);
+}
+
+static void ReadReportPage(HWND page)
+{
+    StatusBlock &block = *statusBlock;
+    block.append = IsTicked(page, IDC_REPORT_APPEND);
+    block.logToFile = IsTicked(page, IDC_REPORT_LOG_TO_FILE);   // a disabled box keeps its state
+    uint32_t mask = 0;
+    for (size_t bit = 0; bit < sizeof logMaskBoxes / sizeof logMaskBoxes[0]; bit++)
+        mask |= IsTicked(page, logMaskBoxes[bit]) ? 1u << bit : 0;
+    block.logMask = mask;
+    ReadLogFileName(page);
+    int nameChanged = lstrcmpiA(block.logFileName, lastLogFileName) != 0;
+    ActOnLogging(PlanLogging(lastLogToFile, static_cast<int>(block.logToFile), nameChanged));
+    lastLogToFile = static_cast<int>(block.logToFile);
+    CopyBounded(lastLogFileName, block.logFileName);
+}
+
+int BrowseLogFile(HWND page)
+{
+    static char fileTitle[516];   // receives the file title; never read
+    OPENFILENAMEA record = {};
+    record.lStructSize = FILE_DIALOG_RECORD_SIZE;
+    record.hwndOwner = page;
+    record.lpstrFilter = "Log Files (*.REP)\0*.rep\0AllFiles (*.*)\0*.*\0";
+    record.nFilterIndex = 0;   // the first pair
+    // Straight into the field: its text is the proposed name, and a chosen name is in force at
+    // once, whatever becomes of the sheet.
+    record.lpstrFile = statusBlock->logFileName;
+    record.nMaxFile = sizeof statusBlock->logFileName;
+    record.lpstrFileTitle = fileTitle;
+    record.nMaxFileTitle = sizeof fileTitle;
+    record.Flags = OFN_HIDEREADONLY;   // the file need not exist
+    record.lpstrDefExt = "log";
+    if (!GetOpenFileNameA(&record))
+        return 0;
+    ShowLogFileName(page);
+    return 1;
+}
+
+static int IsLogMaskBox(int control)
+{
+    for (int box : logMaskBoxes) {
+        if (control == box)
+            return 1;
+    }
+    return 0;
+}
+
+static INT_PTR OnCommand(HWND page, int control)
+{
+    switch (control) {
+    case IDC_REPORT_LOG_TO_FILE:
+        statusBlock->logToFile = IsTicked(page, IDC_REPORT_LOG_TO_FILE);   // at once: Cancel keeps it
+        SetLogControlsEnabled(page, static_cast<int>(statusBlock->logToFile));
+        MarkPageChanged(page, reportPage);
+        break;
+    case IDC_REPORT_FILE_NAME:
+        if (SendDlgItemMessageA(page, IDC_REPORT_FILE_NAME, EM_GETMODIFY, 0, 0))
+            MarkPageChanged(page, reportPage);
+        break;
+    case IDC_REPORT_BROWSE:
+        if (BrowseLogFile(page))
+            MarkPageChanged(page, reportPage);
+        return TRUE;
+    default:
+        if (control == IDC_REPORT_APPEND || IsLogMaskBox(control))
+            MarkPageChanged(page, reportPage);
+        break;
+    }
+    return FALSE;
+}
+
+INT_PTR CALLBACK ReportPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    // Before anything else: a click on "Only log to report" since the last message.
+    if (onlyLogToggled) {
+        FollowOnlyLog(page);
+        onlyLogToggled = 0;
+    }
+    switch (message) {
+    case WM_INITDIALOG:
+        InitEditingPage(page, reportPage);
         return FALSE;
-    LabelDialog(page, reportLabels);
-    return TRUE;
+    case WM_COMMAND:
+        return OnCommand(page, LOWORD(wParam));
+    case WM_NOTIFY:
+        return NotifyEditingPage(page, reportPage, reinterpret_cast<const NMHDR *>(lParam));
+    }
+    return FALSE;
 }

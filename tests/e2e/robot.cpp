@@ -3,6 +3,8 @@
 
 #include <cstdio>
 
+#include "vxd/language_texts.h"
+
 // Vista and later; the build targets an older Windows for the program itself.
 extern "C" WINBASEAPI ULONGLONG WINAPI GetTickCount64(void);
 
@@ -55,4 +57,16 @@ std::string EnvironmentValue(const char *name)
     if (length == 0 || length >= sizeof value)
         return "";
     return std::string(value, length);
+}
+
+std::string ShownText(const char *const *texts, int number)
+{
+    const char *utf8 = texts[number - DRIVER_FIRST_TEXT];
+    std::wstring wide(static_cast<size_t>(MultiByteToWideChar(CP_UTF8, 0, utf8, -1, nullptr, 0)), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, utf8, -1, &wide[0], static_cast<int>(wide.size()));
+    std::string ansi(static_cast<size_t>(WideCharToMultiByte(1252, 0, wide.c_str(), -1, nullptr, 0, nullptr, nullptr)),
+                     '\0');
+    WideCharToMultiByte(1252, 0, wide.c_str(), -1, &ansi[0], static_cast<int>(ansi.size()), nullptr, nullptr);
+    ansi.pop_back();   // the terminator
+    return ansi;
 }

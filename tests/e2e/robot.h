@@ -29,6 +29,9 @@ std::string UnixToWindowsPath(const std::string &unixPath);
 // Text with control characters spelled out (\n, \r, \xNN), for messages.
 std::string Visible(const std::string &text);
 
+// Text number of one of the reference driver's tables (vxd/language_texts.h, UTF-8 in its sources)
+// as the front end shows it: in code page 1252, after converting the driver's OEM text.
+std::string ShownText(const char *const *texts, int number);
 // An environment variable's value; "" when it is not set.
 std::string EnvironmentValue(const char *name);
 
@@ -69,6 +72,10 @@ int PrepareFolder(const std::string &name, const FolderSetup &setup, std::string
 // A folder name for the running test: "<suite>_<test>".
 std::string ScenarioName(void);
 
+// A program folder for the running test (ScenarioName() and suffix) whose driver watches its
+// subfolder "watched" (ini: keys besides), with the default settings stored. A failure is a test
+// failure; the folder is returned all the same.
+std::string PrepareWatched(const std::string &suffix = "", const std::vector<IniKey> &ini = {});
 // The standard anti-virus test file's bytes, which the reference driver detects.
 std::string TestFileBytes(void);
 
@@ -88,6 +95,9 @@ int StartTorvane(const std::string &folder, TorvaneRun *run);
 // the MainWindow, or nullptr after a test failure that names the message on screen, if any.
 HWND StartNormally(const std::string &folder, TorvaneRun *run);
 
+// Ends a run as Exit in the tray menu does (WM_CLOSE to its MainWindow, which also takes its tray
+// icon away) and waits for exit code 0; 1 when so, else a test failure and 0.
+int EndNormally(const TorvaneRun &run);
 // Waits up to timeoutMs for the process to end; 1 and *exitCode set when it ended.
 int WaitExit(const TorvaneRun &run, DWORD timeoutMs, DWORD *exitCode);
 
@@ -142,6 +152,9 @@ std::vector<HWND> ProcessWindows(DWORD processId, int visibleOnly);
 // timeoutMs or when the process ends.
 HWND WaitForWindow(DWORD processId, const char *className, DWORD timeoutMs);
 
+// The first visible top-level window of processId that holds a control of each of ids (a dialog
+// told by its controls), or nullptr after timeoutMs or when the process ends.
+HWND WaitForDialogWith(DWORD processId, const std::vector<int> &ids, DWORD timeoutMs);
 // 1 when box is a message box: a "#32770" dialog with the static text control 0xFFFF.
 int IsMessageBox(HWND box);
 
@@ -207,6 +220,11 @@ std::string WindowClass(HWND window);
 // the dialog gets WM_COMMAND with BN_CLICKED. 1 when the click was posted.
 int PressButton(HWND dialog, int id);
 
+// The same click, sent: returns 1 once the dialog has handled it, everything the click does
+// included; 0 when that took longer than timeoutMs (a modal window the click opened is still up:
+// it goes on without the robot waiting) or the button cannot be clicked.
+int PressButtonAndWait(HWND dialog, int id, DWORD timeoutMs);
+
 // BST_CHECKED (1), BST_UNCHECKED (0) or BST_INDETERMINATE (2) of a check box or radio button;
 // -1 when there is no such control.
 int IsTicked(HWND dialog, int id);
@@ -258,6 +276,13 @@ int ListViewCount(HWND list);
 // writes through the pointers it is handed. 1 on success.
 int ListViewText(HANDLE process, HWND list, int index, std::string *text);
 
+// Asks control, of the process opened as process (PROCESS_VM_OPERATION, _READ and _WRITE), for a
+// text through a record that points to a text buffer (LVITEMA, TCITEMA): a copy of record
+// (recordSize bytes) goes into that process with a buffer behind it, its pointer at textOffset and
+// its int capacity at capacityOffset set to that buffer, and message is sent with wParam and the
+// copy's address. 1 and *text set when the answer came and could be read.
+int RemoteRecordText(HANDLE process, HWND control, UINT message, WPARAM wParam, const void *record,
+                     size_t recordSize, size_t textOffset, size_t capacityOffset, std::string *text);
 // Every row of a list view of another process, top row first.
 std::vector<std::string> ListViewRows(HWND list);
 
@@ -336,11 +361,15 @@ HWND CurrentPage(HWND sheet);
 // dialog, or nullptr when the sheet did not show it.
 HWND SelectPage(HWND sheet, int position);
 
+// The titles on the sheet's tabs, first page first.
+std::vector<std::string> SheetTabTitles(HWND sheet);
 // 1 when the sheet's Apply button is enabled, 0 when not, -1 when the sheet has none.
 int ApplyEnabled(HWND sheet);
 
 // Presses IDOK, IDCANCEL or SHEET_APPLY of the sheet. OK and Cancel wait until the sheet has
-// closed: 1 when it did. Apply waits until the button is disabled again (applied): 1 when so.
+// closed: 1 when it did. Apply waits until every page has applied: 1 when it did and the button is
+// disabled again. (An apply that shows a message box keeps it from returning: press Apply with
+// PressButton then.)
 int PressSheetButton(HWND sheet, int button);
 
 // The common file dialog of processId once it is open: a visible "#32770" with a file-name

@@ -164,6 +164,18 @@ std::string ScenarioName(void)
     return name;
 }
 
+std::string PrepareWatched(const std::string &suffix, const std::vector<IniKey> &ini)
+{
+    FolderSetup setup;
+    setup.ini = ini;
+    setup.ini.push_back({"Watch", "watched"});
+    std::string folder;
+    EXPECT_TRUE(PrepareFolder(ScenarioName() + suffix, setup, &folder));
+    CreateDirectoryA((folder + "\\watched").c_str(), nullptr);
+    EXPECT_TRUE(WriteDefaultSettings(folder));
+    return folder;
+}
+
 std::string TestFileBytes(void)
 {
     char text[TEST_STRING_LENGTH + 1];
@@ -210,6 +222,18 @@ HWND StartNormally(const std::string &folder, TorvaneRun *run)
         return nullptr;
     }
     return mainWindow;
+}
+
+int EndNormally(const TorvaneRun &run)
+{
+    DWORD exitCode = 99;
+    HWND mainWindow = WaitForMainWindow(run.processId, 0);
+    if (mainWindow == nullptr || !PostToWindow(mainWindow, WM_CLOSE, 0, 0)
+        || !WaitExit(run, ROBOT_TIMEOUT_MS, &exitCode) || exitCode != 0) {
+        ADD_FAILURE() << "Torvane.exe did not end normally (exit code " << exitCode << ")";
+        return 0;
+    }
+    return 1;
 }
 
 int WaitExit(const TorvaneRun &run, DWORD timeoutMs, DWORD *exitCode)

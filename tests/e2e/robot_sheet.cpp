@@ -5,6 +5,8 @@
 #include <commctrl.h>
 #include <dlgs.h>
 
+#include <cstddef>
+
 #include "app/globals.h"   // WM_OPEN_PROPERTIES: only the number, none of the program's code
 
 const char SHEET_CAPTION[] = "Torvane 1.05";
@@ -35,7 +37,7 @@ static int ClickTrayIcon(const std::vector<UINT> &messages)
 {
     HWND tray;
     RECT square;
-    if (!TrayIconSquare(&tray, &square))
+    if (!WaitUntil(TrayIconShown, ROBOT_TIMEOUT_MS) || !TrayIconSquare(&tray, &square))
         return 0;
     POINT centre = {(square.left + square.right) / 2, (square.top + square.bottom) / 2};
     ScreenToClient(tray, &centre);
@@ -94,6 +96,28 @@ HWND SelectPage(HWND sheet, int position)
     return CurrentPage(sheet);
 }
 
+std::vector<std::string> SheetTabTitles(HWND sheet)
+{
+    std::vector<std::string> titles;
+    HWND tabs = PropSheet_GetTabControl(sheet);
+    DWORD processId = 0;
+    GetWindowThreadProcessId(sheet, &processId);
+    HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, processId);
+    if (tabs == nullptr || process == nullptr)
+        return titles;
+    for (LRESULT i = 0; i < SendMessageA(tabs, TCM_GETITEMCOUNT, 0, 0); i++) {
+        TCITEMA item = {};
+        item.mask = TCIF_TEXT;
+        std::string title;
+        if (!RemoteRecordText(process, tabs, TCM_GETITEMA, static_cast<WPARAM>(i), &item, sizeof item,
+                              offsetof(TCITEMA, pszText), offsetof(TCITEMA, cchTextMax), &title))
+            break;
+        titles.push_back(title);
+    }
+    CloseHandle(process);
+    return titles;
+}
+
 int ApplyEnabled(HWND sheet)
 {
     return ControlEnabled(sheet, SHEET_APPLY);
@@ -101,11 +125,11 @@ int ApplyEnabled(HWND sheet)
 
 int PressSheetButton(HWND sheet, int button)
 {
-    if (!PressButton(sheet, button))
-        return 0;
+    // The sheet disables Apply at the current page's PSN_KILLACTIVE, before any page applies, so
+    // the button's state cannot tell that the apply is over: the click is sent and waited for.
     if (button == SHEET_APPLY)
-        return WaitUntil([&] { return ApplyEnabled(sheet) == 0; }, ROBOT_TIMEOUT_MS);
-    return WaitClosed(sheet, ROBOT_TIMEOUT_MS);
+        return PressButtonAndWait(sheet, button, ROBOT_TIMEOUT_MS) && ApplyEnabled(sheet) == 0;
+    return PressButton(sheet, button) && WaitClosed(sheet, ROBOT_TIMEOUT_MS);
 }
 
 // The file-name control of a file dialog: the edit (old style, and Explorer style for some

@@ -4,6 +4,7 @@
 
 #include <commctrl.h>
 #include <commdlg.h>
+#include <dlgs.h>
 #include <gtest/gtest.h>
 
 #include <string>
@@ -215,7 +216,7 @@ struct OwnFileDialog {
 static UINT_PTR CALLBACK HideNameEdit(HWND dialog, UINT message, WPARAM, LPARAM)
 {
     if (message == WM_INITDIALOG)
-        ShowWindow(GetDlgItem(dialog, 1152), SW_HIDE);
+        ShowWindow(GetDlgItem(dialog, edt1), SW_HIDE);
     return message == WM_INITDIALOG;
 }
 

@@ -46,7 +46,8 @@ HWND OpenTrayMenu(DWORD processId)
 {
     HWND tray;
     RECT square;
-    if (!TrayIconSquare(&tray, &square))
+    // Start-up adds the icon a moment after it has told the driver the language.
+    if (!WaitUntil(TrayIconShown, ROBOT_TIMEOUT_MS) || !TrayIconSquare(&tray, &square))
         return nullptr;
     POINT centre = {(square.left + square.right) / 2, (square.top + square.bottom) / 2};
     ScreenToClient(tray, &centre);

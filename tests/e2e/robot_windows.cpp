@@ -5,6 +5,9 @@
 #include <commctrl.h>
 #include <gtest/gtest.h>
 
+#include <cstddef>
+#include <cstring>
+
 const char ROBOT_MAIN_CLASS[] = "\x6D\xE9\x6E\x6D\x38\x38\x37\x37\xF0\xE6\x77";
 const char ROBOT_MAIN_TITLE[] = "\xDE\xE6\x51\x31\x32\x33\x64\x43\x5B\x5D";
 static_assert(sizeof ROBOT_MAIN_CLASS == 12 && sizeof ROBOT_MAIN_TITLE == 11, "11 and 10 bytes");
@@ -100,6 +103,17 @@ HWND WaitForWindow(DWORD processId, const char *className, DWORD timeoutMs)
 {
     return WaitForProcessWindow(processId, timeoutMs,
                                 [&](HWND window) { return className == nullptr || WindowClass(window) == className; });
+}
+
+HWND WaitForDialogWith(DWORD processId, const std::vector<int> &ids, DWORD timeoutMs)
+{
+    return WaitForProcessWindow(processId, timeoutMs, [&](HWND window) {
+        for (int id : ids) {
+            if (GetDlgItem(window, id) == nullptr)
+                return 0;
+        }
+        return 1;
+    });
 }
 
 int IsMessageBox(HWND box)
@@ -232,6 +246,13 @@ int PressButton(HWND dialog, int id)
     return button != nullptr && PostMessageA(button, BM_CLICK, 0, 0) ? 1 : 0;
 }
 
+int PressButtonAndWait(HWND dialog, int id, DWORD timeoutMs)
+{
+    HWND button = UsableControl(dialog, id);
+    DWORD_PTR done = 0;
+    return button != nullptr && SendMessageTimeoutA(button, BM_CLICK, 0, 0, SMTO_NORMAL, timeoutMs, &done) ? 1 : 0;
+}
+
 int IsTicked(HWND dialog, int id)
 {
     HWND control = GetDlgItem(dialog, id);
@@ -360,32 +381,41 @@ int ListViewCount(HWND list)
     return static_cast<int>(count);
 }
 
-int ListViewText(HANDLE process, HWND list, int index, std::string *text)
+int RemoteRecordText(HANDLE process, HWND control, UINT message, WPARAM wParam, const void *record,
+                     size_t recordSize, size_t textOffset, size_t capacityOffset, std::string *text)
 {
     constexpr int TEXT_BYTES = 2048;
     char *remote = static_cast<char *>(
-        VirtualAllocEx(process, nullptr, sizeof(LVITEMA) + TEXT_BYTES, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
+        VirtualAllocEx(process, nullptr, recordSize + TEXT_BYTES, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
     if (remote == nullptr)
         return 0;
-    LVITEMA item = {};
-    item.mask = LVIF_TEXT;
-    item.iItem = index;
-    item.iSubItem = 0;
-    item.pszText = remote + sizeof item;
-    item.cchTextMax = TEXT_BYTES;
+    std::string copy(static_cast<const char *>(record), recordSize);
+    char *remoteText = remote + recordSize;
+    int capacity = TEXT_BYTES;
+    std::memcpy(&copy[textOffset], &remoteText, sizeof remoteText);
+    std::memcpy(&copy[capacityOffset], &capacity, sizeof capacity);
     int ok = 0;
-    DWORD_PTR length = 0;
+    DWORD_PTR answer = 0;
     char buffer[TEXT_BYTES] = "";
-    if (WriteProcessMemory(process, remote, &item, sizeof item, nullptr)
-        && SendMessageTimeoutA(list, LVM_GETITEMTEXTA, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(remote),
-                               SMTO_NORMAL, 1000, &length)
-        && ReadProcessMemory(process, remote + sizeof item, buffer, sizeof buffer, nullptr)) {
+    if (WriteProcessMemory(process, remote, copy.data(), recordSize, nullptr)
+        && SendMessageTimeoutA(control, message, wParam, reinterpret_cast<LPARAM>(remote), SMTO_NORMAL, 1000, &answer)
+        && ReadProcessMemory(process, remoteText, buffer, sizeof buffer, nullptr)) {
         buffer[sizeof buffer - 1] = 0;
         *text = buffer;
         ok = 1;
     }
     VirtualFreeEx(process, remote, 0, MEM_RELEASE);
     return ok;
+}
+
+int ListViewText(HANDLE process, HWND list, int index, std::string *text)
+{
+    LVITEMA item = {};
+    item.mask = LVIF_TEXT;
+    item.iItem = index;
+    item.iSubItem = 0;
+    return RemoteRecordText(process, list, LVM_GETITEMTEXTA, static_cast<WPARAM>(index), &item, sizeof item,
+                            offsetof(LVITEMA, pszText), offsetof(LVITEMA, cchTextMax), text);
 }
 
 std::vector<std::string> ListViewRows(HWND list)

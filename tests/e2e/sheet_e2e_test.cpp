@@ -86,9 +86,10 @@ TEST(SheetE2e, OkAppliesTheVisitedPagesAndShowIconActsAtOnce)
     SelectPage(sheet, SHEET_ACTION_PAGE);
     ASSERT_TRUE(PressSheetButton(sheet, IDOK));
     EXPECT_TRUE(WaitUntil([&] { return !CodesAfter(folder, seen).empty(); }, 3000));
-    // Pages never shown tell nothing: no exclusions, no logging. (The Action page, visited, takes
-    // no part in the protocol yet.)
-    EXPECT_EQ((std::vector<std::string>{"CTL_SCAN_OPTIONS_CHANGED"}), CodesAfter(folder, seen));
+    // The two pages visited tell the driver, unchanged as they are; pages never shown tell nothing:
+    // no exclusions, no logging.
+    EXPECT_EQ((std::vector<std::string>{"CTL_SCAN_OPTIONS_CHANGED", "CTL_ACTION_OPTIONS_CHANGED"}),
+              CodesAfter(folder, seen));
 
     // Unticked and applied, the icon goes at once; ticked again it comes back, once.
     sheet = OpenSheet(run, SHEET_BY_MESSAGE);

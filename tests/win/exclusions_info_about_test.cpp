@@ -19,30 +19,13 @@
 #include "sheet/pages.h"
 #include "sheet/sheet.h"
 #include "tests/settings_snapshot.h"
+#include "tests/win/sheet_fixture.h"
 #include "tests/win/test_support.h"
 
 namespace {
 
-std::string codes;                 // control codes the pages sent, and their marks to the sheet
 std::map<int, int> writes;         // WM_SETTEXT per control id
 std::map<HWND, WNDPROC> originals;
-
-int RecordCode(uint32_t code)
-{
-    codes += code == CTL_CLEAR_STATISTICS     ? "clear "
-             : code == CTL_EXCLUSIONS_CHANGED ? "exclusions "
-                                              : "code:" + std::to_string(code) + " ";
-    return 1;
-}
-
-LRESULT CALLBACK RecordingParentProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    if (message == PSM_CHANGED || message == PSM_UNCHANGED) {
-        codes += message == PSM_CHANGED ? "changed " : "unchanged ";
-        return 0;
-    }
-    return DefWindowProcA(window, message, wParam, lParam);
-}
 
 LRESULT CALLBACK CountingProc(HWND control, UINT message, WPARAM wParam, LPARAM lParam)
 {
@@ -51,42 +34,15 @@ LRESULT CALLBACK CountingProc(HWND control, UINT message, WPARAM wParam, LPARAM 
     return CallWindowProcA(originals[control], control, message, wParam, lParam);
 }
 
-class Pages : public testing::Test {
+// The recording sheet of the page tests; record holds the control codes and the marks.
+class Pages : public Sheet {
 protected:
-    Snapshot before;
-    HWND parent = nullptr;
-    void SetUp() override
-    {
-        before = TakeSnapshot();
-        HKEY key;
-        RegCreateKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Brannholt\\Torvane", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
-                        nullptr);
-        RegCloseKey(key);
-        InstallTestDriver();
-        CreateTestMainWindow();
-        WNDCLASSA windowClass = {};
-        windowClass.lpfnWndProc = RecordingParentProc;
-        windowClass.hInstance = instance;
-        windowClass.lpszClassName = "TorvaneRecordingParent";
-        RegisterClassA(&windowClass);
-        parent = CreateWindowA("TorvaneRecordingParent", "", WS_POPUP, 0, 0, 400, 300, nullptr, nullptr, instance,
-                               nullptr);
-        sendChangeCode = RecordCode;
-        codes.clear();
-        languageSwitchPending = 0;
-    }
     void TearDown() override
     {
-        sendChangeCode = SendControl;
-        DestroyWindow(parent);
-        DestroyTestMainWindow();
         originals.clear();
-        RestoreSnapshot(before);
+        Sheet::TearDown();
     }
-    HWND Create(int templateId, DLGPROC procedure)
-    {
-        return CreateDialogParamA(instance, MAKEINTRESOURCEA(templateId), parent, procedure, 0);
-    }
+    HWND Create(int templateId, DLGPROC procedure) { return CreatePage(templateId, procedure); }
 };
 
 std::string Text(HWND page, int control)
@@ -122,7 +78,7 @@ struct AddAttempt {
 void Attempt(HWND page, const AddAttempt &a)
 {
     std::vector<std::string> before = Rows(page);
-    codes.clear();
+    record.clear();
     HWND dialog = nullptr, chooser = nullptr;
     std::string field = "not read";
     std::vector<std::function<int()>> steps = {[&] {
@@ -173,13 +129,7 @@ void Attempt(HWND page, const AddAttempt &a)
     std::vector<std::string> expected = before;
     expected.insert(expected.end(), a.added.begin(), a.added.end());
     EXPECT_EQ(expected, Rows(page)) << a.what;
-    EXPECT_EQ(a.codes, codes) << a.what;
-}
-
-void Notify(HWND page, UINT code)
-{
-    NMHDR header = {GetParent(page), 0, code};
-    SendMessageA(page, WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&header));
+    EXPECT_EQ(a.codes, record) << a.what;
 }
 
 std::string StoredExclusions(void)
@@ -220,19 +170,19 @@ TEST_F(Pages, ExclusionsAddRemoveAndApply)
     // Remove: with no row selected the page is marked all the same; a removed row hands its
     // selection to the next.
     HWND list = GetDlgItem(page, IDC_EXCL_LIST);
-    codes.clear();
+    record.clear();
     SendMessageA(list, LB_SETCURSEL, static_cast<WPARAM>(-1), 0);
     SendDlgItemMessageA(page, IDC_EXCL_REMOVE, BM_CLICK, 0, 0);
     SendMessageA(list, LB_SETCURSEL, 1, 0);
     SendDlgItemMessageA(page, IDC_EXCL_REMOVE, BM_CLICK, 0, 0);
-    EXPECT_EQ("changed changed ", codes);
+    EXPECT_EQ("changed changed ", record);
     EXPECT_EQ(1, SendMessageA(list, LB_GETCURSEL, 0, 0));
     EXPECT_EQ((std::vector<std::string>{"Yes  C:\\TEMP", "Yes  C:\\NEW", "No   " + picked + "\\*.*"}), Rows(page));
 
-    codes.clear();
-    Notify(page, PSN_APPLY);
+    record.clear();
+    Notify(page, PSN_APPLY, ExclusionsPageProc);
     const std::string expected = "[+C:\\TEMP][+C:\\NEW][" + picked + "\\*.*]";
-    EXPECT_EQ("unchanged exclusions ", codes);
+    EXPECT_EQ("unchanged exclusions ", record);
     EXPECT_EQ(expected, std::string(buffer));
     EXPECT_EQ(expected, StoredExclusions());
     EXPECT_EQ(0, exclusionsPageDirty);
@@ -248,7 +198,7 @@ TEST_F(Pages, ExclusionsAddRemoveAndApply)
     const std::string path29 = "C:\\" + std::string(26, 'p'), path30 = path29 + "q";
     Attempt(page, {"one character too many", path30, 0, {}, IDOK, 1, path30, {}, ""});
     Attempt(page, {"exactly 2047", path29, 0, {}, IDOK, 0, path29, {"No   " + path29}, "changed "});
-    Notify(page, PSN_APPLY);
+    Notify(page, PSN_APPLY, ExclusionsPageProc);
     EXPECT_EQ(2047u, std::strlen(buffer));
     EXPECT_EQ(full + "[" + path29 + "]", StoredExclusions());
     DestroyWindow(page);
@@ -312,7 +262,7 @@ TEST_F(Pages, InformationRefreshWritesOnlyWhatChanges)
     // Clear asks the driver and nothing else; the fields follow the driver's counters.
     writes.clear();
     SendDlgItemMessageA(page, IDC_INFO_CLEAR, BM_CLICK, 0, 0);
-    EXPECT_EQ("clear ", codes);
+    EXPECT_EQ("clear ", record);
     EXPECT_TRUE(writes.empty());
 
     // The page's own timer refreshes it.
@@ -384,7 +334,7 @@ TEST_F(Pages, AboutShowsTheDriversTextsAndRecordsTheChoice)
         EXPECT_EQ(p.id, languageId) << p.item;
         EXPECT_EQ(p.pending, languageSwitchPending) << p.item;
     }
-    EXPECT_EQ("", codes);
+    EXPECT_EQ("", record);
     DestroyWindow(page);
 }
 

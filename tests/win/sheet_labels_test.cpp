@@ -80,7 +80,7 @@ TEST(SheetLabels, EveryLabelFitsInEveryLanguage)
         DLGPROC procedure;
     } dialogs[] = {{106, ScanPageProc},        {119, ActionPageProc},      {121, ReportPageProc},
                    {120, ExclusionsPageProc},  {107, InformationPageProc}, {108, AboutPageProc},
-                   {118, ExtensionsDialogProc}};
+                   {118, ExtensionsDialogProc}, {132, AddExclusionDialogProc}};
     CreateTestMainWindow();
     for (const Language &language : languages) {
         InstallLanguage(language.texts);

@@ -19,92 +19,12 @@
 #include "sheet/pages.h"
 #include "sheet/sheet.h"
 #include "tests/settings_snapshot.h"
+#include "tests/win/sheet_fixture.h"
 #include "tests/win/test_support.h"
 #include "tests/win/vxd_test_driver.h"
 #include "vxd/language_texts.h"
 
 namespace {
-
-std::string record;   // what reached the sheet, the driver and the tray, in order
-
-LRESULT CALLBACK RecordingSheetProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    if (message == PSM_CHANGED || message == PSM_UNCHANGED) {
-        record += message == PSM_CHANGED ? "changed " : "unchanged ";
-        if (GetParent(reinterpret_cast<HWND>(wParam)) != window || lParam != 0)
-            record += "(not from its page) ";
-        return 0;
-    }
-    return DefWindowProcA(window, message, wParam, lParam);
-}
-
-int RecordCode(uint32_t code)
-{
-    record += code == CTL_SCAN_OPTIONS_CHANGED ? "scan-code " : "code:" + std::to_string(code) + " ";
-    return 1;
-}
-
-BOOL WINAPI RecordTray(DWORD operation, PNOTIFYICONDATAA)
-{
-    record += operation == NIM_ADD ? "icon-add " : operation == NIM_DELETE ? "icon-delete " : "icon-? ";
-    return TRUE;
-}
-
-class Sheet : public testing::Test {
-protected:
-    Snapshot before;
-    HWND sheet = nullptr;
-
-    void SetUp() override
-    {
-        before = TakeSnapshot();
-        HKEY key;
-        RegCreateKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Brannholt\\Torvane", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
-                        nullptr);
-        RegCloseKey(key);
-        InstallTestDriver();
-        CreateTestMainWindow();
-        WNDCLASSA windowClass = {};
-        windowClass.lpfnWndProc = RecordingSheetProc;
-        windowClass.hInstance = instance;
-        windowClass.lpszClassName = "TorvaneRecordingSheet";
-        RegisterClassA(&windowClass);
-        sheet = CreateWindowA("TorvaneRecordingSheet", "", WS_OVERLAPPED, 0, 0, 400, 300, nullptr, nullptr, instance,
-                              nullptr);
-        sendChangeCode = RecordCode;
-        notifyIcon = RecordTray;
-        record.clear();
-        sheetOpen = 0;
-        languageSwitchPending = 0;
-    }
-    void TearDown() override
-    {
-        sendChangeCode = SendControl;
-        notifyIcon = Shell_NotifyIconA;
-        DestroyWindow(sheet);
-        DestroyTestMainWindow();
-        RestoreSnapshot(before);
-    }
-    HWND CreateScanPage(void)
-    {
-        return CreateDialogParamA(instance, MAKEINTRESOURCEA(IDD_SCAN_PAGE), sheet, ScanPageProc, 0);
-    }
-};
-
-// The page's answer to a notification from its sheet: its result, or -1 when it left it alone.
-LRESULT Notify(HWND page, UINT code)
-{
-    NMHDR header = {GetParent(page), 0, code};
-    SetWindowLongPtrA(page, DWLP_MSGRESULT, 0x55);
-    INT_PTR handled = ScanPageProc(page, WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&header));
-    return handled ? GetWindowLongPtrA(page, DWLP_MSGRESULT) : -1;
-}
-
-// A command from control, as a control sends it (also for those that never would).
-void Command(HWND page, UINT control)
-{
-    SendMessageA(page, WM_COMMAND, MAKEWPARAM(control, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(page, control)));
-}
 
 TEST_F(Sheet, ProtocolFollowsTheNotificationsOfTheSheet)
 {
@@ -298,7 +218,7 @@ TEST_F(Sheet, FrameSwitchesLanguageFirstAndCutsTextsToFit)
         EXPECT_EQ(c.box ? std::string(c.box) + " / T600" : "none", box) << c.what;
         EXPECT_EQ(0, languageSwitchPending) << c.what;
         EXPECT_EQ(2u, languageId) << "a refused language stays chosen: " << c.what;
-        EXPECT_EQ("icon-delete scan-code ", record) << "OK applies the visited editing pages only: " << c.what;
+        EXPECT_EQ("icon-delete scan-code action-code ", record) << "OK applies the visited editing pages only: " << c.what;
     }
 }
 
