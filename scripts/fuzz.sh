@@ -17,8 +17,10 @@ export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 
 regress=0
+kind=""         # the regression runs keep logs of their own beside a campaign's
 if [ "${1:-}" = "--regress" ]; then
   regress=1
+  kind=".regress"
   shift
   seconds=${FUZZ_REGRESS_SECONDS:-3}
 else
@@ -41,7 +43,7 @@ run_one() {
     corpus="$build/fuzz-corpus/$target"
     mkdir -p "$corpus"
   fi
-  log="$build/fuzz-logs/$target.log"
+  log="$build/fuzz-logs/$target$kind.log"
   mkdir -p "$build/fuzz-logs"
   "$build/tests/fuzz/$target" -max_total_time="$seconds" -print_final_stats=1 -timeout=10 -rss_limit_mb=2048 \
     -artifact_prefix="$findings/$target-" "$corpus" "$seeds/$target" > "$log" 2>&1 || status=FAILED
@@ -54,7 +56,7 @@ run_one() {
   cov() { [[ "$1" =~ cov:\ ([0-9]+) ]] && echo "${BASH_REMATCH[1]}" || echo 0; }
   units() { [[ "$1" =~ corp:\ ([0-9]+) ]] && echo "${BASH_REMATCH[1]}" || echo 0; }
   echo "$target $seconds ${execs:-0} ${rate:-0} $(cov "$inited") $(cov "$final") $(units "$inited") $(units "$final") $status" \
-    > "$build/fuzz-logs/$target.summary"
+    > "$build/fuzz-logs/$target$kind.summary"
 }
 
 jobs=${FUZZ_JOBS:-1}
@@ -68,13 +70,13 @@ wait
 failed=0
 printf '%-22s %8s %12s %10s %16s %14s %s\n' target seconds executions "exec/s" "coverage (edges)" "corpus units" result
 for target in "${targets[@]}"; do
-  read -r name secs execs rate cov0 cov1 units0 units1 status < "$build/fuzz-logs/$target.summary"
+  read -r name secs execs rate cov0 cov1 units0 units1 status < "$build/fuzz-logs/$target$kind.summary"
   printf '%-22s %8s %12s %10s %16s %14s %s\n' "$name" "$secs" "$execs" "$rate" "$cov0 -> $cov1 (+$((cov1 - cov0)))" \
     "$units0 -> $units1" "$status"
   if [ "$status" != ok ]; then
     failed=1
-    echo "--- $target: $build/fuzz-logs/$target.log" >&2
-    grep -E -A12 'fuzz check failed|ERROR: (Address|Undefined|libFuzzer)|runtime error' "$build/fuzz-logs/$target.log" | head -40 >&2 || true
+    echo "--- $target: $build/fuzz-logs/$target$kind.log" >&2
+    grep -E -A12 'fuzz check failed|ERROR: (Address|Undefined|libFuzzer)|runtime error' "$build/fuzz-logs/$target$kind.log" | head -40 >&2 || true
   fi
 done
 exit $failed
