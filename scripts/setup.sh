@@ -6,6 +6,7 @@ packages=(
   cmake ninja-build python3
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-win32 binutils-mingw-w64-x86-64 binutils-mingw-w64-i686
   googletest g++
+  clang libclang-rt-dev
   zlib1g-dev libz-mingw-w64-dev
   clamav-daemon clamdscan
   wine64 fonts-wine xvfb xauth

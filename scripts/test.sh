@@ -1,17 +1,23 @@
 #!/usr/bin/env bash
-# Sets up, builds every flavour and runs every test: the pure unit tests natively, then all tests
-# of the x86_64 build under wine64 on a virtual screen. The i686 build (the Windows 95/98 target)
-# cannot run on this machine: it is compiled, linked and its imports checked against Windows 95/98.
+# Sets up, builds every flavour and runs every test: the pure unit tests natively, again under
+# AddressSanitizer and UndefinedBehaviorSanitizer with every fuzz target run over its seeds for a
+# few seconds, then all tests of the x86_64 build under wine64 on a virtual screen. The i686 build
+# (the Windows 95/98 target) cannot run on this machine: it is compiled, linked and its imports
+# checked against Windows 95/98.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 cd "$top"
 scripts/setup.sh
 scripts/build.sh native
+scripts/build.sh native-asan
 scripts/build.sh i686
 scripts/build.sh x86_64
 
 echo "== native unit tests"
 (cd build/native && ctest --output-on-failure)
+
+echo "== unit tests and fuzz regression runs under the sanitizers"
+(cd build/native-asan && ctest --output-on-failure)
 
 echo "== imports of the Windows 95/98 build"
 (cd build/i686 && ctest -L win98 --output-on-failure)

@@ -10,6 +10,7 @@
 #include "base/bounded.h"
 #include "driver/link.h"
 #include "settings/seal.h"
+#include "settings/value_reader.h"
 
 static_assert(VALUE_NUMBER == REG_DWORD && VALUE_TEXT == REG_SZ, "the table's types are the registry's");
 
@@ -30,39 +31,34 @@ static HKEY OpenSettingsKey(void)
     return parent;
 }
 
-// A number must hold exactly four bytes. More do not fit (ERROR_MORE_DATA); fewer are refused like
-// a missing value, since they would leave part of the field and of its seal bytes undefined.
-static int ReadNumber(HKEY key, const char *name, uint32_t *number)
+// Queries a value of at most capacity bytes into area with its type and size; 0 when it is missing
+// or longer (ERROR_MORE_DATA). What the bytes may be is TakeNumberValue's and TakeTextValue's rule.
+static int QueryValue(HKEY key, const char *name, unsigned char *area, DWORD capacity, DWORD *type, DWORD *size)
 {
-    uint32_t bytes = 0;
-    DWORD size = sizeof bytes;
-    if (RegQueryValueExA(key, name, nullptr, nullptr, reinterpret_cast<BYTE *>(&bytes), &size) != ERROR_SUCCESS
-        || size != sizeof bytes)
-        return 0;
-    *number = bytes;
-    return 1;
+    *type = REG_NONE;
+    *size = capacity;
+    return RegQueryValueExA(key, name, nullptr, type, area, size) == ERROR_SUCCESS && *size <= capacity;
 }
 
-// Reads a text of at most capacity bytes, terminator included, into area, and only when it is whole
-// copies it into target. Registry strings may be stored without their terminator: the text ends at
-// the first zero byte within the size the registry reports, or at that size, and it still needs
-// room for its terminator. A refused text leaves target as it was, terminated.
-static int ReadText(HKEY key, const char *name, uint32_t capacity, char *area, char *target)
+static int ReadNumber(HKEY key, const char *name, uint32_t *number)
 {
-    DWORD size = capacity;
-    if (RegQueryValueExA(key, name, nullptr, nullptr, reinterpret_cast<BYTE *>(area), &size) != ERROR_SUCCESS
-        || size > capacity)
-        return 0;
-    size_t length = BoundedLength(area, size);
-    if (length >= capacity)
-        return 0;
-    std::memcpy(target, area, length);
-    target[length] = 0;
-    return 1;
+    unsigned char bytes[4];
+    DWORD type, size;
+    return QueryValue(key, name, bytes, sizeof bytes, &type, &size) && TakeNumberValue(type, bytes, size, number);
+}
+
+// Reads a text row into area, and only when it is whole copies it into its target. A string the
+// registry keeps without its terminator is refused: Wine and NT add one in the buffer when there
+// is room but do not count it, so the size tells.
+static int ReadText(HKEY key, const SettingsValue &value, unsigned char *area, char *target)
+{
+    DWORD type, size;
+    return QueryValue(key, value.name, area, value.capacity, &type, &size)
+           && TakeTextValue(type, area, size, value.capacity, target, value.bufferSize);
 }
 
 // Reads the seal, the language and the covered values in the table's order into the StatusBlock.
-static int ReadValues(HKEY key, uint32_t *storedSeal, char *textArea)
+static int ReadValues(HKEY key, uint32_t *storedSeal, unsigned char *textArea)
 {
     if (!ReadNumber(key, SEAL_VALUE_NAME, storedSeal) || !ReadNumber(key, LANGUAGE_VALUE_NAME, &languageId))
         return 0;
@@ -72,7 +68,7 @@ static int ReadValues(HKEY key, uint32_t *storedSeal, char *textArea)
                 return 0;
         } else {
             char *text = TextOf(statusBlock, value);
-            if (text == nullptr || !ReadText(key, value.name, value.capacity, textArea, text))
+            if (text == nullptr || !ReadText(key, value, textArea, text))
                 return 0;
         }
     }
@@ -87,7 +83,7 @@ int LoadSettings(void)
     std::unique_ptr<unsigned char[]> work(new (std::nothrow) unsigned char[LOAD_BUFFER_SIZE]);
     if (!work)
         return 0;
-    char *textArea = reinterpret_cast<char *>(work.get() + LOAD_BUFFER_SIZE - MAX_TEXT_CAPACITY);
+    unsigned char *textArea = work.get() + LOAD_BUFFER_SIZE - MAX_TEXT_CAPACITY;
     HKEY key = OpenSettingsKey();
     if (key == nullptr)
         return 0;

@@ -43,12 +43,17 @@ void MakeExclusionRow(char *row, size_t size, const ExclusionMarks &marks, Exclu
         return;
     const char *mark = subfolders ? marks.subfolders : marks.alone;
     CopyBounded(row, size, mark);
-    if (origin == ROW_ADDED) {
+    if (origin == ROW_ADDED)
         AppendCut(row, size, subfolders ? "  " : "   ");
-    } else {
-        for (size_t length = std::strlen(mark); length < 5; length++)
-            AppendCut(row, size, " ");
-    }
+    // Both shapes fill at least five characters: the read-back looks for the last blank among the
+    // first six, so a path that began any earlier would lose the part before a blank of its own
+    // (with a two-character 606, "Ja  C x" read back as "x").
+    for (size_t length = BoundedLength(row, size); length < 5 && length + 1 < size; length++)
+        AppendCut(row, size, " ");
+    // Blanks a path begins with cannot be told from the padding when the row is read back: each
+    // Apply would drop one more. The row shows the path without them, and so reads back as shown.
+    while (*path == ' ')
+        path++;
     AppendCut(row, size, path);
 }
 

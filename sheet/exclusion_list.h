@@ -29,7 +29,8 @@ struct ExclusionMarks {
 
 // How a row's mark is followed: rows made from the stored text pad the mark with blanks to five
 // characters (none when it has five or more); rows the user adds follow 606 with two blanks and 607
-// with three.
+// with three, and then pad to five as well, so that a path always starts at the sixth character or
+// later and reads back whole. Blanks at the start of a path are left out of the row.
 enum ExclusionRowOrigin { ROW_STORED, ROW_ADDED };
 
 // Builds the row of an entry into row (size bytes, always terminated, cut to fit).

@@ -58,7 +58,9 @@ int ShortenPath(char *buffer, size_t size)
     // The result is never longer than the path: more than 35 characters leave at least three of
     // dropped directories for the "..\" that replaces them.
     size_t dots = root + kept;
+    // A path already in its short form ("C:\..\" and a name of 30) comes out as it went in.
+    int same = nameStart == dots + 3 && std::memcmp(buffer + dots, "..\\", 3) == 0;
     std::memmove(buffer + dots + 3, buffer + nameStart, nameLength + 1);
     std::memcpy(buffer + dots, "..\\", 3);
-    return 1;
+    return cut || !same;
 }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "tests/e2e/robot.h"
+#include "tests/settings_damage.h"
 #include "tests/settings_snapshot.h"
 
 // Text 605 of the reference driver's English table (plain ASCII, so the conversion keeps it).
@@ -110,12 +111,15 @@ TEST(SettingsE2e, DamagedSettingsShowText605AndEnd2WithoutWriting)
         {"number of 2 bytes", [] { return SetSettingBytes("ScanOn", REG_BINARY, std::string("\3\0", 2)); }},
         {"wrong seal", [] { return SetSettingNumber("Torvane", 1); }},
     };
-    for (const char *name : {"Torvane", "Language"})
-        cases.push_back({std::string(name) + " missing", [name] { return DeleteSetting(name); }});
-    for (const char *name : NUMBER_NAMES)
-        cases.push_back({std::string(name) + " missing", [name] { return DeleteSetting(name); }});
-    for (const char *name : TEXT_NAMES)
-        cases.push_back({std::string(name) + " missing", [name] { return DeleteSetting(name); }});
+    // Every value in turn, missing and damaged one more way, the ways taken in rotation so that each
+    // is met by several values; the in-process test of the store walks every value every way.
+    size_t turn = 0;
+    for (const SettingsRow &row : SETTINGS_ROWS) {
+        std::vector<SettingsDamage> damages = DamagesOf(row);
+        SettingsDamage other = damages[1 + turn++ % (damages.size() - 1)];
+        for (SettingsDamage damage : {DAMAGE_MISSING, other})
+            cases.push_back({DamageName(row, damage), [&row, damage] { return DamageSetting(row, damage); }});
+    }
 
     std::string folder = PrepareSettingsFolder();
     for (const Case &c : cases) {

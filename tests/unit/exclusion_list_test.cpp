@@ -62,6 +62,8 @@ TEST(ExclusionList, StoredTextReadsIntoRowsAndBack)
         {"a lone ]", english, "]", {}, ""},
         {"a path over 259 characters keeps 259", english, "[+" + longPath + "]",
          {"Yes  " + longPath.substr(0, 259)}, "[+" + longPath.substr(0, 259) + "]"},
+        {"blanks a path begins with are left out once, not one more at each Apply", english, "[+   C:\\A][ ]",
+         {"Yes  C:\\A", "No   "}, "[+C:\\A][]"},
         {"marks alike: every row reads back with +", alike, "[C:\\A][+C:\\B]", {"Yo   C:\\A", "Y    C:\\B"},
          "[+C:\\A][+C:\\B]"},
     };
@@ -81,7 +83,18 @@ TEST(ExclusionList, StoredTextReadsIntoRowsAndBack)
     // A row is cut to its buffer; the rebuild writes whole entries while they fit.
     char small[8];
     MakeExclusionRow(small, sizeof small, german, ROW_ADDED, 1, "C:\\TEMP");
-    EXPECT_STREQ("Ja  C:\\", small);
+    EXPECT_STREQ("Ja   C:", small);
+    // Short marks: an added row still starts its path at the sixth character, so a blank within the
+    // path's first characters is not taken for the end of the mark.
+    for (const ExclusionMarks &marks : {german, english, alike}) {
+        for (int subfolders : {0, 1}) {
+            char row[EXCLUSION_ROW_SIZE];
+            MakeExclusionRow(row, sizeof row, marks, ROW_ADDED, subfolders, "C x\\a b");
+            int readSubfolders = -1;
+            EXPECT_STREQ("C x\\a b", ReadExclusionRow(row, marks, &readSubfolders)) << row;
+            EXPECT_EQ(subfolders || marks.subfolders[0] == marks.alone[0], readSubfolders) << row;
+        }
+    }
     EXPECT_EQ("[C:\\A]", Rebuild({"No   C:\\A", "No   C:\\B"}, english, 7));
     EXPECT_EQ("", Rebuild({"No   C:\\A"}, english, 6));
 }

@@ -39,6 +39,7 @@ TEST(ShortenPath, DropsDirectoriesFromTheMiddle)
         {"no terminator within the buffer: its last character is cut", "C:\\DATA\\PROJECTS\\ALPHA\\DRAWINGS\\2021\\plan.txtXX",
          "C:\\DATA\\PROJECTS\\ALPHA\\..\\plan.txt", 46},
         {"no terminator, short", "C:\\A\\b.txt", "C:\\A\\b.tx", 10},
+        {"already short, no budget: unchanged", "C:\\..\\" + std::string(30, 'n'), "="},
     };
     for (const Case &c : cases) {
         size_t size = c.size ? c.size : c.path.size() + 1;

@@ -11,6 +11,7 @@
 #include "driver/link.h"
 #include "settings/seal.h"
 #include "settings/store.h"
+#include "tests/settings_damage.h"
 #include "tests/settings_snapshot.h"
 #include "tests/win/test_support.h"
 
@@ -312,8 +313,9 @@ TEST_F(SettingsStore, GarbledValuesFailTheLoadAndWriteNothing)
         {"seal of 5 bytes", [] { PutRaw(SEAL_VALUE_NAME, REG_BINARY, std::string(5, '\0')); }, 0},
         {"seal of 2 bytes", [] { PutRaw(SEAL_VALUE_NAME, REG_BINARY, std::string(2, '\0')); }, 0},
         {"language of 2 bytes", [] { PutRaw(LANGUAGE_VALUE_NAME, REG_BINARY, std::string(2, '\1')); }, 0},
-        {"a number as 4 bytes of binary", [] { PutRaw("Ext", REG_BINARY, Bytes(7)); }, 1},
-        {"a number as a text of 3 characters", [] { PutText("Action", "abc"); }, 1},   // 4 bytes as stored
+        // The right size under another type is someone else's value, not a setting.
+        {"a number as 4 bytes of binary", [] { PutRaw("Ext", REG_BINARY, Bytes(7)); }, 0},
+        {"a number as a text of 3 characters", [] { PutText("Action", "abc"); }, 0},   // 4 bytes as stored
         {"a number as a text of 4 characters", [] { PutText("Action", "abcd"); }, 0},  // 5 bytes
         {"a number of no bytes", [] { PutRaw("Append", REG_BINARY, ""); }, 0},
     };
@@ -329,6 +331,12 @@ TEST_F(SettingsStore, GarbledValuesFailTheLoadAndWriteNothing)
     cases.push_back({"language missing", [] { DeleteValue(LANGUAGE_VALUE_NAME); }, 0});
     for (const SettingsValue &value : COVERED_VALUES)
         cases.push_back({std::string(value.name) + " missing", [&value] { DeleteValue(value.name); }, 0});
+    // Every value of the key in turn, damaged every way: the whole matrix that the end-to-end test
+    // walks one damage per value of.
+    for (const SettingsRow &row : SETTINGS_ROWS) {
+        for (SettingsDamage damage : DamagesOf(row))
+            cases.push_back({DamageName(row, damage), [&row, damage] { ASSERT_TRUE(DamageSetting(row, damage)); }, 0});
+    }
 
     SaveState(0);
     uint32_t trueSeal = StoredNumber(SEAL_VALUE_NAME);
@@ -354,7 +362,7 @@ TEST_F(SettingsStore, GarbledValuesFailTheLoadAndWriteNothing)
     EXPECT_TRUE(wrong == TakeSnapshot()) << "the load wrote to the registry: a wrong seal";
 }
 
-TEST_F(SettingsStore, TextStoredWithoutTerminatorEndsSafely)
+TEST_F(SettingsStore, TextOfAnotherTypeOrWithoutTerminatorIsRefused)
 {
     struct Case {
         std::string what;
@@ -363,12 +371,13 @@ TEST_F(SettingsStore, TextStoredWithoutTerminatorEndsSafely)
         int expected;
         std::string loaded;      // the field after the load
     } cases[] = {
-        {"3 bytes of binary", REG_BINARY, "abc", 1, "abc"},
-        {"259 bytes of binary", REG_BINARY, std::string(259, 'b'), 1, std::string(259, 'b')},
-        {"260 bytes of binary", REG_BINARY, std::string(260, 'b'), 0, "keep"},
-        {"a zero inside", REG_BINARY, std::string("ab\0cd", 5), 1, "ab"},
-        {"no bytes", REG_BINARY, "", 1, ""},
-        {"text stored without its zero", REG_SZ, "xyz", 1, "xyz"},
+        {"3 bytes of binary", REG_BINARY, "abc", 0, "keep"},
+        {"terminated binary", REG_BINARY, std::string("abc", 4), 0, "keep"},
+        {"259 characters, terminated", REG_SZ, std::string(259, 'b') + '\0', 1, std::string(259, 'b')},
+        {"a zero inside", REG_SZ, std::string("ab\0cd", 5), 1, "ab"},
+        {"no bytes", REG_SZ, "", 0, "keep"},
+        {"just the terminator", REG_SZ, std::string(1, '\0'), 1, ""},
+        // The wide call's text reaches the ANSI reader with a terminator counted (Wine adds it).
         {"wide text stored without its zero", REG_NONE, "uvw", 1, "uvw"},
         {"wide text of 260 characters without its zero", REG_NONE, std::string(260, 'w'), 0, "keep"},
     };
@@ -390,7 +399,7 @@ TEST_F(SettingsStore, TextStoredWithoutTerminatorEndsSafely)
 
     // The seal covers the characters up to the first zero, as the save will write them.
     Restore(valid);
-    PutRaw("LogFileName", REG_BINARY, "abc");
+    PutRaw("LogFileName", REG_SZ, std::string("abc\0de", 6));
     InstallTestDriver();
     ASSERT_EQ(1, LoadSettings());
     ASSERT_EQ(1, SaveSettings());

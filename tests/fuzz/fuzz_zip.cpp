@@ -1,0 +1,60 @@
+// The driver's ZIP reader on any bytes, archives inside archives three deep as the scan reads them,
+// with small limits. Holds: every member's bytes lie in memory it may read (each is summed, so the
+// sanitizers see every byte); a member read is no larger than the member limit and all of them
+// together no larger than the total; no more members are visited than allowed; names are
+// terminated and free of control characters; statuses and results are the documented ones.
+#include "tests/fuzz/fuzz_support.h"
+#include "vxd/detect.h"
+#include "vxd/zip_reader.h"
+
+static const ZipLimits LIMITS = {1u << 20, 4u << 20, 64};
+static const int DEPTH = 3;
+
+struct Visit {
+    int depth;
+    unsigned visited;
+    size_t readBytes;
+};
+
+static int VisitMember(const ZipMember &member, void *context)
+{
+    Visit *visit = static_cast<Visit *>(context);
+    visit->visited++;
+    FUZZ_CHECK(visit->visited <= LIMITS.members, "no more members than the limit");
+    size_t nameLength = 0;
+    while (nameLength < ZIP_NAME_SIZE && member.name[nameLength] != 0)
+        nameLength++;
+    FUZZ_CHECK(nameLength < ZIP_NAME_SIZE, "the name is terminated");
+    for (size_t i = 0; i < nameLength; i++)
+        FUZZ_CHECK(static_cast<unsigned char>(member.name[i]) >= 0x20, "no control character in a name");
+    FUZZ_CHECK(member.status >= ZIP_MEMBER_READ && member.status <= ZIP_MEMBER_ENCRYPTED, "a known status");
+    if (member.status != ZIP_MEMBER_READ)
+        return 1;
+    FUZZ_CHECK(member.size <= LIMITS.memberBytes, "a member read stays within the member limit");
+    FUZZ_CHECK(member.size == 0 || member.data != nullptr, "a member read has its bytes");
+    visit->readBytes += member.size;
+    FUZZ_CHECK(visit->readBytes <= LIMITS.totalBytes, "the members together stay within the total");
+    volatile unsigned sum = 0;
+    for (size_t i = 0; i < member.size; i++)
+        sum = sum + member.data[i];
+    IsTestFile(member.data, member.size < TEST_FILE_MAX_SIZE ? member.size : TEST_FILE_MAX_SIZE, member.size);
+    if (visit->depth < DEPTH && LooksLikeZip(member.data, member.size)) {
+        Visit inner = {visit->depth + 1, 0, 0};
+        int result = ReadZip(member.data, member.size, LIMITS, VisitMember, &inner);
+        FUZZ_CHECK(result >= ZIP_DONE && result <= ZIP_LIMIT_REACHED, "a known result inside");
+    }
+    return 1;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    std::unique_ptr<unsigned char[]> bytes = ExactCopy(data, size);
+    LooksLikeZip(bytes.get(), size);
+    Visit visit = {0, 0, 0};
+    int result = ReadZip(bytes.get(), size, LIMITS, VisitMember, &visit);
+    FUZZ_CHECK(result >= ZIP_DONE && result <= ZIP_LIMIT_REACHED, "a known result");
+    FUZZ_CHECK(ZipResultText(result) != nullptr, "every result has its word");
+    if (size < 22)
+        FUZZ_CHECK(result == ZIP_NO_DIRECTORY && visit.visited == 0, "too short to be an archive");
+    return 0;
+}
