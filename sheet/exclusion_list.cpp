@@ -97,6 +97,9 @@ int AddExclusionResult(const char *typed, size_t typedLength, int subfolders, si
         return 0;
     if (typedLength >= EXCLUSION_PATH_SIZE || std::memchr(typed, ']', typedLength) != nullptr)
         return ADD_REFUSED;
+    // "[+X]" is an entry with subfolders: a path starting with "+" can only be stored as one.
+    if (!subfolders && typed[0] == '+')
+        return ADD_REFUSED;
     size_t entry = typedLength + (subfolders ? 3 : 2);
     if (textLength >= EXCLUSION_TEXT_SIZE || entry >= EXCLUSION_TEXT_SIZE - textLength)
         return ADD_REFUSED;

@@ -53,6 +53,7 @@ int AppendExclusion(char *text, size_t size, int subfolders, const char *path);
 // may hold more than a path can) when the list's text holds textLength characters now.
 constexpr int ADD_REFUSED = -1;   // the dialog stays open
 // 0: fewer than three characters, nothing to add. ADD_REFUSED: a path of more than 259 characters,
-// a path with "]" (the text would end the entry there and leave the rest outside the brackets), or
-// an entry that would take the text past 2047 characters. Else 3 with subfolders, 1 without.
+// a path with "]" (the text would end the entry there and leave the rest outside the brackets), a
+// path starting with "+" without subfolders (the text would read it back as one with subfolders),
+// or an entry that would take the text past 2047 characters. Else 3 with subfolders, 1 without.
 int AddExclusionResult(const char *typed, size_t typedLength, int subfolders, size_t textLength);

@@ -5,7 +5,8 @@
 // rebuild into at most 2047 characters of whole entries, which read back to the same rows, so a
 // second fill and rebuild changes nothing; the driver counts the same entries; an entry the add
 // dialog accepts fits the rebuilt text. (A path that starts with "+" without subfolders cannot be
-// written back as it was; such texts end the run before the rebuild.)
+// written back as it was; such texts end the run before the rebuild, and the add dialog refuses
+// to make one.)
 #include <vector>
 
 #include "sheet/exclusion_list.h"
@@ -92,7 +93,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     }
 
     // The format's one ambiguity: a path that starts with "+" in an entry without subfolders is
-    // written back as an entry with subfolders. Only a text made elsewhere holds one ("[ +X]").
+    // written back as an entry with subfolders. Only a text made elsewhere holds one ("[ +X]"): the
+    // add dialog refuses such a path.
     for (const std::string &row : rows) {
         Entry entry = ReadBack(row, marks);
         if (!entry.subfolders && !entry.path.empty() && entry.path[0] == '+')

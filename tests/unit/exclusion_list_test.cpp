@@ -115,6 +115,8 @@ TEST(ExclusionList, AddDialogResult)
         {"C:\\", 1, 0, 3},
         {"C:\\A]B", 1, 0, ADD_REFUSED},
         {"]:\\", 0, 0, ADD_REFUSED},
+        {"+X\\A", 0, 0, ADD_REFUSED},          // would read back as "X\A" with subfolders
+        {"+X\\A", 1, 0, 3},
         {longest, 0, 0, 1},
         {tooLong, 0, 0, ADD_REFUSED},
         {"C:\\", 0, 2042, 1},                // "[C:\]" ends the text at 2047 characters
