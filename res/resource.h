@@ -72,7 +72,7 @@
 #define IDC_ACTION_MACRO_NEW_TEXT 1125  // static: caption of 1102
 #define IDC_ACTION_MACRO_ALL     1103   // check box, no text: macroSpecial value 2
 #define IDC_ACTION_MACRO_ALL_TEXT 1126  // static: caption of 1103
-#define IDC_ACTION_STOP_MACROS   1145   // check box: stopMacros (labelled, not in the template)
+#define IDC_ACTION_STOP_MACROS   1145   // check box: stopMacros, below Only log
 
 // Report page (121)
 #define IDC_REPORT_FILE_FRAME    1128   // group box: log file

@@ -18,7 +18,7 @@ static const TextLabel actionLabels[] = {
     {672, IDC_ACTION_DENY},       {673, IDC_ACTION_RENAME},      {675, IDC_ACTION_DELETE},
     {674, IDC_ACTION_MOVE},       {676, IDC_ACTION_DISINFECT},   {671, IDC_ACTION_REPORT_ONLY},
     {677, IDC_ACTION_ONLY_LOG},   {680, IDC_ACTION_MACRO_NEW_TEXT}, {681, IDC_ACTION_MACRO_ALL_TEXT},
-    {590, IDC_ACTION_STOP_MACROS},   // only where a template has the box
+    {590, IDC_ACTION_STOP_MACROS},
 };
 
 // Read in this order; with none ticked the last entry, report only, is stored.
@@ -72,8 +72,8 @@ static int IsTicked(HWND page, int control)
     return IsDlgButtonChecked(page, control) == BST_CHECKED ? 1 : 0;
 }
 
-// The stopMacros box is part of the page's logic, but template 119 has no such control; without it
-// the stored setting is shown nowhere and kept as it is.
+// The stopMacros box sits below Only log. A template without it (an older resource) leaves the
+// stored setting as it is rather than clearing it on every apply.
 static HWND StopMacrosBox(HWND page)
 {
     return GetDlgItem(page, IDC_ACTION_STOP_MACROS);

@@ -42,16 +42,17 @@ const int logDependents[] = {IDC_REPORT_FILE_NAME,   IDC_REPORT_APPEND,   IDC_RE
                              IDC_REPORT_DATE_TIME,   IDC_REPORT_SETTINGS, IDC_REPORT_SUMMARY};
 
 // The warning that ticking a box shows: Escape and the close box leave it, OK closes it.
-void AnswerWarning(DWORD processId, const char *const *texts)
+void AnswerWarning(DWORD processId, const char *const *texts, int textId = 695)
 {
     HWND warning = WaitForDialogWith(processId, {IDC_WARNING_TEXT}, ROBOT_TIMEOUT_MS);
     ASSERT_NE(nullptr, warning) << "no warning";
     EXPECT_EQ(ShownText(texts, 694), WindowText(warning));
-    EXPECT_EQ(ShownText(texts, 695), ControlText(warning, IDC_WARNING_TEXT));
+    EXPECT_EQ(ShownText(texts, textId), ControlText(warning, IDC_WARNING_TEXT));
     PostToWindow(warning, WM_KEYDOWN, VK_ESCAPE, 0);
     PostToWindow(warning, WM_SYSCOMMAND, SC_CLOSE, 0);
     EXPECT_FALSE(WaitClosed(warning, 1000)) << "Escape or the close box closed the warning";
-    SaveScreenshot(std::string("warning-") + (texts == germanTexts ? "de" : "en"));
+    if (textId == 695)
+        SaveScreenshot(std::string("warning-") + (texts == germanTexts ? "de" : "en"));
     EXPECT_TRUE(PressButton(warning, IDOK) && WaitClosed(warning, ROBOT_TIMEOUT_MS));
 }
 
@@ -90,6 +91,12 @@ TEST(ActionReportE2e, OnlyLogWarnsStartsItsOwnLoggingAndLocksTheReportPage)
         page = SelectPage(sheet, SHEET_ACTION_PAGE);
         ASSERT_TRUE(SetTicked(page, IDC_ACTION_ONLY_LOG, 0));
         EXPECT_TRUE(WaitJournalLine(folder, "CTL_LOG_STOP result=1", ROBOT_TIMEOUT_MS));
+        EXPECT_EQ(nullptr, WaitForDialogWith(run.processId, {IDC_WARNING_TEXT}, 0));
+        // Stop all macros warns with its own text when ticked, and not when unticked.
+        EXPECT_EQ(ShownText(texts, 590), ControlText(page, IDC_ACTION_STOP_MACROS));
+        ASSERT_TRUE(PressButton(page, IDC_ACTION_STOP_MACROS));
+        AnswerWarning(run.processId, texts, 591);
+        ASSERT_TRUE(SetTicked(page, IDC_ACTION_STOP_MACROS, 0));
         EXPECT_EQ(nullptr, WaitForDialogWith(run.processId, {IDC_WARNING_TEXT}, 0));
         page = SelectPage(sheet, SHEET_REPORT_PAGE);
         ASSERT_TRUE(SetTicked(page, IDC_REPORT_LOG_TO_FILE, 1));

@@ -72,8 +72,9 @@ TEST_F(Sheet, ActionPageFillsAndAppliesEveryActionAndFollowsItsRadios)
     };
     for (const Case &c : cases) {
         statusBlock->action = c.action, statusBlock->macroSpecial = c.action & 3, statusBlock->onlyLog = c.action & 1;
-        statusBlock->stopMacros = 1;   // stored, and shown nowhere: template 119 has no box for it
+        statusBlock->stopMacros = 1;
         HWND page = CreatePage(IDD_ACTION_PAGE, ActionPageProc);
+        EXPECT_EQ(BST_CHECKED, IsDlgButtonChecked(page, IDC_ACTION_STOP_MACROS));
         shows(page, c, c.radio);
         record.clear();
         Notify(page, PSN_APPLY, ActionPageProc);
@@ -81,7 +82,7 @@ TEST_F(Sheet, ActionPageFillsAndAppliesEveryActionAndFollowsItsRadios)
         EXPECT_EQ(c.applied, statusBlock->action);
         EXPECT_EQ(c.action & 3, statusBlock->macroSpecial) << c.action;
         EXPECT_EQ(c.action & 1, statusBlock->onlyLog) << c.action;
-        EXPECT_EQ(1u, statusBlock->stopMacros) << "an apply keeps the stored setting";
+        EXPECT_EQ(1u, statusBlock->stopMacros) << "an apply keeps the setting shown";
         // Each radio clicked in turn: the page is marked, the folder and macro options follow.
         for (const Case &clicked : cases) {
             if (clicked.radio == 0)

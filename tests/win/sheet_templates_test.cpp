@@ -146,6 +146,7 @@ const ControlRow controls[] = {
     {119, 1052, BUTTON, RADIO, 13, 43, 88, 9, "&Delete automatically"},
     {119, 1053, BUTTON, RADIO, 107, 32, 86, 10, "D&isinfect automatically"},
     {119, 1074, BUTTON, CHECK, 108, 11, 71, 12, "&Only log to report"},
+    {119, 1145, BUTTON, CHECK, 108, 22, 88, 9, "&Stop all macros"},
     {119, 1127, BUTTON, GROUP, 7, 117, 194, 26, " Move infected files to... "},
     {119, 1073, EDIT, FIELD, 15, 127, 162, 11, ""},
     {119, 1075, BUTTON, PUSH, 182, 126, 14, 13, "..."},
