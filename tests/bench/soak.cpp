@@ -322,10 +322,24 @@ static void SheetRound(Soak &s)
                       & SetTicked(page, IDC_SCAN_ARCHIVES, r % 2));
     // Action: the actions that leave nothing held open, the only-log box on and off.
     page = SelectPage(sheet, SHEET_ACTION_PAGE);
-    apply("action", SetTicked(page, actions[r % 4], 1) & SetTicked(page, IDC_ACTION_ONLY_LOG, r % 3 == 2));
-    // Report: date and user name before each line; infections always reported, appended.
+    int onlyLog = 1;
+    if (r % 3 == 2) {
+        // Ticking only-log warns first; the warning closes by its OK alone.
+        HWND warning = nullptr;
+        onlyLog = PressButton(page, IDC_ACTION_ONLY_LOG)
+                  && (warning = WaitForDialogWith(s.run.processId, {IDC_WARNING_TEXT}, ROBOT_TIMEOUT_MS)) != nullptr
+                  && PressButton(warning, IDOK) && WaitClosed(warning, ROBOT_TIMEOUT_MS);
+        if (!onlyLog)
+            Fail("the only-log warning did not come or did not close");
+    } else {
+        onlyLog = SetTicked(page, IDC_ACTION_ONLY_LOG, 0);
+    }
+    apply("action", SetTicked(page, actions[r % 4], 1) & onlyLog);
+    // Report: date and user name before each line; infections always reported, appended. While
+    // only-log is on, the page locks what it logs: a user changes nothing there then.
     page = SelectPage(sheet, SHEET_REPORT_PAGE);
-    apply("report", SetTicked(page, IDC_REPORT_DATE_TIME, r % 2) & SetTicked(page, IDC_REPORT_USER, r % 3 == 0));
+    if (r % 3 != 2)
+        apply("report", SetTicked(page, IDC_REPORT_DATE_TIME, r % 2) & SetTicked(page, IDC_REPORT_USER, r % 3 == 0));
     // Exclusions: a folder elsewhere added, and removed the next round.
     page = SelectPage(sheet, SHEET_EXCLUSIONS_PAGE);
     int worked = ControlEnabled(page, IDC_EXCL_ADD) == 1;
