@@ -28,6 +28,8 @@ constexpr size_t SCANNED_VERSIONS = 65536;  // versions remembered before the me
 constexpr ULONGLONG RESCAN_MARGIN = 2 * 10000000ull;   // 2 s in file-time units (FAT keeps 2 s steps)
 constexpr int WINE_WALK_FOLDERS = 8192;     // at most this many folders below each watched one
 constexpr int WINE_WALK_DEPTH = 32;
+constexpr int LIST_ATTEMPTS = 10;           // a folder just moved in may still be held by the mover
+constexpr DWORD LIST_RETRY_MS = 50;
 
 struct WatchedFolder {
     HANDLE directory;          // opened for overlapped change notifications
@@ -184,6 +186,27 @@ static FILETIME EarlierBy(FILETIME time, ULONGLONG units)
     return {value.LowPart, value.HighPart};
 }
 
+// FindFirstFileW on pattern; a folder that is still held (the notice of a move can come before the
+// mover lets go of it) is asked again for a while. A folder that stays held is journalled.
+static HANDLE ListFolder(const wchar_t *pattern, WIN32_FIND_DATAW *found)
+{
+    for (int attempt = 0;; attempt++) {
+        HANDLE search = FindFirstFileW(pattern, found);
+        if (search != INVALID_HANDLE_VALUE)
+            return search;
+        DWORD error = GetLastError();
+        if (error != ERROR_SHARING_VIOLATION)
+            return search;
+        if (attempt + 1 == LIST_ATTEMPTS) {
+            char name[PATH_CHARS];
+            WideToCodePage(CP_ACP, pattern, name, sizeof name);
+            JournalLine("SKIP %s error=%lu", name, static_cast<unsigned long>(error));
+            return search;
+        }
+        Sleep(LIST_RETRY_MS);
+    }
+}
+
 // Walks the tree below folder, parents before children, at most WINE_WALK_DEPTH deep and through
 // at most *budget folders: onFile sees every file, enterFolder every folder (not links) and says
 // whether to go down into it.
@@ -202,7 +225,7 @@ static void WalkBelow(const wchar_t *folder, int depth, int *budget, FileVisit o
     path[length] = L'*';
     path[length + 1] = 0;
     WIN32_FIND_DATAW found;
-    HANDLE search = FindFirstFileW(path, &found);
+    HANDLE search = ListFolder(path, &found);
     if (search == INVALID_HANDLE_VALUE)
         return;
     do {

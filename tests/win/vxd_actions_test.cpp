@@ -215,6 +215,17 @@ TEST(VxdActions, ScanTypeScanOnAndExclusionsChooseTheFiles)
     ASSERT_TRUE(WriteBytes(w.driver.folder + "\\outside\\inner.com", "inner"));
     ASSERT_TRUE(MoveFileA((w.driver.folder + "\\outside").c_str(), (w.watched + "\\moved-in").c_str()));
     EXPECT_TRUE(PumpUntil([&] { return Contains(JournalLinesFrom(w.driver, "SCAN "), "moved-in\\inner.com"); }));
+    // The notice of a move can come while the mover still holds the folder: it is listed once let go.
+    const std::string held = w.driver.folder + "\\held";
+    ASSERT_TRUE(CreateDirectoryA(held.c_str(), nullptr));
+    ASSERT_TRUE(WriteBytes(held + "\\inner.com", "held"));
+    HANDLE holder = CreateFileA(held.c_str(), GENERIC_READ, FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, holder);
+    ASSERT_TRUE(MoveFileA(held.c_str(), (w.watched + "\\held-in").c_str()));
+    PumpUntil([] { return false; }, 150);
+    CloseHandle(holder);
+    EXPECT_TRUE(PumpUntil([&] { return Contains(JournalLinesFrom(w.driver, "SCAN "), "held-in\\inner.com"); }));
     DestroyWindow(w.collector);
 }
 
