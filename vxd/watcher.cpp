@@ -186,9 +186,10 @@ static FILETIME EarlierBy(FILETIME time, ULONGLONG units)
     return {value.LowPart, value.HighPart};
 }
 
-// FindFirstFileW on pattern; a folder that is still held (the notice of a move can come before the
-// mover lets go of it) is asked again for a while. A folder that stays held is journalled.
-static HANDLE ListFolder(const wchar_t *pattern, WIN32_FIND_DATAW *found)
+// FindFirstFileW on pattern, the search of folder; a folder that is still held (the notice of a
+// move can come before the mover lets go of it) is asked again for a while. A folder that stays
+// held is journalled.
+static HANDLE ListFolder(const wchar_t *folder, const wchar_t *pattern, WIN32_FIND_DATAW *found)
 {
     for (int attempt = 0;; attempt++) {
         HANDLE search = FindFirstFileW(pattern, found);
@@ -199,7 +200,7 @@ static HANDLE ListFolder(const wchar_t *pattern, WIN32_FIND_DATAW *found)
             return search;
         if (attempt + 1 == LIST_ATTEMPTS) {
             char name[PATH_CHARS];
-            WideToCodePage(CP_ACP, pattern, name, sizeof name);
+            WideToCodePage(CP_ACP, folder, name, sizeof name);
             JournalLine("SKIP %s error=%lu", name, static_cast<unsigned long>(error));
             return search;
         }
@@ -225,7 +226,7 @@ static void WalkBelow(const wchar_t *folder, int depth, int *budget, FileVisit o
     path[length] = L'*';
     path[length + 1] = 0;
     WIN32_FIND_DATAW found;
-    HANDLE search = ListFolder(path, &found);
+    HANDLE search = ListFolder(folder, path, &found);
     if (search == INVALID_HANDLE_VALUE)
         return;
     do {
