@@ -67,30 +67,17 @@ int IsUsableFolder(const char *path)
     return 1;
 }
 
-static int IsTicked(HWND page, int control)
-{
-    return IsDlgButtonChecked(page, control) == BST_CHECKED ? 1 : 0;
-}
-
-// The stopMacros box sits below Only log. A template without it (an older resource) leaves the
-// stored setting as it is rather than clearing it on every apply.
-static HWND StopMacrosBox(HWND page)
-{
-    return GetDlgItem(page, IDC_ACTION_STOP_MACROS);
-}
-
 static void FillActionPage(HWND page)
 {
     const StatusBlock &block = *statusBlock;
     SendDlgItemMessageA(page, IDC_ACTION_MOVE_DIR, EM_LIMITTEXT, sizeof block.moveDir - 1, 0);
-    CheckDlgButton(page, IDC_ACTION_ONLY_LOG, block.onlyLog ? BST_CHECKED : BST_UNCHECKED);
-    if (StopMacrosBox(page) != nullptr)
-        CheckDlgButton(page, IDC_ACTION_STOP_MACROS, block.stopMacros ? BST_CHECKED : BST_UNCHECKED);
+    ShowTicked(page, IDC_ACTION_ONLY_LOG, block.onlyLog != 0);
+    ShowTicked(page, IDC_ACTION_STOP_MACROS, block.stopMacros != 0);
     char moveDir[sizeof block.moveDir];
     CopyBounded(moveDir, block.moveDir);
     SetDlgItemTextA(page, IDC_ACTION_MOVE_DIR, moveDir);
-    CheckDlgButton(page, IDC_ACTION_MACRO_NEW, block.macroSpecial & 1 ? BST_CHECKED : BST_UNCHECKED);
-    CheckDlgButton(page, IDC_ACTION_MACRO_ALL, block.macroSpecial & 2 ? BST_CHECKED : BST_UNCHECKED);
+    ShowTicked(page, IDC_ACTION_MACRO_NEW, block.macroSpecial & 1);
+    ShowTicked(page, IDC_ACTION_MACRO_ALL, block.macroSpecial & 2);
     TickChoice(page, actionChoices, block.action);
     SetMoveFolderEnabled(page, block.action == ACTION_MOVE);
     SetMacroOptionsEnabled(page, block.action == ACTION_DISINFECT);
@@ -120,10 +107,9 @@ static void ReadActionPage(HWND page)
         CopyBounded(kept, block.moveDir);
         SetDlgItemTextA(page, IDC_ACTION_MOVE_DIR, kept);
     }
-    block.macroSpecial = (IsTicked(page, IDC_ACTION_MACRO_NEW) ? 1 : 0) | (IsTicked(page, IDC_ACTION_MACRO_ALL) ? 2 : 0);
+    block.macroSpecial = IsTicked(page, IDC_ACTION_MACRO_NEW) | IsTicked(page, IDC_ACTION_MACRO_ALL) << 1;
     block.onlyLog = IsTicked(page, IDC_ACTION_ONLY_LOG);
-    if (StopMacrosBox(page) != nullptr)
-        block.stopMacros = IsTicked(page, IDC_ACTION_STOP_MACROS);
+    block.stopMacros = IsTicked(page, IDC_ACTION_STOP_MACROS);
     block.action = ReadChoice(page, actionChoices);
 }
 
@@ -139,11 +125,6 @@ static int SetDefaultReportName(void)
         return 0;
     CopyBounded(block.logFileName, name);
     return 1;
-}
-
-static void ShowLoggingFailure(int text)
-{
-    ShowStop(StoredText(text), StoredText(TEXT_PRODUCT));
 }
 
 // Ticking the box: the warning first, then logging into the report file unless the report page's

@@ -164,7 +164,7 @@ static void OnAddOk(HWND dialog)
 {
     char typed[PICKED_FOLDER_SIZE];
     GetDlgItemTextA(dialog, IDC_ADDEXCL_PATH, typed, sizeof typed);
-    int subfolders = IsDlgButtonChecked(dialog, IDC_ADDEXCL_SUBFOLDERS) == BST_CHECKED;
+    int subfolders = IsTicked(dialog, IDC_ADDEXCL_SUBFOLDERS);
     int result = AddExclusionResult(typed, std::strlen(typed), subfolders, addTextLength);
     if (result == ADD_REFUSED) {
         MessageBeep(MB_OK);

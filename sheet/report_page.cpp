@@ -58,11 +58,6 @@ void SetLogControlsEnabled(HWND page, int enable)
         EnableWindow(GetDlgItem(page, control), enable);
 }
 
-static int IsTicked(HWND page, int control)
-{
-    return IsDlgButtonChecked(page, control) == BST_CHECKED ? 1 : 0;
-}
-
 static void ShowLogFileName(HWND page)
 {
     char name[sizeof statusBlock->logFileName];
@@ -95,7 +90,7 @@ static void FillReportPage(HWND page)
 {
     const StatusBlock &block = *statusBlock;
     SendDlgItemMessageA(page, IDC_REPORT_FILE_NAME, EM_LIMITTEXT, sizeof block.logFileName - 1, 0);
-    CheckDlgButton(page, IDC_REPORT_APPEND, block.append ? BST_CHECKED : BST_UNCHECKED);
+    ShowTicked(page, IDC_REPORT_APPEND, block.append != 0);
     for (size_t bit = 0; bit < sizeof logMaskBoxes / sizeof logMaskBoxes[0]; bit++) {
         if (block.logMask & (1u << bit))
             CheckDlgButton(page, logMaskBoxes[bit], BST_CHECKED);
@@ -106,11 +101,6 @@ static void FillReportPage(HWND page)
     else
         SetLogControlsEnabled(page, 0);
     LockLogFileSection(page);
-}
-
-static void ShowLoggingFailure(int text)
-{
-    ShowStop(StoredText(text), StoredText(TEXT_PRODUCT));
 }
 
 // Starts, stops or restarts logging as the plan says; every refusal is shown, none is retried.

@@ -169,18 +169,33 @@ INT_PTR NotifyEditingPage(HWND page, const EditingPage &editing, const NMHDR *he
     return FALSE;
 }
 
+void ShowLoggingFailure(int text)
+{
+    ShowStop(StoredText(text), StoredText(TEXT_PRODUCT));
+}
+
 // ---- Helpers for the controls of the pages ----------------------------------------------------
+
+int IsTicked(HWND page, int control)
+{
+    return IsDlgButtonChecked(page, control) == BST_CHECKED ? 1 : 0;
+}
+
+void ShowTicked(HWND page, int control, int on)
+{
+    CheckDlgButton(page, control, on ? BST_CHECKED : BST_UNCHECKED);
+}
 
 void TickChecks(HWND page, const PageCheck *checks, size_t count)
 {
     for (size_t i = 0; i < count; i++)
-        CheckDlgButton(page, checks[i].control, statusBlock->*checks[i].field ? BST_CHECKED : BST_UNCHECKED);
+        ShowTicked(page, checks[i].control, statusBlock->*checks[i].field != 0);
 }
 
 void ReadChecks(HWND page, const PageCheck *checks, size_t count)
 {
     for (size_t i = 0; i < count; i++)
-        statusBlock->*checks[i].field = IsDlgButtonChecked(page, checks[i].control) == BST_CHECKED ? 1 : 0;
+        statusBlock->*checks[i].field = IsTicked(page, checks[i].control);
 }
 
 void TickChoice(HWND page, const PageChoice *choices, size_t count, uint32_t value)
@@ -194,7 +209,7 @@ void TickChoice(HWND page, const PageChoice *choices, size_t count, uint32_t val
 uint32_t ReadChoice(HWND page, const PageChoice *choices, size_t count)
 {
     for (size_t i = 0; i < count; i++) {
-        if (IsDlgButtonChecked(page, choices[i].control) == BST_CHECKED)
+        if (IsTicked(page, choices[i].control))
             return choices[i].value;
     }
     return count > 0 ? choices[count - 1].value : 0;

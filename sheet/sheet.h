@@ -53,11 +53,19 @@ INT_PTR NotifyEditingPage(HWND page, const EditingPage &editing, const NMHDR *he
 // when the driver accepted. Tests put a recorder here.
 extern int (*sendChangeCode)(uint32_t code);
 
+// A refused logging request (text 609 or 610): the text under caption 600, both as stored, with
+// the stop icon.
+void ShowLoggingFailure(int text);
+
 // ---- Helpers for the controls of the pages -----------------------------------------------------
 
 // Row index of a list box into row (size bytes, always terminated). 1 when there is such a row and
 // it fit; 0 with row "" when it did not: a row longer than the caller's rows is never cut.
 int ReadListRow(HWND list, LRESULT index, char *row, size_t size);
+
+// A check box: 1 when it is ticked, else 0; ticked when on is nonzero.
+int IsTicked(HWND page, int control);
+void ShowTicked(HWND page, int control, int on);
 
 // A check box that shows a 32-bit StatusBlock flag; stored as 0 or 1, shown ticked when nonzero.
 struct PageCheck {
