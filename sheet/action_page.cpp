@@ -73,9 +73,7 @@ static void FillActionPage(HWND page)
     SendDlgItemMessageA(page, IDC_ACTION_MOVE_DIR, EM_LIMITTEXT, sizeof block.moveDir - 1, 0);
     ShowTicked(page, IDC_ACTION_ONLY_LOG, block.onlyLog != 0);
     ShowTicked(page, IDC_ACTION_STOP_MACROS, block.stopMacros != 0);
-    char moveDir[sizeof block.moveDir];
-    CopyBounded(moveDir, block.moveDir);
-    SetDlgItemTextA(page, IDC_ACTION_MOVE_DIR, moveDir);
+    ShowFieldText(page, IDC_ACTION_MOVE_DIR, block.moveDir);
     ShowTicked(page, IDC_ACTION_MACRO_NEW, block.macroSpecial & 1);
     ShowTicked(page, IDC_ACTION_MACRO_ALL, block.macroSpecial & 2);
     TickChoice(page, actionChoices, block.action);
@@ -87,11 +85,7 @@ static void FillActionPage(HWND page)
 // program: the edit itself takes no more) or cannot be entered.
 static int ReadMoveFolder(HWND page, char (&folder)[sizeof StatusBlock::moveDir])
 {
-    HWND edit = GetDlgItem(page, IDC_ACTION_MOVE_DIR);
-    if (GetWindowTextLengthA(edit) >= static_cast<int>(sizeof folder))
-        return 0;
-    GetWindowTextA(edit, folder, sizeof folder);
-    return folder[0] != 0 && IsUsableFolder(folder);
+    return ReadWholeText(page, IDC_ACTION_MOVE_DIR, folder) && folder[0] != 0 && IsUsableFolder(folder);
 }
 
 static void ReadActionPage(HWND page)
@@ -100,13 +94,10 @@ static void ReadActionPage(HWND page)
     // Checked whatever the action, also while the edit is disabled; a refused folder brings back
     // the one in force, silently.
     char folder[sizeof block.moveDir];
-    if (ReadMoveFolder(page, folder)) {
+    if (ReadMoveFolder(page, folder))
         CopyBounded(block.moveDir, folder);
-    } else {
-        char kept[sizeof block.moveDir];
-        CopyBounded(kept, block.moveDir);
-        SetDlgItemTextA(page, IDC_ACTION_MOVE_DIR, kept);
-    }
+    else
+        ShowFieldText(page, IDC_ACTION_MOVE_DIR, block.moveDir);
     block.macroSpecial = IsTicked(page, IDC_ACTION_MACRO_NEW) | IsTicked(page, IDC_ACTION_MACRO_ALL) << 1;
     block.onlyLog = IsTicked(page, IDC_ACTION_ONLY_LOG);
     block.stopMacros = IsTicked(page, IDC_ACTION_STOP_MACROS);

@@ -60,9 +60,7 @@ void SetLogControlsEnabled(HWND page, int enable)
 
 static void ShowLogFileName(HWND page)
 {
-    char name[sizeof statusBlock->logFileName];
-    CopyBounded(name, statusBlock->logFileName);
-    SetDlgItemTextA(page, IDC_REPORT_FILE_NAME, name);
+    ShowFieldText(page, IDC_REPORT_FILE_NAME, statusBlock->logFileName);
 }
 
 // While "Only log to report" is on, Log to file cannot be switched, and a log-file section in use
@@ -120,11 +118,8 @@ static void ActOnLogging(const LoggingPlan &plan)
 static void ReadLogFileName(HWND page)
 {
     StatusBlock &block = *statusBlock;
-    HWND edit = GetDlgItem(page, IDC_REPORT_FILE_NAME);
-    char typed[sizeof block.logFileName] = "";
-    if (GetWindowTextLengthA(edit) < static_cast<int>(sizeof typed))
-        GetWindowTextA(edit, typed, sizeof typed);
-    if (typed[0] != 0) {
+    char typed[sizeof block.logFileName];
+    if (ReadWholeText(page, IDC_REPORT_FILE_NAME, typed) && typed[0] != 0) {
         CopyBounded(block.logFileName, typed);
         return;
     }

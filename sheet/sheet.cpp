@@ -176,6 +176,18 @@ void ShowLoggingFailure(int text)
 
 // ---- Helpers for the controls of the pages ----------------------------------------------------
 
+int ReadWholeText(HWND page, int control, char *text, size_t size)
+{
+    if (size == 0)
+        return 0;
+    text[0] = 0;
+    HWND edit = GetDlgItem(page, control);
+    if (GetWindowTextLengthA(edit) >= static_cast<int>(size))
+        return 0;
+    GetWindowTextA(edit, text, static_cast<int>(size));
+    return 1;
+}
+
 int IsTicked(HWND page, int control)
 {
     return IsDlgButtonChecked(page, control) == BST_CHECKED ? 1 : 0;

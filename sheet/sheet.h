@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "base/bounded.h"
 #include "driver/status_block.h"
 #include "driver/texts.h"
 
@@ -62,6 +63,23 @@ void ShowLoggingFailure(int text);
 // Row index of a list box into row (size bytes, always terminated). 1 when there is such a row and
 // it fit; 0 with row "" when it did not: a row longer than the caller's rows is never cut.
 int ReadListRow(HWND list, LRESULT index, char *row, size_t size);
+
+// The whole text of an edit control into text (size bytes, always terminated): 1 when it fit; 0
+// with text "" when it is longer (only another program can put more there than the edit's limit),
+// so that a text is never taken cut.
+int ReadWholeText(HWND page, int control, char *text, size_t size);
+template <size_t N> inline int ReadWholeText(HWND page, int control, char (&text)[N])
+{
+    return ReadWholeText(page, control, text, N);
+}
+
+// Shows a StatusBlock text field in a control; a field without its terminator shows cut to fit.
+template <size_t N> inline void ShowFieldText(HWND page, int control, const char (&field)[N])
+{
+    char text[N];
+    CopyBounded(text, field);
+    SetDlgItemTextA(page, control, text);
+}
 
 // A check box: 1 when it is ticked, else 0; ticked when on is nonzero.
 int IsTicked(HWND page, int control);
