@@ -41,20 +41,27 @@ static HWND List(HWND page)
     return GetDlgItem(page, IDC_EXCL_LIST);
 }
 
+// Width in pixels of length characters of text in the control's font; -1 when it cannot be measured.
+static LONG TextWidth(HWND control, const char *text, int length)
+{
+    HDC dc = GetDC(control);
+    if (dc == nullptr)
+        return -1;
+    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageA(control, WM_GETFONT, 0, 0)));
+    SIZE size = {};
+    GetTextExtentPoint32A(dc, text, length, &size);
+    SelectObject(dc, old);
+    ReleaseDC(control, dc);
+    return size.cx;
+}
+
 // Appends a row; the list's scrolling width grows to the widest row so that long paths can be read.
 static void AppendRow(HWND list, const char *row)
 {
     SendMessageA(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(row));
-    HDC dc = GetDC(list);
-    if (dc == nullptr)
-        return;
-    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageA(list, WM_GETFONT, 0, 0)));
-    SIZE size = {};
-    GetTextExtentPoint32A(dc, row, static_cast<int>(std::strlen(row)), &size);
-    SelectObject(dc, old);
-    ReleaseDC(list, dc);
-    if (size.cx + 4 > SendMessageA(list, LB_GETHORIZONTALEXTENT, 0, 0))
-        SendMessageA(list, LB_SETHORIZONTALEXTENT, size.cx + 4, 0);
+    LONG width = TextWidth(list, row, static_cast<int>(std::strlen(row)));
+    if (width >= 0 && width + 4 > SendMessageA(list, LB_GETHORIZONTALEXTENT, 0, 0))
+        SendMessageA(list, LB_SETHORIZONTALEXTENT, width + 4, 0);
 }
 
 static void FillExclusions(HWND page)
@@ -202,18 +209,13 @@ static void WidenToLabel(HWND dialog, int control, int extra, LONG limit)
     HWND label = GetDlgItem(dialog, control);
     char text[128];
     int length = GetWindowTextA(label, text, sizeof text);
-    HDC dc = GetDC(label);
-    if (dc == nullptr)
+    LONG textWidth = TextWidth(label, text, length);   // the '&' counts too: a little spare room
+    if (textWidth < 0)
         return;
-    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageA(label, WM_GETFONT, 0, 0)));
-    SIZE size = {};
-    GetTextExtentPoint32A(dc, text, length, &size);   // the '&' counts too: a little spare room
-    SelectObject(dc, old);
-    ReleaseDC(label, dc);
     RECT rect;
     GetWindowRect(label, &rect);
     MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT *>(&rect), 2);
-    LONG wanted = size.cx + extra;
+    LONG wanted = textWidth + extra;
     LONG width = rect.left + wanted < limit ? wanted : limit - rect.left;
     if (width > rect.right - rect.left)
         SetWindowPos(label, nullptr, 0, 0, width, rect.bottom - rect.top, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
