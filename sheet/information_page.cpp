@@ -56,9 +56,7 @@ static void SetIfChanged(HWND page, int control, const char *text)
 static void Refresh(HWND page)
 {
     char lastFile[sizeof statusBlock->lastFile];
-    size_t length = BoundedLength(statusBlock->lastFile, sizeof lastFile - 1);
-    std::memcpy(lastFile, statusBlock->lastFile, length);
-    lastFile[length] = 0;
+    CopyBounded(lastFile, statusBlock->lastFile);
     ShortenPath(lastFile, sizeof lastFile);
     SetIfChanged(page, IDC_INFO_LAST_FILE, lastFile);
 
