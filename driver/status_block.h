@@ -16,27 +16,27 @@ struct StatusBlock {
     uint32_t alertOpen;              // the virus alert is on screen
     char userName[20];               // logged-on user, or text 588
     uint8_t reserved312[272];
-    uint32_t scanType;               // 1 program files, 2 all files, 3 only macros
+    uint32_t scanType;               // SCAN_PROGRAMS, SCAN_ALL, SCAN_MACROS
     uint32_t archives;
     uint32_t floppyBoot;
     uint32_t compressedExe;
     uint32_t heuristics;
-    uint32_t scanOn;                 // 1 open/copy/run, 2 create/download, 3 both
+    uint32_t scanOn;                 // SCAN_ON_OPEN, SCAN_ON_CREATE, SCAN_ON_BOTH
     uint32_t onShutdown;
     uint32_t canDisable;
     uint32_t showIcon;
     uint32_t extensions;             // address: 512-byte ExtensionList (defaults)
     uint32_t userExtensions;         // address: 512-byte ExtensionList, only loaded and saved
     uint32_t inUse;                  // address: 1024-byte ExtensionList in force
-    uint32_t action;                 // 1 deny, 2 rename, 3 move, 4 delete, 5 disinfect, 6 report only
+    uint32_t action;                 // ACTION_DENY .. ACTION_REPORT_ONLY
     uint32_t onlyLog;
-    uint32_t macroSpecial;           // bit 1: remove new variants; bit 2: remove all macros
+    uint32_t macroSpecial;           // MACRO_REMOVE_NEW, MACRO_REMOVE_ALL
     char moveDir[260];
     uint32_t stopMacros;
     uint32_t logToFile;
     char logFileName[260];
     uint32_t append;
-    uint32_t logMask;                // 0x01 infection .. 0x80 summary
+    uint32_t logMask;                // LOG_INFECTION .. LOG_SUMMARY
     uint32_t exclusions;             // address: 10240-byte ExclusionList
     uint32_t ext;                    // carried only
     char lastFile[520];              // at most 259 characters before the terminator
@@ -53,6 +53,40 @@ struct StatusBlock {
     char signDate[40];               // OEM text
     char macroDate[40];              // OEM text
     uint32_t versionInfo[8];
+};
+
+// The values of the numbered settings and the bits of the bit sets, as both sides read them.
+enum : uint32_t {   // scanType
+    SCAN_PROGRAMS = 1,        // files whose extension is in the list in force (inUse)
+    SCAN_ALL = 2,
+    SCAN_MACROS = 3,          // documents that can carry macros
+};
+enum : uint32_t {   // scanOn
+    SCAN_ON_OPEN = 1,         // open, copy, run
+    SCAN_ON_CREATE = 2,       // create, download
+    SCAN_ON_BOTH = 3,
+};
+enum : uint32_t {   // action
+    ACTION_DENY = 1,
+    ACTION_RENAME = 2,
+    ACTION_MOVE = 3,
+    ACTION_DELETE = 4,
+    ACTION_DISINFECT = 5,
+    ACTION_REPORT_ONLY = 6,
+};
+enum : uint32_t {   // macroSpecial bits
+    MACRO_REMOVE_NEW = 0x1,   // remove new variants of macro viruses by removing all macros
+    MACRO_REMOVE_ALL = 0x2,   // remove all macros from documents when a known virus is found
+};
+enum : uint32_t {   // logMask bits: the five kinds of report line, and the two parts that open each line
+    LOG_INFECTION = 0x01,     // "Infected:" and "Access denied:"
+    LOG_DISINFECTION = 0x02,  // "Disinfected:" and "Not disinfected:"
+    LOG_DELETE = 0x04,        // "Deleted:" and "Not deleted:"
+    LOG_MOVE_RENAME = 0x08,   // "Moved:", "Renamed:" and their failures
+    LOG_USER = 0x10,          // the user's name before each entry
+    LOG_DATE_TIME = 0x20,     // date and time before each entry
+    LOG_SETTINGS = 0x40,      // the opening line and the settings in force when logging starts
+    LOG_SUMMARY = 0x80,       // the counters and the closing line when logging stops
 };
 
 // Sizes of the buffers behind the address fields and of the text in lastFile.

@@ -23,10 +23,10 @@ static const TextLabel actionLabels[] = {
 
 // Read in this order; with none ticked the last entry, report only, is stored.
 static const PageChoice actionChoices[] = {
-    {IDC_ACTION_DENY, 1},   {IDC_ACTION_RENAME, 2},    {IDC_ACTION_MOVE, 3},
-    {IDC_ACTION_DELETE, 4}, {IDC_ACTION_DISINFECT, 5}, {IDC_ACTION_REPORT_ONLY, 6},
+    {IDC_ACTION_DENY, ACTION_DENY},     {IDC_ACTION_RENAME, ACTION_RENAME},
+    {IDC_ACTION_MOVE, ACTION_MOVE},     {IDC_ACTION_DELETE, ACTION_DELETE},
+    {IDC_ACTION_DISINFECT, ACTION_DISINFECT}, {IDC_ACTION_REPORT_ONLY, ACTION_REPORT_ONLY},
 };
-constexpr uint32_t ACTION_MOVE = 3, ACTION_DISINFECT = 5;
 
 constexpr char REPORT_FILE_NAME[] = "Torvane.REP";   // the default report, in the program folder
 
@@ -74,8 +74,8 @@ static void FillActionPage(HWND page)
     ShowTicked(page, IDC_ACTION_ONLY_LOG, block.onlyLog != 0);
     ShowTicked(page, IDC_ACTION_STOP_MACROS, block.stopMacros != 0);
     ShowFieldText(page, IDC_ACTION_MOVE_DIR, block.moveDir);
-    ShowTicked(page, IDC_ACTION_MACRO_NEW, block.macroSpecial & 1);
-    ShowTicked(page, IDC_ACTION_MACRO_ALL, block.macroSpecial & 2);
+    ShowTicked(page, IDC_ACTION_MACRO_NEW, block.macroSpecial & MACRO_REMOVE_NEW);
+    ShowTicked(page, IDC_ACTION_MACRO_ALL, block.macroSpecial & MACRO_REMOVE_ALL);
     TickChoice(page, actionChoices, block.action);
     SetMoveFolderEnabled(page, block.action == ACTION_MOVE);
     SetMacroOptionsEnabled(page, block.action == ACTION_DISINFECT);
@@ -98,7 +98,8 @@ static void ReadActionPage(HWND page)
         CopyBounded(block.moveDir, folder);
     else
         ShowFieldText(page, IDC_ACTION_MOVE_DIR, block.moveDir);
-    block.macroSpecial = IsTicked(page, IDC_ACTION_MACRO_NEW) | IsTicked(page, IDC_ACTION_MACRO_ALL) << 1;
+    block.macroSpecial = (IsTicked(page, IDC_ACTION_MACRO_NEW) ? MACRO_REMOVE_NEW : 0)
+                       | (IsTicked(page, IDC_ACTION_MACRO_ALL) ? MACRO_REMOVE_ALL : 0);
     block.onlyLog = IsTicked(page, IDC_ACTION_ONLY_LOG);
     block.stopMacros = IsTicked(page, IDC_ACTION_STOP_MACROS);
     block.action = ReadChoice(page, actionChoices);

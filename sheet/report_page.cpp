@@ -30,10 +30,16 @@ static const TextLabel reportLabels[] = {
     {669, IDC_REPORT_SETTINGS},
 };
 
-// The what-to-log boxes, by the logMask bit each stands for.
-static const int logMaskBoxes[] = {
-    IDC_REPORT_INFECTION, IDC_REPORT_DISINFECTION, IDC_REPORT_DELETE,   IDC_REPORT_MOVE_RENAME,
-    IDC_REPORT_USER,      IDC_REPORT_DATE_TIME,    IDC_REPORT_SETTINGS, IDC_REPORT_SUMMARY,
+// The what-to-log boxes and the logMask bit each stands for.
+struct LogMaskBox {
+    int control;
+    uint32_t bit;
+};
+static const LogMaskBox logMaskBoxes[] = {
+    {IDC_REPORT_INFECTION, LOG_INFECTION}, {IDC_REPORT_DISINFECTION, LOG_DISINFECTION},
+    {IDC_REPORT_DELETE, LOG_DELETE},       {IDC_REPORT_MOVE_RENAME, LOG_MOVE_RENAME},
+    {IDC_REPORT_USER, LOG_USER},           {IDC_REPORT_DATE_TIME, LOG_DATE_TIME},
+    {IDC_REPORT_SETTINGS, LOG_SETTINGS},   {IDC_REPORT_SUMMARY, LOG_SUMMARY},
 };
 
 // The controls that follow "Log to file", in the order they are switched.
@@ -89,9 +95,9 @@ static void FillReportPage(HWND page)
     const StatusBlock &block = *statusBlock;
     SendDlgItemMessageA(page, IDC_REPORT_FILE_NAME, EM_LIMITTEXT, sizeof block.logFileName - 1, 0);
     ShowTicked(page, IDC_REPORT_APPEND, block.append != 0);
-    for (size_t bit = 0; bit < sizeof logMaskBoxes / sizeof logMaskBoxes[0]; bit++) {
-        if (block.logMask & (1u << bit))
-            CheckDlgButton(page, logMaskBoxes[bit], BST_CHECKED);
+    for (const LogMaskBox &box : logMaskBoxes) {
+        if (block.logMask & box.bit)
+            CheckDlgButton(page, box.control, BST_CHECKED);
     }
     ShowLogFileName(page);
     if (block.logToFile)
@@ -133,8 +139,8 @@ static void ReadReportPage(HWND page)
     block.append = IsTicked(page, IDC_REPORT_APPEND);
     block.logToFile = IsTicked(page, IDC_REPORT_LOG_TO_FILE);   // a disabled box keeps its state
     uint32_t mask = 0;
-    for (size_t bit = 0; bit < sizeof logMaskBoxes / sizeof logMaskBoxes[0]; bit++)
-        mask |= IsTicked(page, logMaskBoxes[bit]) ? 1u << bit : 0;
+    for (const LogMaskBox &box : logMaskBoxes)
+        mask |= IsTicked(page, box.control) ? box.bit : 0;
     block.logMask = mask;
     ReadLogFileName(page);
     int nameChanged = lstrcmpiA(block.logFileName, lastLogFileName) != 0;
@@ -167,8 +173,8 @@ int BrowseLogFile(HWND page)
 
 static int IsLogMaskBox(int control)
 {
-    for (int box : logMaskBoxes) {
-        if (control == box)
+    for (const LogMaskBox &box : logMaskBoxes) {
+        if (control == box.control)
             return 1;
     }
     return 0;

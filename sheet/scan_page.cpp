@@ -28,8 +28,9 @@ static const PageCheck scanChecks[] = {
 
 // Read in this order; the last entry is also what an untouched group stores.
 static const PageChoice scanTypeChoices[] = {
-    {IDC_SCAN_PROGRAM_FILES, 1}, {IDC_SCAN_ONLY_MACROS, 3}, {IDC_SCAN_ALL_FILES, 2}};
-static const PageChoice scanOnChoices[] = {{IDC_SCAN_ON_OPEN, 1}, {IDC_SCAN_ON_CREATE, 2}, {IDC_SCAN_ON_BOTH, 3}};
+    {IDC_SCAN_PROGRAM_FILES, SCAN_PROGRAMS}, {IDC_SCAN_ONLY_MACROS, SCAN_MACROS}, {IDC_SCAN_ALL_FILES, SCAN_ALL}};
+static const PageChoice scanOnChoices[] = {
+    {IDC_SCAN_ON_OPEN, SCAN_ON_OPEN}, {IDC_SCAN_ON_CREATE, SCAN_ON_CREATE}, {IDC_SCAN_ON_BOTH, SCAN_ON_BOTH}};
 
 // The controls whose every command marks the page changed.
 static const int scanEditingControls[] = {

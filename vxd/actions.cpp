@@ -16,8 +16,6 @@ constexpr size_t HELD_FILES_MAX = 4096;     // files held open at most; more are
 constexpr size_t WIDE_PATH = 1024;
 constexpr size_t UTF8_PATH = 3 * WIDE_PATH;
 
-enum : uint32_t { ACTION_DENY = 1, ACTION_RENAME, ACTION_MOVE, ACTION_DELETE, ACTION_DISINFECT, ACTION_REPORT };
-
 // Denied files stay open without sharing until the process ends.
 static std::unordered_set<std::wstring> heldFiles;
 

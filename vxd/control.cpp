@@ -70,12 +70,12 @@ static void PrepareSharedBlock(const ConnectRequest &request)
     CopyBounded(b->homeDir, FromAddress32<const char>(request.programDir));
     b->notifyWindow = request.notifyWindow;
     b->notifyMessage = request.notifyMessage;
-    b->scanType = 2;   // everything, until the front end says otherwise
-    b->scanOn = 3;
+    b->scanType = SCAN_ALL;   // everything, until the front end says otherwise
+    b->scanOn = SCAN_ON_BOTH;
     b->canDisable = 1;
     b->showIcon = 1;
-    b->action = 6;
-    b->logMask = 0x01;
+    b->action = ACTION_REPORT_ONLY;
+    b->logMask = LOG_INFECTION;
     b->extensions = Address32(extensionsBuffer);
     b->userExtensions = Address32(userExtensionsBuffer);
     b->inUse = Address32(inUseBuffer);

@@ -17,8 +17,8 @@ void InitOptions(void)
 {
     InitializeCriticalSection(&optionsLock);
     options.scanType = SCAN_ALL;
-    options.scanOn = 3;
-    options.action = 6;
+    options.scanOn = SCAN_ON_BOTH;
+    options.action = ACTION_REPORT_ONLY;
 }
 
 // Copies the list in force from the front end's buffer; journals it when it differs from ours.

@@ -21,8 +21,8 @@ int FormatReportEntry(char *out, size_t size, uint32_t mask, uint32_t kind, cons
 static const char *ScanTypeText(uint32_t scanType)
 {
     switch (scanType) {
-    case 1: return "program files";
-    case 3: return "documents with macros";
+    case SCAN_PROGRAMS: return "program files";
+    case SCAN_MACROS: return "documents with macros";
     }
     return "all files";
 }
@@ -30,8 +30,8 @@ static const char *ScanTypeText(uint32_t scanType)
 static const char *ScanOnText(uint32_t scanOn)
 {
     switch (scanOn) {
-    case 1: return "open, copy, run";
-    case 2: return "create, download";
+    case SCAN_ON_OPEN: return "open, copy, run";
+    case SCAN_ON_CREATE: return "create, download";
     }
     return "open, copy, run, create, download";
 }
@@ -39,11 +39,11 @@ static const char *ScanOnText(uint32_t scanOn)
 static const char *ActionText(uint32_t action)
 {
     switch (action) {
-    case 1: return "deny access";
-    case 2: return "rename";
-    case 3: return "move";
-    case 4: return "delete";
-    case 5: return "disinfect";
+    case ACTION_DENY: return "deny access";
+    case ACTION_RENAME: return "rename";
+    case ACTION_MOVE: return "move";
+    case ACTION_DELETE: return "delete";
+    case ACTION_DISINFECT: return "disinfect";
     }
     return "report only";
 }
@@ -51,11 +51,11 @@ static const char *ActionText(uint32_t action)
 void FormatSettingsText(char *out, size_t size, const StatusBlock *b, const char *inUse, const char *exclusions)
 {
     char move[sizeof b->moveDir + 8] = "";
-    if (b->action == 3)
+    if (b->action == ACTION_MOVE)
         std::snprintf(move, sizeof move, " to %.*s", static_cast<int>(sizeof b->moveDir - 1), b->moveDir);
     std::snprintf(out, size,
                   "Settings: scan %s (%s) on %s; inside archives %s; action %s%s; only log %s; exclusions %s",
-                  ScanTypeText(b->scanType), b->scanType == 1 ? (inUse ? inUse : "") : "-", ScanOnText(b->scanOn),
+                  ScanTypeText(b->scanType), b->scanType == SCAN_PROGRAMS ? (inUse ? inUse : "") : "-", ScanOnText(b->scanOn),
                   b->archives ? "on" : "off", ActionText(b->action), move, b->onlyLog ? "on" : "off",
                   exclusions != nullptr && exclusions[0] != 0 ? exclusions : "none");
 }

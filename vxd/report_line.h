@@ -3,22 +3,10 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "driver/status_block.h"
-
-// logMask bits: the five kinds of line, and the two parts that open each entry line.
-enum : uint32_t {
-    LOG_INFECTION = 0x01,      // "Infected:" and "Access denied:"
-    LOG_DISINFECTION = 0x02,   // "Disinfected:" and "Not disinfected:"
-    LOG_DELETE = 0x04,         // "Deleted:" and "Not deleted:"
-    LOG_MOVE_RENAME = 0x08,    // "Moved:", "Renamed:" and their failures
-    LOG_USER = 0x10,           // the user's name before each entry
-    LOG_DATE_TIME = 0x20,      // date and time before each entry
-    LOG_SETTINGS = 0x40,       // the opening line and the settings in force when logging starts
-    LOG_SUMMARY = 0x80,        // the counters and the closing line when logging stops
-};
+#include "driver/status_block.h"   // the LOG_ bits of logMask
 
 // Formats the entry line "[<when>  ][<user>  ]<text>" into out (no line end) when mask selects
-// kind (one of the six kinds above); when is "YYYY-MM-DD hh:mm:ss", user the logged-on name
+// kind (one of the six LOG_ kinds of logMask); when is "YYYY-MM-DD hh:mm:ss", user the logged-on name
 // (each may be null). Returns 1 when a line was made, 0 (out empty) when mask does not select
 // kind. A line that does not fit is cut.
 int FormatReportEntry(char *out, size_t size, uint32_t mask, uint32_t kind, const char *when, const char *user,

@@ -182,7 +182,7 @@ static void ScanChosenFile(const wchar_t *path, int fresh)
     ScanOptions options;
     CurrentOptions(&options);
     // A watcher cannot see a file opened or run; of "open, copy, run" it sees the copy arrive.
-    if (options.scanOn == 1 && !fresh)
+    if (options.scanOn == SCAN_ON_OPEN && !fresh)
         return;
     int wanted = WantsFile(options.scanType, options.inUse, sizeof options.inUse, ansiPath);
     // Archives are looked into whatever the scan type; their members are chosen by it.

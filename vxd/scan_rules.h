@@ -4,11 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 
-enum : uint32_t {
-    SCAN_PROGRAMS = 1,   // files whose extension is in the list in force (inUse)
-    SCAN_ALL = 2,
-    SCAN_MACROS = 3,     // documents that can carry macros (MACRO_EXTENSIONS)
-};
+#include "driver/status_block.h"   // the scanType values
 
 // Longest extension an ExtensionList entry may hold; longer entries are ignored.
 constexpr size_t EXTENSION_ENTRY_MAX = 7;
