@@ -30,7 +30,7 @@ std::string KindName(const std::string &kind)
 constexpr DWORD GROUP = BS_GROUPBOX, RADIO = BS_AUTORADIOBUTTON, CHECK = BS_AUTOCHECKBOX | WS_TABSTOP,
                 PUSH = BS_PUSHBUTTON | WS_TABSTOP, DEFPUSH = BS_DEFPUSHBUTTON | WS_TABSTOP, TEXT = SS_LEFT,
                 FIELD = ES_LEFT | ES_AUTOHSCROLL | WS_BORDER | WS_TABSTOP, HIDDEN = 0x80000000u,
-                VALUE = SS_LEFT | WS_CHILD;   // WS_CHILD marks the value fields' WS_EX_RIGHT | WS_EX_RTLREADING
+                VALUE = SS_RIGHT | WS_CHILD;   // WS_CHILD marks the value fields' WS_EX_RIGHT
 constexpr DWORD PAGE = WS_CHILD | WS_DISABLED | WS_CAPTION | DS_SETFONT,
                 MODAL = WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_SETFONT;
 
@@ -265,7 +265,7 @@ TEST(SheetTemplates, CompiledTemplatesMatchTheirTable)
             w = start + ((w - start + 1) & ~1);   // items start on a 4-byte boundary
             DWORD style = WS_CHILD | (c.style & HIDDEN ? 0 : WS_VISIBLE) | (c.style & ~HIDDEN);
             EXPECT_EQ(style, Dword(w)) << control << std::hex << " style";
-            EXPECT_EQ(c.style & WS_CHILD ? static_cast<DWORD>(WS_EX_RIGHT | WS_EX_RTLREADING) : 0u, Dword(w)) << control;
+            EXPECT_EQ(c.style & WS_CHILD ? static_cast<DWORD>(WS_EX_RIGHT) : 0u, Dword(w)) << control;
             EXPECT_EQ((std::vector<short>{c.x, c.y, c.cx, c.cy}), Rectangle(w)) << control;
             EXPECT_EQ(c.id, static_cast<short>(*w++)) << control << " (tab order)";
             EXPECT_EQ(KindName("#" + std::to_string(c.kind)), KindName(Field(w))) << control;
