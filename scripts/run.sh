@@ -36,6 +36,7 @@ clamd_dir="$top/build/run/clamd"
 wineserver() { WINEPREFIX="$TORVANE_WINEPREFIX" /usr/lib/wine/wineserver "$@"; }
 
 if [ $test_file = 1 ]; then
+  [ -d "$program_dir" ] || { echo "run: Torvane is not installed yet: scripts/run.sh installs and starts it" >&2; exit 1; }
   marker=
   if [ -f "$clamd_dir/marker" ] && kill -0 "$(cat "$clamd_dir/clamd.pid" 2>/dev/null)" 2>/dev/null; then
     marker=$(cat "$clamd_dir/marker")
