@@ -102,7 +102,7 @@ wineserver -w
 took=$((SECONDS - started))
 for bmp in "$shots"/*.bmp "$shots"/docs/*.bmp; do
   [ -e "$bmp" ] || continue
-  convert "$bmp" "${bmp%.bmp}.png" && rm -f "$bmp"
+  convert "$bmp" -strip "${bmp%.bmp}.png" && rm -f "$bmp"   # no date inside: a picture that did not change stays the same file
 done
 grep -v '^summary: ' "$shots/walk.log" || true
 echo "run: pictures of each step in $shots: $(cd "$shots" && ls -- [0-9]*.png 2>/dev/null | tr '\n' ' ')"
