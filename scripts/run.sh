@@ -1,70 +1,118 @@
 #!/usr/bin/env bash
-# Sets up, builds Torvane, installs it with its own installer into a private Wine prefix and starts
-# it in its program folder on a Wine virtual desktop with a taskbar: on $DISPLAY when there is one,
-# otherwise on a virtual screen (Xvfb), where it also saves screenshots and says where they are.
+# Sets up, builds Torvane, installs it with its own installer into a private Wine prefix
+# (build/run/wineprefix) and runs it from its program folder on a Wine virtual desktop with a
+# taskbar.
+#
+# Usage: scripts/run.sh [--clamd] [--walk | --docs]
+#   With $DISPLAY Torvane runs there until Exit in its tray menu. Without one (or with --walk) a
+#   robot walks through the program's main job (tests/e2e/walk.cpp), leaves a picture of each step
+#   in build/run/shots, prints what happened and ends Torvane, whose exit code must be 0.
+#   --clamd      a ClamAV daemon of its own (scripts/clamd-local.sh) is the reference driver's engine
+#   --docs       the walk on a virtual screen from the default settings, also taking the pictures
+#                of README.md and docs/guide.md, which replace those in docs/
+#   --test-file  saves the anti-virus test file into the Downloads folder, for a Torvane that runs
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 cd "$top"
 
-if [ "${1:-}" != "--on-display" ]; then
+clamd=0 walk=0 docs=0 test_file=0 on_screen=0
+for arg in "$@"; do
+  case "$arg" in
+    --clamd) clamd=1 ;;
+    --walk) walk=1 ;;
+    --docs) docs=1 walk=1 ;;
+    --test-file) test_file=1 ;;
+    --on-screen) on_screen=1 ;;   # this script again, on the virtual screen
+    *) sed -n '2,/^set /p' "$0" | sed '$d; s/^# \{0,1\}//' >&2; exit 2 ;;
+  esac
+done
+
+build="$top/build/x86_64"
+export TORVANE_WINEPREFIX="$top/build/run/wineprefix"
+wine_exec="$build/wine-exec"
+walk_exe="$build/tests/e2e/walk.exe"
+program_dir="$TORVANE_WINEPREFIX/drive_c/Program Files/Torvane"
+clamd_dir="$top/build/run/clamd"
+wineserver() { WINEPREFIX="$TORVANE_WINEPREFIX" /usr/lib/wine/wineserver "$@"; }
+
+if [ $test_file = 1 ]; then
+  [ -d "$program_dir" ] || { echo "run: Torvane is not installed yet: scripts/run.sh installs and starts it" >&2; exit 1; }
+  marker=
+  if [ -f "$clamd_dir/marker" ] && kill -0 "$(cat "$clamd_dir/clamd.pid" 2>/dev/null)" 2>/dev/null; then
+    marker=$(cat "$clamd_dir/marker")
+  fi
+  TORVANE_CLAMD_MARKER=$marker "$wine_exec" "$walk_exe" --test-file | tr -d '\r'
+  exit
+fi
+
+if [ $on_screen = 0 ]; then
   scripts/setup.sh
   scripts/build.sh x86_64
-  if [ -z "${DISPLAY:-}" ]; then
-    exec xvfb-run -a -s "-screen 0 800x600x24" "$0" --on-display --headless
+  if [ $docs = 1 ] || [ -z "${DISPLAY:-}" ]; then
+    args=(--on-screen --walk)
+    [ $docs = 0 ] || args+=(--docs)
+    [ $clamd = 0 ] || args+=(--clamd)
+    exec xvfb-run -a -s "-screen 0 800x600x24" "$0" "${args[@]}"
   fi
-  exec "$0" --on-display
 fi
-headless=0
-[ "${2:-}" = "--headless" ] && headless=1
 
-export WINEPREFIX="$top/build/run/wineprefix"
-export WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-wine=/usr/lib/wine/wine64
-wineserver=/usr/lib/wine/wineserver
-if [ ! -f "$WINEPREFIX/.torvane-ready" ]; then
-  echo "run: making the Wine prefix $WINEPREFIX"
-  mkdir -p "$WINEPREFIX"
-  "$wine" wineboot -i >/dev/null 2>&1
-  # The "Torvane" desktop shows a taskbar with the notification area.
-  "$wine" reg add 'HKCU\Software\Wine\Explorer\Desktops\Torvane' /v EnableShell /t REG_DWORD /d 1 /f >/dev/null 2>&1
-  "$wineserver" -w
-  touch "$WINEPREFIX/.torvane-ready"
+wineserver -k 2>/dev/null || true   # no Torvane of an earlier run may still hold the driver
+if [ $docs = 1 ]; then
+  # The pictures show a fresh installation: the installer writes the default settings anew.
+  "$wine_exec" reg delete 'HKLM\SOFTWARE\Brannholt\Torvane' /f >/dev/null 2>&1 || true
 fi
-"$wineserver" -k 2>/dev/null || true   # no Torvane of an earlier run may still hold the driver
-
 echo "run: installing Torvane with build/x86_64/TorvaneSetup.exe /S"
-"$wine" build/x86_64/TorvaneSetup.exe /S
-"$wineserver" -w
-program_dir="$WINEPREFIX/drive_c/Program Files/Torvane"
+"$wine_exec" "$build/TorvaneSetup.exe" /S
+wineserver -w
 
-echo "run: starting Torvane in C:\\Program Files\\Torvane"
-cd "$program_dir"
-"$wine" explorer /desktop=Torvane,800x600 Torvane.exe &
-desktop=$!
-
-if [ "$headless" = 1 ]; then
-  shots="$top/build/run/shots"
-  mkdir -p "$shots"
-  # The splash stands 1.5 s once Wine has started; keep the richest of a few early shots.
-  for i in 1 2 3 4 5 6; do
-    sleep 0.4
-    import -window root "$shots/early-$i.png"
-  done
-  mv "$(ls -S "$shots"/early-*.png | head -n 1)" "$shots/splash.png"
-  rm -f "$shots"/early-*.png
-  sleep 3
-  # A file written to the watched C: drive is scanned: the tray icon blinks.
-  echo "Torvane was here" > "$WINEPREFIX/drive_c/scan-me.txt"
-  sleep 0.3
-  import -window root "$shots/desktop.png"
-  echo "run: Torvane runs on a virtual screen; screenshots: $shots/splash.png, $shots/desktop.png"
-  if [ -t 0 ]; then
-    read -r -p "run: press Enter to end Torvane " _
-  else
-    sleep 5
-  fi
-  "$wineserver" -k
-else
-  echo "run: Torvane runs on $DISPLAY; its menu is on the shield in the taskbar's tray (Exit ends it)"
-  wait "$desktop" || true
+# The driver's configuration beside it: none as installed (it watches drive C:), the engine with --clamd.
+rm -f "$program_dir/Torvane.ini" "$clamd_dir/marker"
+if [ $clamd = 1 ]; then
+  # shellcheck source=scripts/clamd-local.sh
+  source scripts/clamd-local.sh
+  trap 'clamd_stop; rm -f "$clamd_dir/marker"' EXIT
+  marker="TORVANE-RUN-SAMPLE-$RANDOM-$RANDOM-$$"
+  clamd_start "$clamd_dir" Torvane.Run.Sample "$marker"
+  echo "$marker" > "$clamd_dir/marker"
+  printf '[Driver]\r\nEngine=clamd\r\nClamdPort=%s\r\n' "$CLAMD_PORT" > "$program_dir/Torvane.ini"
+  export TORVANE_CLAMD_MARKER=$marker
+  echo "run: a ClamAV daemon of its own on 127.0.0.1:$CLAMD_PORT is the driver's engine (it knows one sample, Torvane.Run.Sample)"
 fi
+
+if [ $walk = 0 ]; then
+  echo "run: Torvane runs on $DISPLAY: its menu is on the shield in the taskbar's tray (Exit ends it); to see a detection, run scripts/run.sh --test-file in another terminal"
+  status=0
+  (cd "$program_dir" && "$wine_exec" 'C:\Program Files\Torvane\Torvane.exe') || status=$?
+  wineserver -w
+  echo "run: Torvane ended with exit code $status"
+  exit $status
+fi
+
+shots="$top/build/run/shots"
+rm -rf "$shots"
+mkdir -p "$shots"
+echo "run: a robot walks through Torvane's main job (tests/e2e/walk.cpp)"
+started=$SECONDS
+status=0
+args=()
+[ $docs = 0 ] || args+=(--docs)
+TORVANE_SHOTS="$shots" "$wine_exec" "$walk_exe" "${args[@]}" 'C:\Program Files\Torvane' | tr -d '\r' > "$shots/walk.log" ||
+  status=$?
+wineserver -w
+took=$((SECONDS - started))
+for bmp in "$shots"/*.bmp "$shots"/docs/*.bmp; do
+  [ -e "$bmp" ] || continue
+  convert "$bmp" -strip "${bmp%.bmp}.png" && rm -f "$bmp"   # no date inside: a picture that did not change stays the same file
+done
+grep -v '^summary: ' "$shots/walk.log" || true
+echo "run: pictures of each step in $shots: $(cd "$shots" && ls -- [0-9]*.png 2>/dev/null | tr '\n' ' ')"
+summary=$(sed -n 's/^summary: //p' "$shots/walk.log")
+if [ $status != 0 ] || [ -z "$summary" ]; then
+  echo "run: the walk failed after $took s (exit code $status)${summary:+: $summary}"
+  exit 1
+fi
+if [ $docs = 1 ]; then
+  cp "$shots"/docs/*.png docs/
+  echo "run: docs/ pictures replaced: $(cd "$shots/docs" && ls -- *.png | tr '\n' ' ')"
+fi
+echo "run: $summary (the walk took $took s)"

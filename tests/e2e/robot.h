@@ -403,9 +403,9 @@ std::vector<std::string> JournalCodes(const std::vector<std::string> &lines);
 // ---- robot_screen.cpp: pixels and screenshots ------------------------------------------------
 
 // When TORVANE_SHOTS names a folder (Unix path), saves the screen there as <name>.bmp (24-bit),
-// after a moment for windows that have just appeared to paint.
-// 1 when saved, 0 when not asked for or failed.
-int SaveScreenshot(const std::string &name);
+// after settleMs for windows that have just appeared to paint (0 catches a passing look, such as
+// one step of the tray icon's blink). 1 when saved, 0 when not asked for or failed.
+int SaveScreenshot(const std::string &name, DWORD settleMs = 300);
 
 // The screen's pixels in rect as 0x00RRGGBB words, row by row from the top. 1 on success.
 int CaptureScreen(const RECT &rect, std::vector<uint32_t> *pixels);

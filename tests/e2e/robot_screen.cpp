@@ -160,12 +160,12 @@ int CheckStopIcon(HWND box)
     return icon;
 }
 
-int SaveScreenshot(const std::string &name)
+int SaveScreenshot(const std::string &name, DWORD settleMs)
 {
     std::string shots = EnvironmentValue("TORVANE_SHOTS");
     if (shots.empty())
         return 0;
-    Sleep(300);    // let a window that has just appeared finish painting
+    Sleep(settleMs);
     RECT screen = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
     std::vector<uint32_t> pixels;
     if (!CaptureScreen(screen, &pixels))

@@ -1,15 +1,18 @@
 #!/bin/sh
 # Installs TorvaneSetup.exe silently into a fresh wine64 prefix and checks what it left: the files,
 # the Start-menu entry, the uninstaller's registration and all 25 settings with their defaults;
-# installs again over changed settings and checks they survive; then starts Torvane from its folder
-# and checks that it passes the seal and stores the true one. The start needs a display (run CTest
-# under xvfb-run); without one that part is skipped.
+# walks through a user's first run as scripts/run.sh does (tests/e2e/walk.cpp) and checks its
+# summary; installs again over changed settings and checks they survive; then starts Torvane from
+# its folder and checks that it passes the seal and stores the true one. The walk and the start
+# need a display (run CTest under xvfb-run); without one those parts are skipped.
 #
-# Usage: test_install.sh <TorvaneSetup.exe> <work folder (emptied)>
+# Usage: test_install.sh <TorvaneSetup.exe> <work folder (emptied)> <wine-exec> <walk.exe>
 set -u
 
 SETUP=$1
 WORK=$2
+WINE_EXEC=$3
+WALK=$4
 WINE=/usr/lib/wine/wine64
 WINESERVER=/usr/lib/wine/wineserver
 KEY='HKLM\SOFTWARE\Brannholt\Torvane'
@@ -26,7 +29,9 @@ export WINEPREFIX="$WORK/prefix"
 export WINEARCH=win64
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
-"$WINE" wineboot -i >/dev/null 2>&1
+# The prefix as every program of the build gets it: the desktop with its taskbar, the user's own
+# folders.
+TORVANE_WINEPREFIX="$WINEPREFIX" "$WINE_EXEC" wineboot -i >/dev/null 2>&1
 "$WINESERVER" -w
 
 PROGRAM_DIR="$WINEPREFIX/drive_c/Program Files/Torvane"
@@ -105,6 +110,25 @@ expect_setting Exclusions REG_SZ ""
 expect_setting Extensions REG_SZ "$EXTENSIONS"
 expect_setting UserExtensions REG_SZ ""
 expect_setting InUse REG_SZ "$EXTENSIONS"
+
+# ---- A user's first run: the walk through the main job, as scripts/run.sh takes it ----------------
+
+if [ -z "${DISPLAY:-}" ]; then
+    echo "SKIP: no display for the first-run walk (run under xvfb-run)"
+else
+    TORVANE_SHOTS="$WORK/shots" TORVANE_WINEPREFIX="$WINEPREFIX" "$WINE_EXEC" "$WALK" "$WIN_PROGRAM_DIR" \
+        > "$WORK/walk.log" 2>&1
+    code=$?
+    "$WINESERVER" -w
+    summary=$(tr -d '\r' < "$WORK/walk.log" | sed -n 's/^summary: //p')
+    expected='^[2-9] files scanned, 1 detection \(av-test\.com\), action "Deny access": av-test\.com stays in Downloads, and no program can open it; Torvane ended with exit code 0$'
+    if [ $code -eq 0 ] && printf '%s\n' "$summary" | grep -Eq "$expected"; then
+        pass "first-run walk: $summary"
+    else
+        fail "first-run walk ended with $code"
+        tr -d '\r' < "$WORK/walk.log"
+    fi
+fi
 
 # ---- Installing again keeps the user's settings ---------------------------------------------------
 
