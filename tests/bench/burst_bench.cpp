@@ -12,7 +12,7 @@
 
 #include "driver/protocol.h"
 #include "tests/bench/bench_support.h"
-#include "vxd/detect.h"
+#include "vxd/scan/detect.h"
 
 constexpr double STALL_MS = 10000;       // no new row for this long: the rest are not coming
 constexpr double LIMIT_MS = 180000;

@@ -17,7 +17,7 @@
 #include "driver/status_block.h"
 #include "tests/bench/bench_support.h"
 #include "tests/zip_builder.h"
-#include "vxd/detect.h"
+#include "vxd/scan/detect.h"
 
 typedef BOOL(WINAPI *DriverEntry)(DWORD, LPVOID, DWORD, LPVOID, DWORD, LPDWORD, LPOVERLAPPED);
 

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "tests/e2e/robot.h"
-#include "vxd/language_texts.h"
+#include "vxd/texts/language_texts.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 
 #include <cstdio>
 
-#include "vxd/language_texts.h"
+#include "vxd/texts/language_texts.h"
 
 // Vista and later; the build targets an older Windows for the program itself.
 extern "C" WINBASEAPI ULONGLONG WINAPI GetTickCount64(void);

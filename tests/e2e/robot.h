@@ -29,7 +29,7 @@ std::string UnixToWindowsPath(const std::string &unixPath);
 // Text with control characters spelled out (\n, \r, \xNN), for messages.
 std::string Visible(const std::string &text);
 
-// Text number of one of the reference driver's tables (vxd/language_texts.h, UTF-8 in its sources)
+// Text number of one of the reference driver's tables (vxd/texts/language_texts.h, UTF-8 in its sources)
 // as the front end shows it: in code page 1252, after converting the driver's OEM text.
 std::string ShownText(const char *const *texts, int number);
 // An environment variable's value; "" when it is not set.

@@ -9,7 +9,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "vxd/detect.h"
+#include "vxd/scan/detect.h"
 
 // Vista and later; the build targets an older Windows for the program itself.
 extern "C" WINBASEAPI ULONGLONG WINAPI GetTickCount64(void);

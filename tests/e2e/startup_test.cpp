@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "tests/e2e/robot.h"
-#include "vxd/language_texts.h"
+#include "vxd/texts/language_texts.h"
 
 constexpr ULONGLONG SPLASH_MIN_MS = 1400;     // the splash stands 1.5 s before anything else shows
 

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "tests/fuzz/fuzz_support.h"
-#include "vxd/clamd_reply.h"
+#include "vxd/engine/clamd_reply.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {

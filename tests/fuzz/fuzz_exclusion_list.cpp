@@ -11,8 +11,8 @@
 
 #include "sheet/exclusion_list.h"
 #include "tests/fuzz/fuzz_support.h"
-#include "vxd/language_texts.h"
-#include "vxd/paths.h"
+#include "vxd/common/paths.h"
+#include "vxd/texts/language_texts.h"
 
 struct Entry {
     int subfolders;

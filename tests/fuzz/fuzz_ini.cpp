@@ -3,7 +3,7 @@
 // quotes kept it; a key missing gives an empty text; and a [Driver] section with a key and value
 // of its own put in front of the bytes is found whatever follows, the text and its number alike.
 #include "tests/fuzz/fuzz_support.h"
-#include "vxd/ini_reader.h"
+#include "vxd/config/ini_reader.h"
 
 static const char *const KEYS[] = {
     "Watch", "Journal", "RefuseConnect", "ErrorText", "RefuseWithoutRecord", "RefuseLanguage", "RefuseLogStart",

@@ -4,8 +4,8 @@
 // together no larger than the total; no more members are visited than allowed; names are
 // terminated and free of control characters; statuses and results are the documented ones.
 #include "tests/fuzz/fuzz_support.h"
-#include "vxd/detect.h"
-#include "vxd/zip_reader.h"
+#include "vxd/scan/detect.h"
+#include "vxd/scan/zip_reader.h"
 
 static const ZipLimits LIMITS = {1u << 20, 4u << 20, 64};
 static const int DEPTH = 3;

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "vxd/language_texts.h"
+#include "vxd/texts/language_texts.h"
 
 namespace {
 

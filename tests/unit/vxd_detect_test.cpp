@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "vxd/detect.h"
+#include "vxd/scan/detect.h"
 
 namespace {
 

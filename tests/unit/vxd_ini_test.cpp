@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "vxd/ini_reader.h"
+#include "vxd/config/ini_reader.h"
 
 TEST(DriverIni, TextsOfTheFirstDriverSection)
 {

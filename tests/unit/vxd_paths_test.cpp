@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "vxd/journal_line.h"
-#include "vxd/paths.h"
+#include "vxd/common/paths.h"
+#include "vxd/journal/journal_line.h"
 
 TEST(DriverPaths, ExclusionListDecidesByFolderAndSubfolderMark)
 {

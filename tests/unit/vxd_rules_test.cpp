@@ -5,9 +5,9 @@
 #include <cstring>
 #include <string>
 
-#include "vxd/clamd_reply.h"
-#include "vxd/report_line.h"
-#include "vxd/scan_rules.h"
+#include "vxd/engine/clamd_reply.h"
+#include "vxd/options/scan_rules.h"
+#include "vxd/report/report_line.h"
 
 TEST(DriverRules, WhatEachScanTypeScans)
 {

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "tests/zip_builder.h"
-#include "vxd/zip_reader.h"
+#include "vxd/scan/zip_reader.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include "app/globals.h"
 #include "sheet/pages.h"
 #include "tests/win/test_support.h"
-#include "vxd/language_texts.h"
+#include "vxd/texts/language_texts.h"
 
 namespace {
 

@@ -22,7 +22,7 @@
 #include "tests/win/sheet_fixture.h"
 #include "tests/win/test_support.h"
 #include "tests/win/vxd_test_driver.h"
-#include "vxd/language_texts.h"
+#include "vxd/texts/language_texts.h"
 
 namespace {
 

@@ -13,7 +13,7 @@
 #include "driver/address.h"
 #include "driver/protocol.h"
 #include "driver/status_block.h"
-#include "vxd/detect.h"
+#include "vxd/scan/detect.h"
 
 typedef BOOL(WINAPI *TestDriverEntry)(DWORD code, LPVOID in, DWORD inSize, LPVOID out, DWORD outSize,
                                       LPDWORD returned, LPOVERLAPPED overlapped);

@@ -1,0 +1,153 @@
+// Path rules of the reference driver: exclusions, the watch list and configured file names.
+#include "vxd/common/paths.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "base/bounded.h"
+
+static char UpperAscii(char c)
+{
+    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
+static int IsSeparator(char c)
+{
+    return c == '\\' || c == '/';
+}
+
+// path against one entry: folder holds length bytes, not terminated.
+static int MatchesEntry(const char *folder, size_t length, int subfolders, const char *path)
+{
+    // "C:\TEMP\*.*" (what picking a folder for an exclusion gives) and "C:\TEMP\*" name the folder.
+    if (length >= 4 && std::memcmp(folder + length - 4, "\\*.*", 4) == 0)
+        length -= 3;
+    else if (length >= 2 && std::memcmp(folder + length - 2, "\\*", 2) == 0)
+        length -= 1;
+    while (length > 0 && IsSeparator(folder[length - 1]))
+        length--;   // "C:\" and "C:\TEMP\" name their folder without the last backslash
+    if (length == 0)
+        return 0;
+    for (size_t i = 0; i < length; i++) {
+        if (path[i] == 0 || UpperAscii(path[i]) != UpperAscii(folder[i]))
+            return 0;
+    }
+    const char *rest = path + length;
+    if (*rest == 0)
+        return 1;   // the entry itself
+    if (!IsSeparator(*rest) || rest[1] == 0)
+        return 0;   // "C:\TEMP2" is not below "C:\TEMP"
+    if (subfolders)
+        return 1;
+    for (const char *p = rest + 1; *p; p++) {
+        if (IsSeparator(*p))
+            return 0;
+    }
+    return 1;
+}
+
+// Calls visit(folder, length, subfolders) for each entry; returns 1 as soon as visit does. Counts
+// in *stray the runs of text outside brackets and an unclosed last entry.
+template <class Visit> static int ForEachExclusion(const char *list, size_t listSize, int *stray, Visit visit)
+{
+    const char *p = list;
+    const char *end = list + BoundedLength(list, listSize);
+    while (p < end) {
+        if (*p != '[') {
+            ++*stray;
+            while (p < end && *p != '[')
+                p++;
+            continue;
+        }
+        const char *close = static_cast<const char *>(std::memchr(p, ']', static_cast<size_t>(end - p)));
+        if (close == nullptr) {
+            ++*stray;
+            break;
+        }
+        const char *folder = p + 1;
+        int subfolders = 0;
+        if (folder < close && *folder == '+') {
+            subfolders = 1;
+            folder++;
+        }
+        if (visit(folder, static_cast<size_t>(close - folder), subfolders))
+            return 1;
+        p = close + 1;
+    }
+    return 0;
+}
+
+int IsExcluded(const char *list, size_t listSize, const char *path)
+{
+    if (list == nullptr || path == nullptr || path[0] == 0)
+        return 0;
+    int stray = 0;
+    return ForEachExclusion(list, listSize, &stray, [&](const char *folder, size_t length, int subfolders) {
+        return MatchesEntry(folder, length, subfolders, path);
+    });
+}
+
+int CountExclusions(const char *list, size_t listSize, int *stray)
+{
+    int entries = 0;
+    *stray = 0;
+    if (list != nullptr)
+        ForEachExclusion(list, listSize, stray, [&](const char *, size_t, int) { return ++entries, 0; });
+    return entries;
+}
+
+static int IsBlank(char c)
+{
+    return c == ' ' || c == '\t';
+}
+
+int NextListItem(const char **cursor, char *out, size_t size)
+{
+    const char *p = *cursor;
+    while (p != nullptr && *p) {
+        const char *start = p;
+        while (*p && *p != ';')
+            p++;
+        const char *stop = p;
+        if (*p == ';')
+            p++;
+        while (start < stop && IsBlank(*start))
+            start++;
+        while (stop > start && IsBlank(stop[-1]))
+            stop--;
+        size_t length = static_cast<size_t>(stop - start);
+        if (length > 0 && length < size) {
+            std::memcpy(out, start, length);
+            out[length] = 0;
+            *cursor = p;
+            return 1;
+        }
+    }
+    *cursor = p;
+    return 0;
+}
+
+int IsAbsolutePath(const char *value)
+{
+    if (value == nullptr || value[0] == 0)
+        return 0;
+    if (IsSeparator(value[0]))
+        return 1;
+    return value[1] == ':' && IsSeparator(value[2]);
+}
+
+int ResolvePath(const char *folder, const char *value, char *out, size_t size)
+{
+    if (size == 0)
+        return 0;
+    out[0] = 0;
+    if (value == nullptr || value[0] == 0)
+        return 0;
+    int length = IsAbsolutePath(value) ? std::snprintf(out, size, "%s", value)
+                                       : std::snprintf(out, size, "%s%s", folder ? folder : "", value);
+    if (length < 0 || static_cast<size_t>(length) >= size) {
+        out[0] = 0;
+        return 0;
+    }
+    return 1;
+}

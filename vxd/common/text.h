@@ -1,0 +1,23 @@
+// Text conversions between the wide paths of the file system and the driver's code pages, and the
+// key by which the driver remembers a file name.
+#pragma once
+#include <windows.h>
+
+#include <cstddef>
+#include <string>
+
+// Converts wide text into code page codePage at out (size bytes), cutting whole characters so the
+// result always fits and is terminated; unconvertible characters become the code page's default.
+// Returns 1 when all of it fit.
+int WideToCodePage(UINT codePage, const wchar_t *text, char *out, size_t size);
+
+// The full path of an ANSI path in wide form (out of size characters); 0 when it fails.
+int FullPathWide(const char *path, wchar_t *out, size_t size);
+
+// UTF-8 and back, for the pure name rules; 0 when the text does not fit out.
+int WideToUtf8(const wchar_t *text, char *out, size_t size);
+int Utf8ToWide(const char *text, wchar_t *out, size_t size);
+
+// path in upper case: file names compare without regard to case, so the sets and maps of names
+// the driver keeps hold this key.
+std::wstring NameKey(const wchar_t *path);

@@ -1,0 +1,101 @@
+// The driver's journal: one line per control code, scan and detection, for tests and diagnosis.
+#include "vxd/journal/journal.h"
+
+#include <windows.h>
+
+#include <cstdarg>
+#include <cstdio>
+
+#include "vxd/common/shared.h"
+#include "vxd/common/text.h"
+#include "vxd/config/config.h"
+#include "vxd/journal/journal_line.h"
+
+// Lines come from the front end's thread, the watch and scan threads and the status thread.
+static CRITICAL_SECTION journalLock;
+static wchar_t journalPath[MAX_PATH];   // full path of config.journal, for IsJournalFile
+static HANDLE statusThread;
+
+void InitJournal(void)
+{
+    InitializeCriticalSection(&journalLock);
+}
+
+void TakeJournalPath(void)
+{
+    if (config.journal[0] == 0 || !FullPathWide(config.journal, journalPath, MAX_PATH))
+        journalPath[0] = 0;
+}
+
+static void WriteJournal(const char *line, size_t length)
+{
+    EnterCriticalSection(&journalLock);
+    // Opened and closed for each line: every line is on disk as soon as it is written, and readers
+    // may open the file at any time.
+    HANDLE file = CreateFileA(config.journal, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file != INVALID_HANDLE_VALUE) {
+        DWORD written = 0;
+        WriteFile(file, line, static_cast<DWORD>(length), &written, nullptr);
+        CloseHandle(file);
+    }
+    LeaveCriticalSection(&journalLock);
+}
+
+void JournalLine(const char *format, ...)
+{
+    if (config.journal[0] == 0)
+        return;
+    char line[2048];
+    va_list args;
+    va_start(args, format);
+    int length = std::vsnprintf(line, sizeof line - 1, format, args);
+    va_end(args);
+    if (length < 0)
+        return;
+    size_t size = static_cast<size_t>(length) < sizeof line - 1 ? static_cast<size_t>(length) : sizeof line - 2;
+    line[size++] = '\n';
+    WriteJournal(line, size);
+}
+
+void JournalControl(uint32_t code, int result, const char *extra)
+{
+    if (config.journal[0] == 0)
+        return;
+    char line[1024];
+    FormatControlLine(line, sizeof line, code, result, sharedBlock, extra);
+    JournalLine("%s", line);
+}
+
+int IsJournalFile(const wchar_t *path)
+{
+    return journalPath[0] != 0 && lstrcmpiW(path, journalPath) == 0;
+}
+
+// Looks at enabled, onShutdown and floppyBoot every 20 ms (the fields the front end changes
+// without a control code); runs only while a journal is configured, so an ordinary run has no such
+// thread.
+static DWORD WINAPI StatusThreadProc(void *)
+{
+    uint32_t last[3] = {0xFFFFFFFFu, 0xFFFFFFFFu, 0xFFFFFFFFu};
+    for (;;) {
+        volatile StatusBlock *b = sharedBlock;
+        uint32_t now[3] = {b->enabled, b->onShutdown, b->floppyBoot};
+        if (now[0] != last[0] || now[1] != last[1] || now[2] != last[2]) {
+            JournalLine("STATUS enabled=%u onShutdown=%u floppyBoot=%u", static_cast<unsigned>(now[0]),
+                        static_cast<unsigned>(now[1]), static_cast<unsigned>(now[2]));
+            for (int i = 0; i < 3; i++)
+                last[i] = now[i];
+        }
+        Sleep(20);
+    }
+}
+
+void StartStatusThread(void)
+{
+    if (config.journal[0] == 0)
+        return;
+    if (statusThread != nullptr || sharedBlock == nullptr)
+        return;
+    statusThread = CreateThread(nullptr, 0, StatusThreadProc, nullptr, 0, nullptr);
+}

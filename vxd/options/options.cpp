@@ -1,0 +1,99 @@
+// The driver's copies of the settings: taken over from the shared record at the control codes,
+// read by the scan thread. The front end writes the record without a lock; the copies do not
+// change under a scan.
+#include "vxd/options/options.h"
+
+#include <windows.h>
+
+#include <cstring>
+
+#include "base/bounded.h"
+#include "driver/address.h"
+#include "vxd/common/paths.h"
+#include "vxd/common/shared.h"
+#include "vxd/journal/journal.h"
+#include "vxd/options/scan_rules.h"
+
+static CRITICAL_SECTION optionsLock;
+static ScanOptions options;                     // under optionsLock
+static char exclusionCopy[EXCLUSIONS_SIZE];     // under optionsLock
+
+void InitOptions(void)
+{
+    InitializeCriticalSection(&optionsLock);
+    options.scanType = SCAN_ALL;
+    options.scanOn = SCAN_ON_BOTH;
+    options.action = ACTION_REPORT_ONLY;
+}
+
+// Copies the list in force from the front end's buffer; journals it when it differs from ours.
+// Call with optionsLock held.
+static void TakeInUse(int journal)
+{
+    char list[IN_USE_SIZE];
+    CopyBounded(list, sizeof list, FromAddress32<const char>(sharedBlock->inUse));
+    if (std::strcmp(list, options.inUse) == 0)
+        return;
+    std::memcpy(options.inUse, list, sizeof list);
+    if (!journal)
+        return;
+    int used = 0;
+    int ignored = 0;
+    CountExtensions(list, sizeof list, &used, &ignored);
+    JournalLine("EXTENSIONS %s used=%d ignored=%d", list, used, ignored);
+}
+
+void TakeScanOptions(int journal)
+{
+    EnterCriticalSection(&optionsLock);
+    options.scanType = sharedBlock->scanType;
+    options.scanOn = sharedBlock->scanOn;
+    options.archives = sharedBlock->archives;
+    TakeInUse(journal);
+    LeaveCriticalSection(&optionsLock);
+}
+
+void TakeActionOptions(void)
+{
+    EnterCriticalSection(&optionsLock);
+    options.action = sharedBlock->action;
+    options.onlyLog = sharedBlock->onlyLog;
+    CopyBounded(options.moveDir, sizeof options.moveDir, sharedBlock->moveDir);
+    LeaveCriticalSection(&optionsLock);
+}
+
+void TakeExclusions(int journal)
+{
+    EnterCriticalSection(&optionsLock);
+    CopyBounded(exclusionCopy, sizeof exclusionCopy, FromAddress32<const char>(sharedBlock->exclusions));
+    int stray = 0;
+    int entries = CountExclusions(exclusionCopy, sizeof exclusionCopy, &stray);
+    LeaveCriticalSection(&optionsLock);
+    if (journal)
+        JournalLine("EXCLUSIONS entries=%d ignored=%d", entries, stray);
+}
+
+void CurrentOptions(ScanOptions *out)
+{
+    EnterCriticalSection(&optionsLock);
+    if (sharedBlock != nullptr)
+        TakeInUse(1);
+    *out = options;
+    LeaveCriticalSection(&optionsLock);
+}
+
+int IsExcludedPath(const char *path)
+{
+    EnterCriticalSection(&optionsLock);
+    int excluded = IsExcluded(exclusionCopy, sizeof exclusionCopy, path);
+    LeaveCriticalSection(&optionsLock);
+    return excluded;
+}
+
+void OptionLists(char *inUse, size_t inUseSize, char *exclusions, size_t exclusionsSize)
+{
+    EnterCriticalSection(&optionsLock);
+    CopyBounded(inUse, inUseSize, options.inUse);
+    CopyBounded(exclusions, exclusionsSize, exclusionCopy);
+    LeaveCriticalSection(&optionsLock);
+}

@@ -1,0 +1,160 @@
+// Which files the driver scans and the names it gives the files it acts on.
+#include "vxd/options/scan_rules.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "base/bounded.h"
+
+const char MACRO_EXTENSIONS[] = "DOC,DOT,WIZ,RTF,XLS,XLT,XLA,XLB,XLW,XLM,PPT,POT,PPS,PPA,MDB,MDA,MDE";
+
+static char UpperAscii(char c)
+{
+    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
+const char *FileNameOf(const char *path)
+{
+    const char *name = path;
+    for (const char *p = path; *p; p++) {
+        if (*p == '\\' || *p == '/')
+            name = p + 1;
+    }
+    return name;
+}
+
+const char *ExtensionOf(const char *path)
+{
+    const char *name = FileNameOf(path);
+    const char *dot = std::strrchr(name, '.');
+    return dot != nullptr ? dot + 1 : name + std::strlen(name);
+}
+
+// One entry of the list: start and length with blanks around it dropped; 1 when it is usable.
+static int TrimEntry(const char **start, size_t *length)
+{
+    const char *s = *start;
+    size_t n = *length;
+    while (n > 0 && (*s == ' ' || *s == '\t')) {
+        s++;
+        n--;
+    }
+    while (n > 0 && (s[n - 1] == ' ' || s[n - 1] == '\t'))
+        n--;
+    *start = s;
+    *length = n;
+    if (n == 0 || n > EXTENSION_ENTRY_MAX)
+        return 0;
+    for (size_t i = 0; i < n; i++) {
+        if (s[i] == ' ' || s[i] == '\t' || s[i] == '.' || static_cast<unsigned char>(s[i]) < 0x20)
+            return 0;
+    }
+    return 1;
+}
+
+static int EntryMatches(const char *entry, size_t length, const char *ext)
+{
+    if (std::strlen(ext) != length)
+        return 0;
+    for (size_t i = 0; i < length; i++) {
+        if (entry[i] != '?' && UpperAscii(entry[i]) != UpperAscii(ext[i]))
+            return 0;
+    }
+    return 1;
+}
+
+// Calls visit for each entry; stops and returns 1 as soon as visit does.
+template <class Visit> static int ForEachEntry(const char *list, size_t listSize, Visit visit)
+{
+    if (list == nullptr)
+        return 0;
+    const char *end = list + BoundedLength(list, listSize);
+    for (const char *p = list; p <= end;) {
+        const char *comma = static_cast<const char *>(std::memchr(p, ',', static_cast<size_t>(end - p)));
+        const char *stop = comma != nullptr ? comma : end;
+        const char *start = p;
+        size_t length = static_cast<size_t>(stop - p);
+        int usable = TrimEntry(&start, &length);
+        if (visit(usable, start, length))
+            return 1;
+        p = stop + 1;
+    }
+    return 0;
+}
+
+int IsListedExtension(const char *list, size_t listSize, const char *ext)
+{
+    if (ext == nullptr || ext[0] == 0)
+        return 0;
+    return ForEachEntry(list, listSize, [&](int usable, const char *entry, size_t length) {
+        return usable && EntryMatches(entry, length, ext);
+    });
+}
+
+void CountExtensions(const char *list, size_t listSize, int *used, int *ignored)
+{
+    *used = 0;
+    *ignored = 0;
+    ForEachEntry(list, listSize, [&](int usable, const char *, size_t length) {
+        if (usable)
+            ++*used;
+        else if (length > 0)
+            ++*ignored;   // empty entries are only room between commas
+        return 0;
+    });
+}
+
+int WantsFile(uint32_t scanType, const char *inUse, size_t inUseSize, const char *path)
+{
+    switch (scanType) {
+    case SCAN_PROGRAMS:
+        return IsListedExtension(inUse, inUseSize, ExtensionOf(path));
+    case SCAN_MACROS:
+        return IsListedExtension(MACRO_EXTENSIONS, sizeof MACRO_EXTENSIONS, ExtensionOf(path));
+    }
+    return 1;
+}
+
+static int Fail(char *out, size_t size)
+{
+    if (size > 0)
+        out[0] = 0;
+    return 0;
+}
+
+int RenamedName(const char *path, char *out, size_t size)
+{
+    if (path == nullptr || size == 0)
+        return Fail(out, size);
+    const char *ext = ExtensionOf(path);
+    int written;
+    if (*ext == 0) {
+        size_t length = std::strlen(path);
+        int hasDot = length > 0 && path[length - 1] == '.';
+        written = std::snprintf(out, size, "%s%sVIR", path, hasDot ? "" : ".");
+    } else {
+        size_t stem = static_cast<size_t>(ext - path);
+        char first = UpperAscii(*ext) == 'V' ? '_' : 'V';
+        const char *rest = ext + 1;
+        while ((static_cast<unsigned char>(*rest) & 0xC0) == 0x80)
+            rest++;   // the whole first character goes, not just its first byte
+        written = std::snprintf(out, size, "%.*s%c%s", static_cast<int>(stem), path, first, rest);
+    }
+    if (written < 0 || static_cast<size_t>(written) >= size)
+        return Fail(out, size);
+    return 1;
+}
+
+int FreeNameCandidate(const char *path, unsigned attempt, char *out, size_t size)
+{
+    if (path == nullptr || size == 0)
+        return Fail(out, size);
+    if (attempt == 0)
+        return CopyBounded(out, size, path) ? 1 : Fail(out, size);
+    const char *ext = ExtensionOf(path);
+    size_t stem = *ext != 0 ? static_cast<size_t>(ext - 1 - path) : std::strlen(path);
+    int written = std::snprintf(out, size, "%.*s_%u%s%s", static_cast<int>(stem), path, attempt, *ext ? "." : "", ext);
+    if (written < 0 || static_cast<size_t>(written) >= size)
+        return Fail(out, size);
+    return 1;
+}

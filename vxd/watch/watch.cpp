@@ -1,0 +1,250 @@
+// Watching the configured folders: a thread that waits for the folders' change notifications and
+// queues the names they bring, so that its notification buffers are emptied at once.
+#include "vxd/watch/watch.h"
+
+#include <windows.h>
+
+#include <cstring>
+#include <string>
+#include <unordered_map>
+
+#include "vxd/common/paths.h"
+#include "vxd/common/text.h"
+#include "vxd/config/config.h"
+#include "vxd/journal/journal.h"
+#include "vxd/queue/folder_walk.h"
+#include "vxd/queue/queue.h"
+
+constexpr DWORD NOTIFY_BUFFER_SIZE = 64 * 1024;
+constexpr DWORD WATCH_FILTER = FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_DIR_NAME | FILE_NOTIFY_CHANGE_LAST_WRITE
+                               | FILE_NOTIFY_CHANGE_SIZE;   // folder names: a folder moved in brings files
+constexpr DWORD FRESH_MS = 30000;           // writes this soon after a name arrived belong to its arrival
+constexpr size_t ARRIVALS_KEPT = 4096;      // names remembered before the oldest are dropped
+constexpr ULONGLONG RESCAN_MARGIN = 2 * 10000000ull;   // 2 s in file-time units (FAT keeps 2 s steps)
+
+struct WatchedFolder {
+    HANDLE directory;          // opened for overlapped change notifications
+    HANDLE event;              // signalled when a batch of notifications has arrived
+    OVERLAPPED overlapped;
+    wchar_t path[MAX_PATH];    // full path; ends in a backslash only for a drive's root
+    DWORD *buffer;             // NOTIFY_BUFFER_SIZE bytes, DWORD-aligned as the notifications need
+    FILETIME since;            // every change after this reached us (or is in the pending read)
+};
+
+static WatchedFolder folders[MAXIMUM_WAIT_OBJECTS];
+static int folderCount;
+static int watchersStarted;
+static std::unordered_map<std::wstring, DWORD> arrivals;   // the watch thread's only
+
+// The watch thread's view of one notice: 1 when the name arrived (was created, copied, moved or
+// renamed here) or was written within FRESH_MS of its arrival.
+static int NoteArrival(const wchar_t *path, DWORD action)
+{
+    std::wstring key = NameKey(path);
+    DWORD now = GetTickCount();
+    if (action == FILE_ACTION_ADDED || action == FILE_ACTION_RENAMED_NEW_NAME) {
+        if (arrivals.size() >= ARRIVALS_KEPT) {
+            for (auto it = arrivals.begin(); it != arrivals.end();)
+                it = now - it->second > FRESH_MS ? arrivals.erase(it) : std::next(it);
+            if (arrivals.size() >= ARRIVALS_KEPT)
+                arrivals.clear();
+        }
+        arrivals[key] = now;
+        return 1;
+    }
+    auto known = arrivals.find(key);
+    return known != arrivals.end() && now - known->second <= FRESH_MS;
+}
+
+// Walks one batch of notifications (bytes long) for folder.
+static void HandleBatch(const WatchedFolder *folder, const unsigned char *batch, DWORD bytes)
+{
+    size_t folderLength = static_cast<size_t>(lstrlenW(folder->path));
+    int needsSeparator = folderLength > 0 && folder->path[folderLength - 1] != L'\\';
+    DWORD offset = 0;
+    for (;;) {
+        if (offset + sizeof(FILE_NOTIFY_INFORMATION) > bytes)
+            return;
+        const FILE_NOTIFY_INFORMATION *info = reinterpret_cast<const FILE_NOTIFY_INFORMATION *>(batch + offset);
+        size_t nameLength = info->FileNameLength / sizeof(wchar_t);
+        int wanted = info->Action == FILE_ACTION_ADDED || info->Action == FILE_ACTION_MODIFIED ||
+                     info->Action == FILE_ACTION_RENAMED_NEW_NAME;
+        size_t nameEnd = offset + offsetof(FILE_NOTIFY_INFORMATION, FileName) + info->FileNameLength;
+        if (wanted && nameEnd <= bytes && folderLength + 1 + nameLength < PATH_CHARS) {
+            wchar_t path[PATH_CHARS];
+            std::memcpy(path, folder->path, folderLength * sizeof(wchar_t));
+            size_t length = folderLength;
+            if (needsSeparator)
+                path[length++] = L'\\';
+            std::memcpy(path + length, info->FileName, nameLength * sizeof(wchar_t));
+            path[length + nameLength] = 0;
+            QueueScan(path, NoteArrival(path, info->Action));
+        }
+        if (info->NextEntryOffset == 0)
+            return;
+        offset += info->NextEntryOffset;
+    }
+}
+
+static FILETIME EarlierBy(FILETIME time, ULONGLONG units)
+{
+    ULARGE_INTEGER value;
+    value.LowPart = time.dwLowDateTime;
+    value.HighPart = time.dwHighDateTime;
+    value.QuadPart = value.QuadPart > units ? value.QuadPart - units : 0;
+    return {value.LowPart, value.HighPart};
+}
+
+static int IssueRead(WatchedFolder *folder)
+{
+    ResetEvent(folder->event);
+    std::memset(&folder->overlapped, 0, sizeof folder->overlapped);
+    folder->overlapped.hEvent = folder->event;
+    DWORD size = config.notifyBuffer < NOTIFY_BUFFER_SIZE ? config.notifyBuffer : NOTIFY_BUFFER_SIZE;
+    return ReadDirectoryChangesW(folder->directory, folder->buffer, size, TRUE, WATCH_FILTER, nullptr,
+                                 &folder->overlapped, nullptr) != 0;
+}
+
+static void CloseFolder(WatchedFolder *folder)
+{
+    CloseHandle(folder->directory);   // cancels the pending read
+    folder->directory = INVALID_HANDLE_VALUE;
+}
+
+// Blocks until some folder has news; costs nothing while nothing happens.
+static DWORD WINAPI WatchThreadProc(void *)
+{
+    static unsigned char batch[NOTIFY_BUFFER_SIZE];
+    for (;;) {
+        HANDLE events[MAXIMUM_WAIT_OBJECTS];
+        int owners[MAXIMUM_WAIT_OBJECTS];
+        DWORD count = 0;
+        for (int i = 0; i < folderCount; i++) {
+            if (folders[i].directory != INVALID_HANDLE_VALUE) {
+                events[count] = folders[i].event;
+                owners[count++] = i;
+            }
+        }
+        if (count == 0)
+            return 0;
+        DWORD which = WaitForMultipleObjects(count, events, FALSE, INFINITE);
+        if (which >= WAIT_OBJECT_0 + count)
+            return 0;
+        WatchedFolder *folder = &folders[owners[which - WAIT_OBJECT_0]];
+        char name[MAX_PATH * 2];
+        WideToCodePage(CP_ACP, folder->path, name, sizeof name);
+        DWORD bytes = 0;
+        if (!GetOverlappedResult(folder->directory, &folder->overlapped, &bytes, FALSE)) {
+            DWORD error = GetLastError();
+            if (error != ERROR_NOTIFY_ENUM_DIR) {
+                JournalLine("WATCH %s ended error=%lu", name, static_cast<unsigned long>(error));
+                CloseFolder(folder);
+                continue;
+            }
+            bytes = 0;
+        }
+        // Take the batch out and ask for the next one at once, so that changes go on being
+        // collected while this batch is handed over.
+        FILETIME since = folder->since;
+        GetSystemTimeAsFileTime(&folder->since);
+        if (bytes > 0)
+            std::memcpy(batch, folder->buffer, bytes);
+        if (!IssueRead(folder)) {
+            JournalLine("WATCH %s ended error=%lu", name, static_cast<unsigned long>(GetLastError()));
+            CloseFolder(folder);
+        }
+        if (bytes > 0) {
+            HandleBatch(folder, batch, bytes);
+        } else {
+            // More changes than the buffer holds: the names are lost, so look for every file
+            // written since the last complete batch instead.
+            JournalLine("WATCH %s overflow", name);
+            QueueWrittenSince(folder->path, EarlierBy(since, RESCAN_MARGIN));
+        }
+    }
+}
+
+// Wine watches a subtree only in the folders made after the watch began and in those opened since
+// (each one's parent must be watched already). On Wine, open every folder below once, parents
+// before children, so that changes anywhere below reach the watch as they do on Windows.
+static int RunsOnWine(void)
+{
+    HMODULE ntdll = GetModuleHandleA("ntdll.dll");
+    return ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
+}
+
+// Opens the folder once, so that Wine starts watching it; goes on below only if it could.
+static int OpenOnce(const wchar_t *path)
+{
+    HANDLE directory = CreateFileW(path, FILE_LIST_DIRECTORY, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                   nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (directory == INVALID_HANDLE_VALUE)
+        return 0;
+    CloseHandle(directory);
+    return 1;
+}
+
+static int OpenFolder(const char *name, WatchedFolder *folder)
+{
+    if (!FullPathWide(name, folder->path, MAX_PATH)) {
+        SetLastError(ERROR_BAD_PATHNAME);
+        return 0;
+    }
+    size_t length = static_cast<size_t>(lstrlenW(folder->path));
+    while (length > 3 && folder->path[length - 1] == L'\\')
+        folder->path[--length] = 0;   // "C:\TEMP\" becomes "C:\TEMP"; "C:\" stays
+    folder->directory = CreateFileW(folder->path, FILE_LIST_DIRECTORY, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OVERLAPPED, nullptr);
+    if (folder->directory == INVALID_HANDLE_VALUE)
+        return 0;
+    folder->event = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    GetSystemTimeAsFileTime(&folder->since);
+    folder->buffer = static_cast<DWORD *>(VirtualAlloc(nullptr, NOTIFY_BUFFER_SIZE, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
+    if (folder->event != nullptr && folder->buffer != nullptr && IssueRead(folder)) {
+        if (RunsOnWine())
+            WalkFolder(folder->path, nullptr, OpenOnce, nullptr);
+        return 1;
+    }
+    DWORD error = GetLastError();
+    CloseHandle(folder->directory);
+    if (folder->event != nullptr)
+        CloseHandle(folder->event);
+    if (folder->buffer != nullptr)
+        VirtualFree(folder->buffer, 0, MEM_RELEASE);
+    SetLastError(error);
+    return 0;
+}
+
+int StartWatchers(void)
+{
+    if (watchersStarted)
+        return 0;
+    watchersStarted = 1;
+    const char *cursor = config.watch;
+    char item[MAX_PATH];
+    while (NextListItem(&cursor, item, sizeof item)) {
+        char name[MAX_PATH];
+        if (!ResolvePath(driverFolder, item, name, sizeof name)) {
+            JournalLine("WATCH %s failed: name too long", item);
+            continue;
+        }
+        if (folderCount == MAXIMUM_WAIT_OBJECTS) {
+            JournalLine("WATCH %s skipped: too many folders", name);
+            continue;
+        }
+        if (OpenFolder(name, &folders[folderCount])) {
+            JournalLine("WATCH %s", name);
+            folderCount++;
+        } else {
+            JournalLine("WATCH %s failed error=%lu", name, static_cast<unsigned long>(GetLastError()));
+        }
+    }
+    if (folderCount == 0)
+        return 0;
+    // The first reads are pending already, so changes from here on are caught even before the
+    // thread runs. The thread is never waited for: the process ends it when it exits.
+    HANDLE thread = CreateThread(nullptr, 0, WatchThreadProc, nullptr, 0, nullptr);
+    if (thread != nullptr)
+        CloseHandle(thread);
+    return 1;
+}
