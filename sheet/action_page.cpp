@@ -98,8 +98,12 @@ static void ReadActionPage(HWND page)
         CopyBounded(block.moveDir, folder);
     else
         ShowFieldText(page, IDC_ACTION_MOVE_DIR, block.moveDir);
-    block.macroSpecial = (IsTicked(page, IDC_ACTION_MACRO_NEW) ? MACRO_REMOVE_NEW : 0)
-                       | (IsTicked(page, IDC_ACTION_MACRO_ALL) ? MACRO_REMOVE_ALL : 0);
+    uint32_t macros = 0;
+    if (IsTicked(page, IDC_ACTION_MACRO_NEW))
+        macros |= MACRO_REMOVE_NEW;
+    if (IsTicked(page, IDC_ACTION_MACRO_ALL))
+        macros |= MACRO_REMOVE_ALL;
+    block.macroSpecial = macros;
     block.onlyLog = IsTicked(page, IDC_ACTION_ONLY_LOG);
     block.stopMacros = IsTicked(page, IDC_ACTION_STOP_MACROS);
     block.action = ReadChoice(page, actionChoices);
