@@ -5,8 +5,9 @@ Usage: check_imports.py PROGRAM.exe|IMPORTS.txt [--lists DIR]
 
 Reads every DLL and function a 32-bit PE program imports (or a saved list, one "DLL function"
 a line), prints per DLL the number of functions and every refused name, and exits 1 if any DLL
-has no list here (Windows 98 does not have it), any function is not on its DLL's list, a function
-is on unsupported.txt (exported but not implemented on 9x), or a function is imported by ordinal.
+has no list here (not every Windows 95/98 has it), any function is not on its DLL's list, a
+function is on unsupported.txt (exported but not implemented on 9x), or a function is imported
+by ordinal.
 """
 import os
 import struct
@@ -85,7 +86,7 @@ def check(imports, lists_dir):
         functions = by_dll[dll]
         list_path = os.path.join(lists_dir, dll.lower().removesuffix(".dll") + ".txt")
         if not os.path.exists(list_path):
-            lines.append("%s: %d functions; REFUSED: Windows 98 has no such DLL" % (dll, len(functions)))
+            lines.append("%s: %d functions; REFUSED: no such DLL on every Windows 95/98" % (dll, len(functions)))
             refused_total += len(functions)
             continue
         exported = read_list(list_path)
