@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <new>
 
+// The tag <new> declares and the C++ run-time library would define.
 namespace std {
 const nothrow_t nothrow{};
 }

@@ -1,7 +1,7 @@
 // The entry point of the Windows 95/98 program, in place of the toolchain's start-up code, which
 // is built for the Pentium Pro and sets up what the program does not use (argv, the environment,
-// thread-local storage, run-time relocations). Its C library, crtdll.dll, initialises itself when
-// it is loaded.
+// thread-local storage, run-time relocations: a link that would need those fails for want of the
+// relocator). Its C library, crtdll.dll, initialises itself when it is loaded.
 #include <windows.h>
 
 #include <cstdlib>
