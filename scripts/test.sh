@@ -2,8 +2,8 @@
 # Sets up, builds every flavour and runs every test: the pure unit tests natively, again under
 # AddressSanitizer and UndefinedBehaviorSanitizer with every fuzz target run over its seeds for a
 # few seconds, then all tests of the x86_64 build under wine64 on a virtual screen. The i686 build
-# (the Windows 95/98 target) cannot run on this machine: it is compiled, linked and its imports
-# checked against Windows 95/98.
+# (the Windows 95/98 target) cannot run on this machine: it is compiled, linked, and its imports
+# and instructions checked against what Windows 95/98 and their processors have.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 cd "$top"
@@ -19,7 +19,7 @@ echo "== native unit tests"
 echo "== unit tests and fuzz regression runs under the sanitizers"
 (cd build/native-asan && ctest --output-on-failure)
 
-echo "== imports of the Windows 95/98 build"
+echo "== imports and instructions of the Windows 95/98 build"
 (cd build/i686 && ctest -L win98 --output-on-failure)
 
 echo "== Windows tests under wine64"

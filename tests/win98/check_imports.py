@@ -5,8 +5,10 @@ Usage: check_imports.py PROGRAM.exe|IMPORTS.txt [--lists DIR]
 
 Reads every DLL and function a 32-bit PE program imports (or a saved list, one "DLL function"
 a line), prints per DLL the number of functions and every refused name, and exits 1 if any DLL
-has no list here (Windows 98 does not have it), any function is not on its DLL's list, a function
-is on unsupported.txt (exported but not implemented on 9x), or a function is imported by ordinal.
+has no list here (not every Windows 95/98 has it), any function is not on its DLL's list, a
+function is on unsupported.txt (exported but not implemented on 9x), a function is a
+wide-character form that 9x exports only as a stub (not on wide.txt), or a function is imported
+by ordinal.
 """
 import os
 import struct
@@ -74,9 +76,15 @@ def read_imports(path):
     return [tuple(line.split()) for line in data.decode("ascii").splitlines() if line.strip()]
 
 
+def is_wide(function, exported):
+    """A wide-character form: the name ends in W and its DLL also exports the ANSI form."""
+    return function.endswith("W") and function[:-1] + "A" in exported
+
+
 def check(imports, lists_dir):
     """Returns (report lines, refused count)."""
     unsupported = read_list(os.path.join(lists_dir, "unsupported.txt"))
+    wide = read_list(os.path.join(lists_dir, "wide.txt"))
     by_dll = {}
     for dll, function in imports:
         by_dll.setdefault(dll, []).append(function)
@@ -85,7 +93,7 @@ def check(imports, lists_dir):
         functions = by_dll[dll]
         list_path = os.path.join(lists_dir, dll.lower().removesuffix(".dll") + ".txt")
         if not os.path.exists(list_path):
-            lines.append("%s: %d functions; REFUSED: Windows 98 has no such DLL" % (dll, len(functions)))
+            lines.append("%s: %d functions; REFUSED: no such DLL on every Windows 95/98" % (dll, len(functions)))
             refused_total += len(functions)
             continue
         exported = read_list(list_path)
@@ -97,6 +105,8 @@ def check(imports, lists_dir):
                 refused.append(function)
             elif function in unsupported:
                 refused.append(function + " (not implemented on 9x)")
+            elif is_wide(function, exported) and function not in wide:
+                refused.append(function + " (a stub on 9x)")
         lines.append("%s: %d functions, %d refused%s" % (dll, len(functions), len(refused),
                                                         "".join("\n  refused: " + r for r in refused)))
         refused_total += len(refused)

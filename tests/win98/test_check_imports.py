@@ -31,10 +31,14 @@ class ImportCheck(unittest.TestCase):
              ["AllowSetForegroundWindow"]),
             ([("KERNEL32.dll", "SetHandleInformation")], ["SetHandleInformation (not implemented on 9x)"]),
             ([("KERNEL32.dll", "#17"), ("comctl32.dll", "DPA_Create")], ["#17 (by ordinal)", "DPA_Create"]),
-            ([("msvcrt.dll", "__iob_func"), ("msvcrt.dll", "_set_invalid_parameter_handler"),
-              ("msvcrt.dll", "strncmp")], ["__iob_func", "_set_invalid_parameter_handler"]),
-            ([("ole32.dll", "CoTaskMemFree"), ("ntdll.dll", "RtlGetVersion"), ("ntdll.dll", "NtClose")],
-             ["ntdll.dll (no such DLL)", "ole32.dll (no such DLL)"]),
+            ([("crtdll.dll", "__iob_func"), ("crtdll.dll", "_scprintf"), ("crtdll.dll", "strncmp")],
+             ["__iob_func", "_scprintf"]),
+            ([("ole32.dll", "CoTaskMemFree"), ("ntdll.dll", "RtlGetVersion"), ("msvcrt.dll", "strncmp")],
+             ["msvcrt.dll (no such DLL)", "ntdll.dll (no such DLL)", "ole32.dll (no such DLL)"]),
+            # Wide-character forms: the few Windows 95 implements pass, a stub is refused.
+            ([("KERNEL32.dll", "lstrlenW"), ("USER32.dll", "MessageBoxW"), ("KERNEL32.dll", "MultiByteToWideChar"),
+              ("KERNEL32.dll", "CreateSemaphoreW"), ("KERNEL32.dll", "GetModuleHandleW")],
+             ["CreateSemaphoreW (a stub on 9x)", "GetModuleHandleW (a stub on 9x)"]),
         ]
         for imports, expected in cases:
             names, _ = refused_names(imports)
@@ -46,8 +50,9 @@ class ImportCheck(unittest.TestCase):
         self.assertEqual(len(imports), 160)
         names, _ = refused_names(imports)
         self.assertEqual(names, ["AddVectoredExceptionHandler", "GetHandleInformation (not implemented on 9x)",
-                                 "GetTickCount64", "IsDebuggerPresent", "RemoveVectoredExceptionHandler",
-                                 "SetProcessAffinityMask", "TryEnterCriticalSection"])
+                                 "GetModuleHandleW (a stub on 9x)", "GetTickCount64", "IsDebuggerPresent",
+                                 "RemoveVectoredExceptionHandler", "SetProcessAffinityMask",
+                                 "TryEnterCriticalSection", "msvcrt.dll (no such DLL)"])
         exit_code = check_imports.main(["check_imports.py", os.path.join(here, "posix_build_imports.txt")])
         self.assertEqual(exit_code, 1)
 

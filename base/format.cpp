@@ -1,0 +1,196 @@
+// Bounded formatting of integers and texts.
+#include "base/format.h"
+
+#include <climits>
+#include <cstring>
+
+#include "base/bounded.h"
+
+namespace {
+
+constexpr size_t TOO_LONG = static_cast<size_t>(INT_MAX) + 1;
+
+// The text being written: what fits goes to dest; length counts all of it, up to TOO_LONG.
+struct Output {
+    char *dest;
+    size_t size;
+    size_t length;
+};
+
+// What one conversion asks for besides its argument.
+struct Spec {
+    int left, plus, space, alternate, zero;
+    size_t width;
+    int precision;   // -1: none given
+};
+
+size_t Room(const Output *out, size_t count)
+{
+    size_t room = out->size > out->length + 1 ? out->size - 1 - out->length : 0;
+    return count < room ? count : room;
+}
+
+void Count(Output *out, size_t count)
+{
+    out->length = count < TOO_LONG - out->length ? out->length + count : TOO_LONG;
+}
+
+void PutText(Output *out, const char *text, size_t count)
+{
+    size_t fits = Room(out, count);
+    if (fits > 0)
+        std::memcpy(out->dest + out->length, text, fits);
+    Count(out, count);
+}
+
+// A width can ask for two thousand million blanks: only what fits is written, the rest counted.
+void PutRepeated(Output *out, char c, size_t count)
+{
+    size_t fits = Room(out, count);
+    if (fits > 0)
+        std::memset(out->dest + out->length, c, fits);
+    Count(out, count);
+}
+
+// Decimal digits at p, saturating at INT_MAX.
+int ReadNumber(const char **p)
+{
+    int value = 0;
+    for (; **p >= '0' && **p <= '9'; (*p)++) {
+        int digit = **p - '0';
+        value = value > (INT_MAX - digit) / 10 ? INT_MAX : value * 10 + digit;
+    }
+    return value;
+}
+
+void PutPadded(Output *out, const Spec &spec, const char *text, size_t count)
+{
+    size_t pad = spec.width > count ? spec.width - count : 0;
+    if (!spec.left)
+        PutRepeated(out, ' ', pad);
+    PutText(out, text, count);
+    if (spec.left)
+        PutRepeated(out, ' ', pad);
+}
+
+void PutInteger(Output *out, const Spec &spec, unsigned long magnitude, char sign, unsigned base, int upper)
+{
+    const char *symbols = upper ? "0123456789ABCDEF" : "0123456789abcdef";
+    char digits[CHAR_BIT * sizeof magnitude / 3 + 1];
+    size_t count = 0;
+    for (unsigned long rest = magnitude; rest != 0; rest /= base)
+        digits[sizeof digits - ++count] = symbols[rest % base];
+    size_t precision = spec.precision >= 0 ? static_cast<size_t>(spec.precision) : 1;
+    size_t zeros = precision > count ? precision - count : 0;
+    if (spec.alternate && base == 8 && zeros == 0)
+        zeros = 1;   // the first digit of an alternate octal is 0
+    const char *prefix = spec.alternate && base == 16 && magnitude != 0 ? (upper ? "0X" : "0x") : "";
+    size_t body = (sign != 0) + std::strlen(prefix) + zeros + count;
+    size_t pad = spec.width > body ? spec.width - body : 0;
+    if (!spec.left && spec.zero && spec.precision < 0) {
+        zeros += pad;
+        pad = 0;
+    }
+    if (!spec.left)
+        PutRepeated(out, ' ', pad);
+    if (sign != 0)
+        PutText(out, &sign, 1);
+    PutText(out, prefix, std::strlen(prefix));
+    PutRepeated(out, '0', zeros);
+    PutText(out, digits + sizeof digits - count, count);
+    if (spec.left)
+        PutRepeated(out, ' ', pad);
+}
+
+}   // namespace
+
+int FormatBoundedV(char *dest, size_t size, const char *format, va_list args)
+{
+    Output out = {dest, dest != nullptr ? size : 0, 0};
+    const char *p = format != nullptr ? format : "";
+    while (*p != 0) {
+        if (*p != '%') {
+            const char *next = std::strchr(p, '%');
+            size_t count = next != nullptr ? static_cast<size_t>(next - p) : std::strlen(p);
+            PutText(&out, p, count);
+            p += count;
+            continue;
+        }
+        const char *start = p++;
+        if (*p == '%') {
+            PutText(&out, "%", 1);
+            p++;
+            continue;
+        }
+        Spec spec = {0, 0, 0, 0, 0, 0, -1};
+        for (;; p++) {
+            if (*p == '-')
+                spec.left = 1;
+            else if (*p == '+')
+                spec.plus = 1;
+            else if (*p == ' ')
+                spec.space = 1;
+            else if (*p == '#')
+                spec.alternate = 1;
+            else if (*p == '0')
+                spec.zero = 1;
+            else
+                break;
+        }
+        if (*p == '*') {
+            int width = va_arg(args, int);
+            spec.left |= width < 0;
+            spec.width = width < 0 ? 0u - static_cast<unsigned>(width) : static_cast<unsigned>(width);
+            p++;
+        } else {
+            spec.width = static_cast<size_t>(ReadNumber(&p));
+        }
+        if (*p == '.') {
+            p++;
+            if (*p == '*') {
+                int precision = va_arg(args, int);
+                spec.precision = precision < 0 ? -1 : precision;
+                p++;
+            } else {
+                spec.precision = ReadNumber(&p);
+            }
+        }
+        int longs = 0, shorts = 0;   // l; h or hh
+        if (*p == 'l') {
+            longs = 1;
+            p++;
+        } else {
+            for (; *p == 'h' && shorts < 2; p++)
+                shorts++;
+        }
+        char conversion = *p;
+        int sized = longs || shorts;
+        if (conversion == 'd' || conversion == 'i') {
+            long value = longs ? va_arg(args, long) : va_arg(args, int);
+            value = shorts == 1 ? static_cast<short>(value) : shorts == 2 ? static_cast<signed char>(value) : value;
+            unsigned long magnitude = value < 0 ? 0ul - static_cast<unsigned long>(value) : static_cast<unsigned long>(value);
+            char sign = value < 0 ? '-' : spec.plus ? '+' : spec.space ? ' ' : 0;
+            PutInteger(&out, spec, magnitude, sign, 10, 0);
+        } else if (conversion == 'u' || conversion == 'o' || conversion == 'x' || conversion == 'X') {
+            unsigned long value = longs ? va_arg(args, unsigned long) : va_arg(args, unsigned);
+            value = shorts == 1 ? static_cast<unsigned short>(value) : shorts == 2 ? static_cast<unsigned char>(value) : value;
+            PutInteger(&out, spec, value, 0, conversion == 'u' ? 10 : conversion == 'o' ? 8 : 16, conversion == 'X');
+        } else if (conversion == 'c' && !sized) {
+            char c = static_cast<char>(va_arg(args, int));
+            PutPadded(&out, spec, &c, 1);
+        } else if (conversion == 's' && !sized) {
+            const char *text = va_arg(args, const char *);
+            if (text == nullptr)
+                text = "(null)";
+            size_t count = spec.precision >= 0 ? BoundedLength(text, static_cast<size_t>(spec.precision)) : std::strlen(text);
+            PutPadded(&out, spec, text, count);
+        } else {
+            PutText(&out, start, std::strlen(start));
+            break;
+        }
+        p++;
+    }
+    if (out.size > 0)
+        out.dest[out.length < out.size ? out.length : out.size - 1] = 0;
+    return out.length < TOO_LONG ? static_cast<int>(out.length) : -1;
+}
