@@ -84,12 +84,12 @@ static int Configure(void)
         return 0;
     }
     SaveSettings();     // the stored seal is rewritten at every successful start
-    SendControl(CTL_SCAN_OPTIONS_CHANGED);
-    SendControl(CTL_ACTION_OPTIONS_CHANGED);
-    SendControl(CTL_EXCLUSIONS_CHANGED);
+    sendControl(CTL_SCAN_OPTIONS_CHANGED);
+    sendControl(CTL_ACTION_OPTIONS_CHANGED);
+    sendControl(CTL_EXCLUSIONS_CHANGED);
     SelectLanguage(languageId);
     RecordLoggingInForce();
-    if (statusBlock->logToFile && !SendControl(CTL_LOG_START))
+    if (statusBlock->logToFile && !sendControl(CTL_LOG_START))
         ShowStop(StoredText(TEXT_LOG_START_FAILED), StoredText(TEXT_PRODUCT));
     if (statusBlock->showIcon)
         AddTrayIcon();

@@ -83,13 +83,13 @@ void ToggleScanning(void)
     statusBlock->enabled = statusBlock->enabled ? 0 : 1;
     if (!statusBlock->showIcon)
         return;
-    SendControl(CTL_TOGGLE);
+    sendControl(CTL_TOGGLE);
     if (statusBlock->enabled) {
-        SendControl(CTL_ENABLE);
+        sendControl(CTL_ENABLE);
         ShowLook(LOOK_ENABLED);
     } else {
         ShowLook(LOOK_DISABLED);
-        SendControl(CTL_DISABLE);
+        sendControl(CTL_DISABLE);
     }
 }
 

@@ -130,7 +130,7 @@ static void StartOnlyLogLogging(HWND page)
         ShowLoggingFailure(TEXT_LOG_START_FAILED);   // no file to log into: the start fails here
         return;
     }
-    if (sendChangeCode(CTL_LOG_START))
+    if (sendControl(CTL_LOG_START))
         onlyLogLogging = 1;
     else
         ShowLoggingFailure(TEXT_LOG_START_FAILED);
@@ -141,7 +141,7 @@ static void StopOnlyLogLogging(void)
 {
     if (!onlyLogLogging)
         return;
-    if (sendChangeCode(CTL_LOG_STOP))
+    if (sendControl(CTL_LOG_STOP))
         onlyLogLogging = 0;
     else
         ShowLoggingFailure(TEXT_LOG_STOP_FAILED);

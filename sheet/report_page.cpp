@@ -110,12 +110,12 @@ static void FillReportPage(HWND page)
 // Starts, stops or restarts logging as the plan says; every refusal is shown, none is retried.
 static void ActOnLogging(const LoggingPlan &plan)
 {
-    if (plan.toggle == LOG_START && !sendChangeCode(CTL_LOG_START))
+    if (plan.toggle == LOG_START && !sendControl(CTL_LOG_START))
         ShowLoggingFailure(TEXT_LOG_START_FAILED);
-    if (plan.toggle == LOG_STOP && !sendChangeCode(CTL_LOG_STOP))
+    if (plan.toggle == LOG_STOP && !sendControl(CTL_LOG_STOP))
         ShowLoggingFailure(TEXT_LOG_STOP_FAILED);
     // A restart that fails in either step tells of it once, with the stop's text.
-    if (plan.restart && (!sendChangeCode(CTL_LOG_STOP) || !sendChangeCode(CTL_LOG_START)))
+    if (plan.restart && (!sendControl(CTL_LOG_STOP) || !sendControl(CTL_LOG_START)))
         ShowLoggingFailure(TEXT_LOG_STOP_FAILED);
 }
 

@@ -16,7 +16,6 @@
 
 int sheetOpen;
 int languageSwitchPending;
-int (*sendChangeCode)(uint32_t code) = SendControl;
 
 // The sheet walks the page array by each record's dwSize, so the array must be made of records of
 // exactly the first form, whatever the SDK's PROPSHEETPAGEA has grown to.
@@ -144,7 +143,7 @@ static void ApplyEditingPage(HWND page, const EditingPage &editing)
     TellSheet(page, PSM_UNCHANGED);
     *editing.dirty = 0;
     if (editing.changeCode != 0)
-        sendChangeCode(editing.changeCode);
+        sendControl(editing.changeCode);
     SaveSettings();
 }
 

@@ -49,11 +49,6 @@ void MarkPageChanged(HWND page, const EditingPage &editing);
 // (always accept, PSNRET_NOERROR) and returns TRUE for these three; FALSE for any other.
 INT_PTR NotifyEditingPage(HWND page, const EditingPage &editing, const NMHDR *header);
 
-// Sends the pages' control codes to the driver (SendControl): the change codes, the logging
-// requests CTL_LOG_START and CTL_LOG_STOP, and the Information page's CTL_CLEAR_STATISTICS; nonzero
-// when the driver accepted. Tests put a recorder here.
-extern int (*sendChangeCode)(uint32_t code);
-
 // A refused logging request (text 609 or 610): the text under caption 600, both as stored, with
 // the stop icon.
 void ShowLoggingFailure(int text);
