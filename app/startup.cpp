@@ -11,7 +11,7 @@
 #include "driver/texts.h"
 #include "res/resource.h"
 #include "settings/store.h"
-#include "sheet/pages.h"
+#include "sheet/logging.h"
 
 HINSTANCE instance;
 HWND mainWindow;
@@ -88,9 +88,7 @@ static int Configure(void)
     sendControl(CTL_ACTION_OPTIONS_CHANGED);
     sendControl(CTL_EXCLUSIONS_CHANGED);
     SelectLanguage(languageId);
-    RecordLoggingInForce();
-    if (statusBlock->logToFile && !sendControl(CTL_LOG_START))
-        ShowStop(StoredText(TEXT_LOG_START_FAILED), StoredText(TEXT_PRODUCT));
+    StartLoggingFromSettings();
     if (statusBlock->showIcon)
         AddTrayIcon();
     return 1;

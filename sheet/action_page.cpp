@@ -1,17 +1,14 @@
 // The Action page: what the driver does with an infected file, the folder moved files go to, the
 // macro options, and "Only log to report", which starts and stops logging at once.
-#include <cstdio>
-
 #include "app/globals.h"
 #include "base/bounded.h"
 #include "driver/link.h"
 #include "res/resource.h"
+#include "sheet/logging.h"
 #include "sheet/pages.h"
 #include "sheet/sheet.h"
 
 int actionPageDirty;
-int onlyLogLogging;
-int onlyLogToggled;
 
 static const TextLabel actionLabels[] = {
     {670, IDC_ACTION_FRAME},      {679, IDC_ACTION_MACRO_FRAME}, {678, IDC_ACTION_MOVE_FRAME},
@@ -27,8 +24,6 @@ static const PageChoice actionChoices[] = {
     {IDC_ACTION_MOVE, ACTION_MOVE},     {IDC_ACTION_DELETE, ACTION_DELETE},
     {IDC_ACTION_DISINFECT, ACTION_DISINFECT}, {IDC_ACTION_REPORT_ONLY, ACTION_REPORT_ONLY},
 };
-
-constexpr char REPORT_FILE_NAME[] = "Torvane.REP";   // the default report, in the program folder
 
 static void ReadActionPage(HWND page);
 static void FillActionPage(HWND page);
@@ -105,56 +100,18 @@ static void ReadActionPage(HWND page)
     block.action = ReadChoice(page, actionChoices);
 }
 
-// The program folder followed by the default report name into logFileName; 0 with logFileName
-// untouched when the whole name does not fit (a cut name would report into another file).
-static int SetDefaultReportName(void)
-{
-    StatusBlock &block = *statusBlock;
-    size_t home = BoundedLength(block.homeDir, sizeof block.homeDir);
-    char name[sizeof block.logFileName];
-    int length = std::snprintf(name, sizeof name, "%.*s%s", static_cast<int>(home), block.homeDir, REPORT_FILE_NAME);
-    if (home == sizeof block.homeDir || length < 0 || static_cast<size_t>(length) >= sizeof name)
-        return 0;
-    CopyBounded(block.logFileName, name);
-    return 1;
-}
-
-// Ticking the box: the warning first, then logging into the report file unless the report page's
-// own setting already logs.
-static void StartOnlyLogLogging(HWND page)
-{
-    DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_WARNING), page, OnlyLogWarningProc, 0);
-    if (statusBlock->logToFile)
-        return;
-    if (statusBlock->logFileName[0] == 0 && !SetDefaultReportName()) {
-        ShowLoggingFailure(TEXT_LOG_START_FAILED);   // no file to log into: the start fails here
-        return;
-    }
-    if (sendControl(CTL_LOG_START))
-        onlyLogLogging = 1;
-    else
-        ShowLoggingFailure(TEXT_LOG_START_FAILED);
-}
-
-// Unticking stops only logging this box started; a failed stop is tried again at the next untick.
-static void StopOnlyLogLogging(void)
-{
-    if (!onlyLogLogging)
-        return;
-    if (sendControl(CTL_LOG_STOP))
-        onlyLogLogging = 0;
-    else
-        ShowLoggingFailure(TEXT_LOG_STOP_FAILED);
-}
-
+// Ticking the box: the warning first, then the logging it asks for; unticking stops only logging
+// the box started.
 static void OnOnlyLog(HWND page)
 {
-    statusBlock->onlyLog = IsTicked(page, IDC_ACTION_ONLY_LOG);   // at once: Cancel keeps it
-    onlyLogToggled = 1;   // the report page locks or frees its log-file section on its next message
-    if (statusBlock->onlyLog)
-        StartOnlyLogLogging(page);
-    else
+    int ticked = IsTicked(page, IDC_ACTION_ONLY_LOG);
+    SwitchOnlyLog(ticked);
+    if (ticked) {
+        DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_WARNING), page, OnlyLogWarningProc, 0);
+        StartOnlyLogLogging();
+    } else {
         StopOnlyLogLogging();
+    }
     MarkPageChanged(page, actionPage);
 }
 

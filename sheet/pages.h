@@ -16,8 +16,6 @@ extern int extensionsChanged;   // set by Add, Remove and Default; Close writes 
 // --- action_page.cpp: what to do with an infected file (template 119) ---
 INT_PTR CALLBACK ActionPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam);
 extern int actionPageDirty;  // 1 while the page holds changes not yet applied; outlives the sheet
-extern int onlyLogLogging;   // 1 while logging runs because ticking "Only log to report" started it
-extern int onlyLogToggled;   // set by every click of "Only log to report"; the report page clears it
 // Enables or disables the two macro options and their texts (1125, 1126, 1102, 1103, in this order).
 void SetMacroOptionsEnabled(HWND page, int enable);
 // 1 when the current directory can be changed into path; the current directory is always restored.
@@ -46,10 +44,6 @@ int PickFolder(HWND owner, int mode);
 // --- report_page.cpp: the report file and what goes into it (template 121) ---
 INT_PTR CALLBACK ReportPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam);
 extern int reportPageDirty;  // survives the sheet, and a cancelled sheet: only the page's apply clears it
-extern char lastLogFileName[260];   // logFileName as last put in force (start-up or an apply)
-extern int lastLogToFile;           // logToFile as last acted on (start-up or an apply)
-// Start-up's record of the logging state in force, taken from the loaded settings.
-void RecordLoggingInForce(void);
 // Enables or disables the eleven controls that depend on "Log to file".
 void SetLogControlsEnabled(HWND page, int enable);
 // The open-file dialog writing straight into logFileName; 1 when a file was chosen.

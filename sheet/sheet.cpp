@@ -168,11 +168,6 @@ INT_PTR NotifyEditingPage(HWND page, const EditingPage &editing, const NMHDR *he
     return FALSE;
 }
 
-void ShowLoggingFailure(int text)
-{
-    ShowStop(StoredText(text), StoredText(TEXT_PRODUCT));
-}
-
 // ---- Helpers for the controls of the pages ----------------------------------------------------
 
 int ReadWholeText(HWND page, int control, char *text, size_t size)

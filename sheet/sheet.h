@@ -49,10 +49,6 @@ void MarkPageChanged(HWND page, const EditingPage &editing);
 // (always accept, PSNRET_NOERROR) and returns TRUE for these three; FALSE for any other.
 INT_PTR NotifyEditingPage(HWND page, const EditingPage &editing, const NMHDR *header);
 
-// A refused logging request (text 609 or 610): the text under caption 600, both as stored, with
-// the stop icon.
-void ShowLoggingFailure(int text);
-
 // ---- Helpers for the controls of the pages -----------------------------------------------------
 
 // Row index of a list box into row (size bytes, always terminated). 1 when there is such a row and
