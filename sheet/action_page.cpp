@@ -4,6 +4,7 @@
 #include "base/bounded.h"
 #include "driver/link.h"
 #include "res/resource.h"
+#include "sheet/folder_picker.h"
 #include "sheet/logging.h"
 #include "sheet/pages.h"
 #include "sheet/sheet.h"
@@ -123,6 +124,19 @@ static void OnStopMacros(HWND page)
     MarkPageChanged(page, actionPage);
 }
 
+// The chooser starts in the move folder in force; a folder taken is in force at once, and Cancel on
+// the sheet keeps it. 1 when one was taken.
+static int OnBrowse(HWND page)
+{
+    StatusBlock &block = *statusBlock;
+    char folder[sizeof block.moveDir];
+    if (!PickFolder(page, block.moveDir, folder))
+        return 0;
+    CopyBounded(block.moveDir, folder);
+    SetDlgItemTextA(page, IDC_ACTION_MOVE_DIR, block.moveDir);
+    return 1;
+}
+
 static INT_PTR OnCommand(HWND page, int control)
 {
     switch (control) {
@@ -146,7 +160,7 @@ static INT_PTR OnCommand(HWND page, int control)
             MarkPageChanged(page, actionPage);
         break;
     case IDC_ACTION_BROWSE:
-        if (PickFolder(page, 1))
+        if (OnBrowse(page))
             MarkPageChanged(page, actionPage);
         return TRUE;
     case IDC_ACTION_ONLY_LOG:

@@ -3,8 +3,6 @@
 #pragma once
 #include <windows.h>
 
-#include <cstddef>
-
 // --- scan_page.cpp: what, when and how to scan (template 106) ---
 INT_PTR CALLBACK ScanPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam);
 extern int scanPageDirty;    // 1 while the page holds changes not yet applied; outlives the sheet
@@ -27,20 +25,6 @@ int IsUsableFolder(const char *path);
 INT_PTR CALLBACK OnlyLogWarningProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 INT_PTR CALLBACK StopMacrosWarningProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 
-// --- folder_picker.cpp: the folder chooser (template 130 on the save-file common dialog) ---
-// Both file dialogs hand the common dialog its record in the first form, which every version of
-// the common dialogs accepts: the fields up to lpTemplateName, 76 bytes on the 32-bit build.
-constexpr DWORD FILE_DIALOG_RECORD_SIZE = offsetof(OPENFILENAMEA, lpTemplateName) + sizeof(LPCSTR);
-constexpr size_t PICKED_FOLDER_SIZE = 520;
-extern char pickedFolder[PICKED_FOLDER_SIZE];   // the folder taken; "AAAAA" after a cancel
-// Opens the chooser modally over owner. Mode 1: the action page's move folder (starts in moveDir;
-// the folder goes into moveDir at once and into control 1073 of owner); mode 2: the add exclusion
-// dialog's path (starts in the current folder; the folder goes into control 1038 of owner). 1 when
-// a folder was taken; 0 after Cancel or a failing dialog (pickedFolder then holds "AAAAA"), for any
-// other mode, or when the folder does not fit moveDir (moveDir unchanged). After 1, pickedFolder
-// holds the folder without a trailing backslash ("C:" for a drive root).
-int PickFolder(HWND owner, int mode);
-
 // --- report_page.cpp: the report file and what goes into it (template 121) ---
 INT_PTR CALLBACK ReportPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam);
 extern int reportPageDirty;  // survives the sheet, and a cancelled sheet: only the page's apply clears it
@@ -54,7 +38,7 @@ INT_PTR CALLBACK ExclusionsPageProc(HWND page, UINT message, WPARAM wParam, LPAR
 extern int exclusionsPageDirty;   // 1 while the page holds changes not yet applied; outlives the sheet
 // Opened modally from the page with lParam the number of characters of the list's text as its rows
 // stand. Ends with 0 (nothing to add), 1 (add, no subfolders) or 3 (add with subfolders); with 1 or
-// 3 the path (at most 259 characters) is in pickedFolder.
+// 3 the page takes the accepted path (at most 259 characters) from the dialog.
 INT_PTR CALLBACK AddExclusionDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 
 // --- information_page.cpp: live statistics (template 107) ---

@@ -6,6 +6,7 @@
 #include "driver/link.h"
 #include "driver/texts.h"
 #include "res/resource.h"
+#include "sheet/folder_picker.h"
 #include "sheet/logging.h"
 #include "sheet/pages.h"
 #include "sheet/sheet.h"
