@@ -12,6 +12,7 @@
 #include "res/resource.h"
 #include "settings/store.h"
 #include "sheet/logging.h"
+#include "sheet/sheet.h"
 
 HINSTANCE instance;
 HWND mainWindow;
@@ -127,6 +128,7 @@ int RunTorvane(HINSTANCE module)
     mainWindow = CreateWindowExA(WS_EX_TOOLWINDOW, MAIN_CLASS_NAME, MAIN_WINDOW_TITLE, WS_OVERLAPPEDWINDOW,
                                  CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr,
                                  instance, nullptr);
+    sheetHost = {instance, mainWindow, enabledIcon, ShowTrayIcon};
     if (!ConnectDriver(programDir, mainWindow))
         return 5;
     PrepareStatusBlock();

@@ -55,6 +55,11 @@ int DeleteTrayIcon(void)
     return RemoveTrayIcon(mainWindow, TRAY_ICON_ID);
 }
 
+int ShowTrayIcon(int shown)
+{
+    return shown ? AddTrayIcon() : DeleteTrayIcon();
+}
+
 static void ShowLook(TrayLook look)
 {
     switch (look) {

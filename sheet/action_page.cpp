@@ -1,6 +1,5 @@
 // The Action page: what the driver does with an infected file, the folder moved files go to, the
 // macro options, and "Only log to report", which starts and stops logging at once.
-#include "app/globals.h"
 #include "base/bounded.h"
 #include "driver/link.h"
 #include "res/resource.h"
@@ -8,8 +7,6 @@
 #include "sheet/logging.h"
 #include "sheet/pages.h"
 #include "sheet/sheet.h"
-
-int actionPageDirty;
 
 static const TextLabel actionLabels[] = {
     {670, IDC_ACTION_FRAME},      {679, IDC_ACTION_MACRO_FRAME}, {678, IDC_ACTION_MOVE_FRAME},
@@ -38,7 +35,7 @@ static const EditingPage actionPage = {
 static const int macroOptionControls[] = {
     IDC_ACTION_MACRO_NEW_TEXT, IDC_ACTION_MACRO_ALL_TEXT, IDC_ACTION_MACRO_NEW, IDC_ACTION_MACRO_ALL};
 
-void SetMacroOptionsEnabled(HWND page, int enable)
+static void SetMacroOptionsEnabled(HWND page, int enable)
 {
     for (int control : macroOptionControls)
         EnableWindow(GetDlgItem(page, control), enable);
@@ -50,7 +47,8 @@ static void SetMoveFolderEnabled(HWND page, int enable)
     EnableWindow(GetDlgItem(page, IDC_ACTION_BROWSE), enable);
 }
 
-int IsUsableFolder(const char *path)
+// 1 when the current directory can be changed into path; the current directory is always restored.
+static int IsUsableFolder(const char *path)
 {
     // Without the current folder in hand the test could not undo itself: the folder is refused.
     char current[2 * MAX_PATH];
@@ -101,6 +99,11 @@ static void ReadActionPage(HWND page)
     block.action = ReadChoice(page, actionChoices);
 }
 
+static void ShowWarning(HWND page, DLGPROC procedure)
+{
+    DialogBoxParamA(ModuleOf(page), MAKEINTRESOURCEA(IDD_WARNING), page, procedure, 0);
+}
+
 // Ticking the box: the warning first, then the logging it asks for; unticking stops only logging
 // the box started.
 static void OnOnlyLog(HWND page)
@@ -108,7 +111,7 @@ static void OnOnlyLog(HWND page)
     int ticked = IsTicked(page, IDC_ACTION_ONLY_LOG);
     SwitchOnlyLog(ticked);
     if (ticked) {
-        DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_WARNING), page, OnlyLogWarningProc, 0);
+        ShowWarning(page, OnlyLogWarningProc);
         StartOnlyLogLogging();
     } else {
         StopOnlyLogLogging();
@@ -120,7 +123,7 @@ static void OnStopMacros(HWND page)
 {
     statusBlock->stopMacros = IsTicked(page, IDC_ACTION_STOP_MACROS);   // at once, like onlyLog
     if (statusBlock->stopMacros)
-        DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_WARNING), page, StopMacrosWarningProc, 0);
+        ShowWarning(page, StopMacrosWarningProc);
     MarkPageChanged(page, actionPage);
 }
 

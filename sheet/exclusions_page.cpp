@@ -2,7 +2,6 @@
 // ExclusionList text, and the dialog that adds a row.
 #include <cstring>
 
-#include "app/globals.h"
 #include "base/bounded.h"
 #include "driver/address.h"
 #include "driver/link.h"
@@ -12,7 +11,6 @@
 #include "sheet/pages.h"
 #include "sheet/sheet.h"
 
-int exclusionsPageDirty;
 static char addedPath[EXCLUSION_PATH_SIZE];   // the add dialog's accepted path, which the page takes
 
 static const TextLabel exclusionsLabels[] = {
@@ -118,8 +116,8 @@ static void OnAdd(HWND page)
 {
     char text[EXCLUSION_TEXT_SIZE];
     size_t length = RebuildText(page, text, sizeof text);
-    INT_PTR result = DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_ADD_EXCLUSION), page, AddExclusionDialogProc,
-                                     static_cast<LPARAM>(length));
+    INT_PTR result = DialogBoxParamA(ModuleOf(page), MAKEINTRESOURCEA(IDD_ADD_EXCLUSION), page,
+                                     AddExclusionDialogProc, static_cast<LPARAM>(length));
     if (result != 1 && result != 3)
         return;   // nothing to add, or the dialog could not be shown
     RowMarks m;

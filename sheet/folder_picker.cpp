@@ -2,10 +2,10 @@
 // folders and the current folder; the folder open when OK is pressed is the one taken.
 #include "sheet/folder_picker.h"
 
-#include "app/globals.h"
 #include "base/bounded.h"
 #include "res/resource.h"
 #include "sheet/picked_folder.h"
+#include "sheet/sheet.h"
 
 // The record's first form, as Windows 95 knows it: the 76 bytes up to lpTemplateName (on the 64-bit
 // build the same fields in their 64-bit layout).
@@ -43,7 +43,7 @@ int PickFolder(HWND owner, const char *startIn, char *folder, size_t size)
     OPENFILENAMEA record = {};
     record.lStructSize = FILE_DIALOG_RECORD_SIZE;
     record.hwndOwner = owner;
-    record.hInstance = instance;
+    record.hInstance = ModuleOf(owner);   // holds template 130
     record.lpstrFilter = "Report Files (*.REP)\0*.REP\0All Files (*.*)\0*.*\0";
     record.lpstrCustomFilter = nullptr;
     record.nFilterIndex = 1;

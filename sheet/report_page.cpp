@@ -1,7 +1,6 @@
 // The Report page: whether and where the driver writes its report file, and what goes into it.
 // Its apply has logging follow Log to file and the file name; the action page's "Only log to
 // report" locks its log-file section.
-#include "app/globals.h"
 #include "base/bounded.h"
 #include "driver/link.h"
 #include "driver/texts.h"
@@ -10,8 +9,6 @@
 #include "sheet/logging.h"
 #include "sheet/pages.h"
 #include "sheet/sheet.h"
-
-int reportPageDirty;
 
 static const TextLabel reportLabels[] = {
     {657, IDC_REPORT_FILE_FRAME},   {661, IDC_REPORT_WHAT_FRAME}, {658, IDC_REPORT_LOG_TO_FILE},
@@ -49,7 +46,8 @@ static const EditingPage reportPage = {
     1,   // changes abandoned with Cancel still show as changes when the page is next opened
 };
 
-void SetLogControlsEnabled(HWND page, int enable)
+// Enables or disables the eleven controls that depend on "Log to file".
+static void SetLogControlsEnabled(HWND page, int enable)
 {
     for (int control : logDependentControls)
         EnableWindow(GetDlgItem(page, control), enable);
@@ -125,7 +123,8 @@ static void ReadReportPage(HWND page)
     PutReportLoggingInForce();
 }
 
-int BrowseLogFile(HWND page)
+// The open-file dialog writing straight into logFileName; 1 when a file was chosen.
+static int BrowseLogFile(HWND page)
 {
     static char fileTitle[516];   // receives the file title; never read
     OPENFILENAMEA record = {};
