@@ -7,7 +7,6 @@
 #include <memory>
 #include <new>
 
-#include "app/globals.h"
 #include "base/bounded.h"
 #include "driver/address.h"
 #include "driver/link.h"
@@ -73,7 +72,6 @@ void AddAlertRow(HWND list, const char *name)
     item.iSubItem = 0;
     item.pszText = shown.get();
     item.cchTextMax = length;
-    item.lParam = reinterpret_cast<LPARAM>(name);
     SendMessageA(list, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item));
 
     HDC dc = GetDC(list);
@@ -96,8 +94,9 @@ static void OnInit(HWND dialog, const char *name)
     GetWindowRect(dialog, &frame);
     int width = frame.right - frame.left - ALERT_LIST_WIDTH_LESS;
     int height = frame.bottom - frame.top - ALERT_LIST_HEIGHT_LESS;
+    HINSTANCE module = reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(dialog, GWLP_HINSTANCE));
     HWND list = CreateWindowExA(0, WC_LISTVIEWA, "", ALERT_LIST_STYLE, ALERT_LIST_X, ALERT_LIST_Y, width, height,
-                                dialog, nullptr, instance, nullptr);
+                                dialog, nullptr, module, nullptr);
     alertColumnWidth = width;
     LVCOLUMNA column = {};
     column.mask = LVCF_WIDTH;
@@ -107,11 +106,18 @@ static void OnInit(HWND dialog, const char *name)
     alertList = list;
 }
 
+// Whether the alert is up, for the program and, in the same step, for the driver. The program's
+// flag alone decides: the driver shares the StatusBlock and could write alertOpen itself.
+static void SetAlertShowing(int showing)
+{
+    alertDialogOpen = showing;
+    statusBlock->alertOpen = static_cast<uint32_t>(showing);
+}
+
 static void OnOk(HWND dialog)
 {
     EndDialog(dialog, 0);
-    alertDialogOpen = 0;
-    statusBlock->alertOpen = 0;
+    SetAlertShowing(0);
     SendMessageA(alertList, LVM_DELETEALLITEMS, 0, 0);
 }
 
@@ -130,25 +136,24 @@ INT_PTR CALLBACK VirusAlertDialogProc(HWND dialog, UINT message, WPARAM wParam, 
     return FALSE;
 }
 
-void HandleVirusFound(LPARAM lParam)
+void HandleVirusFound(HWND mainWindow, LPARAM lParam)
 {
     if (lParam == 0 || static_cast<ULONG_PTR>(lParam) > UINT32_MAX)
         return;
     const char *name = FromAddress32<const char>(static_cast<uint32_t>(lParam));
     if (!IsReadableName(name, ALERT_NAME_SIZE))
         return;
-    statusBlock->alertOpen = 1;
-    if (!alertDialogOpen) {
-        alertDialogOpen = 1;
+    int opening = !alertDialogOpen;
+    SetAlertShowing(1);   // every detection tells the driver again, an alert already up or not
+    if (opening) {
         // Modal: further detections reach MainWindowProc through this dialog's loop and add rows.
-        INT_PTR result = DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_VIRUS_ALERT), nullptr, VirusAlertDialogProc,
+        HINSTANCE module = reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(mainWindow, GWLP_HINSTANCE));
+        INT_PTR result = DialogBoxParamA(module, MAKEINTRESOURCEA(IDD_VIRUS_ALERT), nullptr, VirusAlertDialogProc,
                                          reinterpret_cast<LPARAM>(name));
-        if (result == -1) {
-            // No alert came up: without this, every later detection would only add rows to a list
-            // that does not exist.
-            alertDialogOpen = 0;
-            statusBlock->alertOpen = 0;
-        }
+        // No alert came up: without this, every later detection would only add rows to a list that
+        // does not exist.
+        if (result == -1)
+            SetAlertShowing(0);
     } else {
         // A burst of detections goes into the list without a repaint for every row: the list is
         // drawn again once no further detection waits in the queue.

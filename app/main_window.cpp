@@ -56,7 +56,7 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         ShowTrayMenu();
         return 0;
     case WM_VIRUS_FOUND:
-        HandleVirusFound(lParam);
+        HandleVirusFound(window, lParam);
         return 0;
     case WM_OPEN_PROPERTIES:
         if (!sheetOpen)

@@ -11,7 +11,8 @@
 #include "driver/texts.h"
 #include "res/resource.h"
 #include "settings/store.h"
-#include "sheet/pages.h"
+#include "sheet/logging.h"
+#include "sheet/sheet.h"
 
 HINSTANCE instance;
 HWND mainWindow;
@@ -84,13 +85,11 @@ static int Configure(void)
         return 0;
     }
     SaveSettings();     // the stored seal is rewritten at every successful start
-    SendControl(CTL_SCAN_OPTIONS_CHANGED);
-    SendControl(CTL_ACTION_OPTIONS_CHANGED);
-    SendControl(CTL_EXCLUSIONS_CHANGED);
+    sendControl(CTL_SCAN_OPTIONS_CHANGED);
+    sendControl(CTL_ACTION_OPTIONS_CHANGED);
+    sendControl(CTL_EXCLUSIONS_CHANGED);
     SelectLanguage(languageId);
-    RecordLoggingInForce();
-    if (statusBlock->logToFile && !SendControl(CTL_LOG_START))
-        ShowStop(StoredText(TEXT_LOG_START_FAILED), StoredText(TEXT_PRODUCT));
+    StartLoggingFromSettings();
     if (statusBlock->showIcon)
         AddTrayIcon();
     return 1;
@@ -129,6 +128,7 @@ int RunTorvane(HINSTANCE module)
     mainWindow = CreateWindowExA(WS_EX_TOOLWINDOW, MAIN_CLASS_NAME, MAIN_WINDOW_TITLE, WS_OVERLAPPEDWINDOW,
                                  CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr,
                                  instance, nullptr);
+    sheetHost = {instance, mainWindow, enabledIcon, ShowTrayIcon};
     if (!ConnectDriver(programDir, mainWindow))
         return 5;
     PrepareStatusBlock();

@@ -55,6 +55,11 @@ int DeleteTrayIcon(void)
     return RemoveTrayIcon(mainWindow, TRAY_ICON_ID);
 }
 
+int ShowTrayIcon(int shown)
+{
+    return shown ? AddTrayIcon() : DeleteTrayIcon();
+}
+
 static void ShowLook(TrayLook look)
 {
     switch (look) {
@@ -83,13 +88,13 @@ void ToggleScanning(void)
     statusBlock->enabled = statusBlock->enabled ? 0 : 1;
     if (!statusBlock->showIcon)
         return;
-    SendControl(CTL_TOGGLE);
+    sendControl(CTL_TOGGLE);
     if (statusBlock->enabled) {
-        SendControl(CTL_ENABLE);
+        sendControl(CTL_ENABLE);
         ShowLook(LOOK_ENABLED);
     } else {
         ShowLook(LOOK_DISABLED);
-        SendControl(CTL_DISABLE);
+        sendControl(CTL_DISABLE);
     }
 }
 

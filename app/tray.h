@@ -28,6 +28,10 @@ int AddTrayIcon(void);
 // Deletes tray icon 1 of the MainWindow. Returns the shell's result.
 int DeleteTrayIcon(void);
 
+// AddTrayIcon when shown is nonzero, else DeleteTrayIcon: what the Scan page's apply asks of the
+// tray. Returns the shell's result.
+int ShowTrayIcon(int shown);
+
 // The timer's blink step (WM_TIMER of the MainWindow).
 void TrayTimerTick(void);
 

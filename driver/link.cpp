@@ -54,7 +54,9 @@ int SelectLanguage(uint32_t id)
     return 0;
 }
 
-int SendControl(uint32_t code)
+int (*sendControl)(uint32_t code) = SendControlToDevice;
+
+int SendControlToDevice(uint32_t code)
 {
     return DeviceControl(code, nullptr, 0, nullptr, 0, nullptr);
 }

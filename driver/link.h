@@ -28,8 +28,11 @@ int ConnectDriver(const char *programDir, HWND mainWindow);
 // "Can not load new language" with text 600 as caption and returns 0, the table unchanged.
 int SelectLanguage(uint32_t id);
 
-// Sends a code that carries no buffers; nonzero when the driver accepted it.
-int SendControl(uint32_t code);
+// Sends a code that carries no buffers; nonzero when the driver accepted it. Every such code of the
+// front end (start-up's, the tray's and the pages') goes through this one seam, where tests put a
+// recorder; otherwise it holds SendControlToDevice.
+extern int (*sendControl)(uint32_t code);
+int SendControlToDevice(uint32_t code);
 
 // The device layer under the calls above. On Windows 9x it is DeviceIoControl on driverHandle;
 // elsewhere the driver file is loaded as a DLL and its exported "DeviceIoControl" entry (the same

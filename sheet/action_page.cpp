@@ -1,17 +1,12 @@
 // The Action page: what the driver does with an infected file, the folder moved files go to, the
 // macro options, and "Only log to report", which starts and stops logging at once.
-#include <cstdio>
-
-#include "app/globals.h"
 #include "base/bounded.h"
 #include "driver/link.h"
 #include "res/resource.h"
+#include "sheet/folder_picker.h"
+#include "sheet/logging.h"
 #include "sheet/pages.h"
 #include "sheet/sheet.h"
-
-int actionPageDirty;
-int onlyLogLogging;
-int onlyLogToggled;
 
 static const TextLabel actionLabels[] = {
     {670, IDC_ACTION_FRAME},      {679, IDC_ACTION_MACRO_FRAME}, {678, IDC_ACTION_MOVE_FRAME},
@@ -28,8 +23,6 @@ static const PageChoice actionChoices[] = {
     {IDC_ACTION_DISINFECT, ACTION_DISINFECT}, {IDC_ACTION_REPORT_ONLY, ACTION_REPORT_ONLY},
 };
 
-constexpr char REPORT_FILE_NAME[] = "Torvane.REP";   // the default report, in the program folder
-
 static void ReadActionPage(HWND page);
 static void FillActionPage(HWND page);
 
@@ -42,7 +35,7 @@ static const EditingPage actionPage = {
 static const int macroOptionControls[] = {
     IDC_ACTION_MACRO_NEW_TEXT, IDC_ACTION_MACRO_ALL_TEXT, IDC_ACTION_MACRO_NEW, IDC_ACTION_MACRO_ALL};
 
-void SetMacroOptionsEnabled(HWND page, int enable)
+static void SetMacroOptionsEnabled(HWND page, int enable)
 {
     for (int control : macroOptionControls)
         EnableWindow(GetDlgItem(page, control), enable);
@@ -54,7 +47,8 @@ static void SetMoveFolderEnabled(HWND page, int enable)
     EnableWindow(GetDlgItem(page, IDC_ACTION_BROWSE), enable);
 }
 
-int IsUsableFolder(const char *path)
+// 1 when the current directory can be changed into path; the current directory is always restored.
+static int IsUsableFolder(const char *path)
 {
     // Without the current folder in hand the test could not undo itself: the folder is refused.
     char current[2 * MAX_PATH];
@@ -109,56 +103,23 @@ static void ReadActionPage(HWND page)
     block.action = ReadChoice(page, actionChoices);
 }
 
-// The program folder followed by the default report name into logFileName; 0 with logFileName
-// untouched when the whole name does not fit (a cut name would report into another file).
-static int SetDefaultReportName(void)
+static void ShowWarning(HWND page, DLGPROC procedure)
 {
-    StatusBlock &block = *statusBlock;
-    size_t home = BoundedLength(block.homeDir, sizeof block.homeDir);
-    char name[sizeof block.logFileName];
-    int length = std::snprintf(name, sizeof name, "%.*s%s", static_cast<int>(home), block.homeDir, REPORT_FILE_NAME);
-    if (home == sizeof block.homeDir || length < 0 || static_cast<size_t>(length) >= sizeof name)
-        return 0;
-    CopyBounded(block.logFileName, name);
-    return 1;
+    DialogBoxParamA(ModuleOf(page), MAKEINTRESOURCEA(IDD_WARNING), page, procedure, 0);
 }
 
-// Ticking the box: the warning first, then logging into the report file unless the report page's
-// own setting already logs.
-static void StartOnlyLogLogging(HWND page)
-{
-    DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_WARNING), page, OnlyLogWarningProc, 0);
-    if (statusBlock->logToFile)
-        return;
-    if (statusBlock->logFileName[0] == 0 && !SetDefaultReportName()) {
-        ShowLoggingFailure(TEXT_LOG_START_FAILED);   // no file to log into: the start fails here
-        return;
-    }
-    if (sendChangeCode(CTL_LOG_START))
-        onlyLogLogging = 1;
-    else
-        ShowLoggingFailure(TEXT_LOG_START_FAILED);
-}
-
-// Unticking stops only logging this box started; a failed stop is tried again at the next untick.
-static void StopOnlyLogLogging(void)
-{
-    if (!onlyLogLogging)
-        return;
-    if (sendChangeCode(CTL_LOG_STOP))
-        onlyLogLogging = 0;
-    else
-        ShowLoggingFailure(TEXT_LOG_STOP_FAILED);
-}
-
+// Ticking the box: the warning first, then the logging it asks for; unticking stops only logging
+// the box started.
 static void OnOnlyLog(HWND page)
 {
-    statusBlock->onlyLog = IsTicked(page, IDC_ACTION_ONLY_LOG);   // at once: Cancel keeps it
-    onlyLogToggled = 1;   // the report page locks or frees its log-file section on its next message
-    if (statusBlock->onlyLog)
-        StartOnlyLogLogging(page);
-    else
+    int ticked = IsTicked(page, IDC_ACTION_ONLY_LOG);
+    SwitchOnlyLog(ticked);
+    if (ticked) {
+        ShowWarning(page, OnlyLogWarningProc);
+        StartOnlyLogLogging();
+    } else {
         StopOnlyLogLogging();
+    }
     MarkPageChanged(page, actionPage);
 }
 
@@ -166,8 +127,21 @@ static void OnStopMacros(HWND page)
 {
     statusBlock->stopMacros = IsTicked(page, IDC_ACTION_STOP_MACROS);   // at once, like onlyLog
     if (statusBlock->stopMacros)
-        DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_WARNING), page, StopMacrosWarningProc, 0);
+        ShowWarning(page, StopMacrosWarningProc);
     MarkPageChanged(page, actionPage);
+}
+
+// The chooser starts in the move folder in force; a folder taken is in force at once, and Cancel on
+// the sheet keeps it. 1 when one was taken.
+static int OnBrowse(HWND page)
+{
+    StatusBlock &block = *statusBlock;
+    char folder[sizeof block.moveDir];
+    if (!PickFolder(page, block.moveDir, folder))
+        return 0;
+    CopyBounded(block.moveDir, folder);
+    SetDlgItemTextA(page, IDC_ACTION_MOVE_DIR, block.moveDir);
+    return 1;
 }
 
 static INT_PTR OnCommand(HWND page, int control)
@@ -193,7 +167,7 @@ static INT_PTR OnCommand(HWND page, int control)
             MarkPageChanged(page, actionPage);
         break;
     case IDC_ACTION_BROWSE:
-        if (PickFolder(page, 1))
+        if (OnBrowse(page))
             MarkPageChanged(page, actionPage);
         return TRUE;
     case IDC_ACTION_ONLY_LOG:

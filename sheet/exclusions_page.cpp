@@ -2,17 +2,16 @@
 // ExclusionList text, and the dialog that adds a row.
 #include <cstring>
 
-#include "app/globals.h"
 #include "base/bounded.h"
 #include "driver/address.h"
 #include "driver/link.h"
 #include "res/resource.h"
 #include "sheet/exclusion_list.h"
+#include "sheet/folder_picker.h"
 #include "sheet/pages.h"
-#include "sheet/picked_folder.h"
 #include "sheet/sheet.h"
 
-int exclusionsPageDirty;
+static char addedPath[EXCLUSION_PATH_SIZE];   // the add dialog's accepted path, which the page takes
 
 static const TextLabel exclusionsLabels[] = {
     {656, IDC_EXCL_HEADER}, {654, IDC_EXCL_ADD}, {655, IDC_EXCL_REMOVE},
@@ -117,14 +116,14 @@ static void OnAdd(HWND page)
 {
     char text[EXCLUSION_TEXT_SIZE];
     size_t length = RebuildText(page, text, sizeof text);
-    INT_PTR result = DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_ADD_EXCLUSION), page, AddExclusionDialogProc,
-                                     static_cast<LPARAM>(length));
+    INT_PTR result = DialogBoxParamA(ModuleOf(page), MAKEINTRESOURCEA(IDD_ADD_EXCLUSION), page,
+                                     AddExclusionDialogProc, static_cast<LPARAM>(length));
     if (result != 1 && result != 3)
         return;   // nothing to add, or the dialog could not be shown
     RowMarks m;
     LoadMarks(&m);
     char row[EXCLUSION_ROW_SIZE];
-    MakeExclusionRow(row, sizeof row, m.marks, ROW_ADDED, (result & 2) != 0, pickedFolder);
+    MakeExclusionRow(row, sizeof row, m.marks, ROW_ADDED, (result & 2) != 0, addedPath);
     AppendRow(List(page), row);
     MarkPageChanged(page, exclusionsPage);
 }
@@ -165,7 +164,7 @@ INT_PTR CALLBACK ExclusionsPageProc(HWND page, UINT message, WPARAM wParam, LPAR
 
 static size_t addTextLength;   // characters of the list's text when the dialog opened
 
-// OK: the path goes to pickedFolder, where the page takes it. A path the list cannot hold keeps the
+// OK: the path goes to addedPath, where the page takes it. A path the list cannot hold keeps the
 // dialog open with the path selected, so that it can be mended.
 static void OnAddOk(HWND dialog)
 {
@@ -179,26 +178,20 @@ static void OnAddOk(HWND dialog)
         SendDlgItemMessageA(dialog, IDC_ADDEXCL_PATH, EM_SETSEL, 0, -1);
         return;
     }
-    CopyBounded(pickedFolder, EXCLUSION_PATH_SIZE, typed);
+    CopyBounded(addedPath, typed);
     EndDialog(dialog, result);
 }
 
-// Browse: the chooser puts the folder into the path field itself. After a cancel pickedFolder still
-// holds the dummy name, and the field is emptied; a folder taken becomes its files, "C:\DATA\*.*"
-// (a drive root "C:\*.*").
+// Browse: a folder taken becomes its files, "C:\DATA\*.*" (a drive root "C:\*.*"); a cancelled
+// chooser empties the field.
 static void OnAddBrowse(HWND dialog)
 {
-    PickFolder(dialog, 2);
-    if (pickedFolder[0] == 0)
-        return;
-    if (lstrcmpiA(pickedFolder, PICK_DUMMY_NAME) == 0) {
-        pickedFolder[0] = 0;
-        SetDlgItemTextA(dialog, IDC_ADDEXCL_PATH, "");
-        return;
+    char folder[PICKED_FOLDER_SIZE];
+    if (PickFolder(dialog, "", folder) && folder[0] != 0) {
+        size_t length = BoundedLength(folder, sizeof folder);
+        CopyBounded(folder + length, sizeof folder - length, "\\*.*");
     }
-    size_t length = BoundedLength(pickedFolder, sizeof pickedFolder);
-    CopyBounded(pickedFolder + length, sizeof pickedFolder - length, "\\*.*");
-    SetDlgItemTextA(dialog, IDC_ADDEXCL_PATH, pickedFolder);
+    SetDlgItemTextA(dialog, IDC_ADDEXCL_PATH, folder);
 }
 
 // The template leaves the path's label and the check box room for English texts only; a longer

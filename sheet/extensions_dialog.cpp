@@ -9,7 +9,7 @@
 #include "sheet/pages.h"
 #include "sheet/sheet.h"
 
-int extensionsChanged;
+static int extensionsChanged;   // set by Add, Remove and Default; Close writes inUse only when set
 
 static const TextLabel extensionLabels[] = {
     {697, LABEL_TITLE}, {683, IDC_EXT_LABEL},  {684, IDC_EXT_ADD},     {685, IDOK},

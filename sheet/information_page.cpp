@@ -91,7 +91,7 @@ INT_PTR CALLBACK InformationPageProc(HWND page, UINT message, WPARAM wParam, LPA
     case WM_COMMAND:
         // The fields follow at the next refresh, once the driver has zeroed its counters.
         if (LOWORD(wParam) == IDC_INFO_CLEAR)
-            sendChangeCode(CTL_CLEAR_STATISTICS);
+            sendControl(CTL_CLEAR_STATISTICS);
         return FALSE;
     case WM_DESTROY:
         KillTimer(page, REFRESH_TIMER_ID);

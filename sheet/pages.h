@@ -1,27 +1,17 @@
-// Every page and dialog procedure of the property sheet, and the state pages share with the rest
-// of the program, grouped by the file that defines them.
+// Every page and dialog procedure of the property sheet, grouped by the file that defines them.
+// What the pages share lives in the rooms that own it: the frame and page protocol (sheet.h), the
+// logging in force (logging.h), the folder chooser (folder_picker.h).
 #pragma once
 #include <windows.h>
 
-#include <cstddef>
-
 // --- scan_page.cpp: what, when and how to scan (template 106) ---
 INT_PTR CALLBACK ScanPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam);
-extern int scanPageDirty;    // 1 while the page holds changes not yet applied; outlives the sheet
 
 // --- extensions_dialog.cpp: the program-file extensions (template 118), opened from the scan page ---
 INT_PTR CALLBACK ExtensionsDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
-extern int extensionsChanged;   // set by Add, Remove and Default; Close writes inUse only when set
 
 // --- action_page.cpp: what to do with an infected file (template 119) ---
 INT_PTR CALLBACK ActionPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam);
-extern int actionPageDirty;  // 1 while the page holds changes not yet applied; outlives the sheet
-extern int onlyLogLogging;   // 1 while logging runs because ticking "Only log to report" started it
-extern int onlyLogToggled;   // set by every click of "Only log to report"; the report page clears it
-// Enables or disables the two macro options and their texts (1125, 1126, 1102, 1103, in this order).
-void SetMacroOptionsEnabled(HWND page, int enable);
-// 1 when the current directory can be changed into path; the current directory is always restored.
-int IsUsableFolder(const char *path);
 
 // --- warning_dialog.cpp: the warning (template 133), closed only by OK ---
 // Opened modally over the action page; they differ only in the text shown: 695 ("Only log to
@@ -29,38 +19,14 @@ int IsUsableFolder(const char *path);
 INT_PTR CALLBACK OnlyLogWarningProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 INT_PTR CALLBACK StopMacrosWarningProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 
-// --- folder_picker.cpp: the folder chooser (template 130 on the save-file common dialog) ---
-// Both file dialogs hand the common dialog its record in the first form, which every version of
-// the common dialogs accepts: the fields up to lpTemplateName, 76 bytes on the 32-bit build.
-constexpr DWORD FILE_DIALOG_RECORD_SIZE = offsetof(OPENFILENAMEA, lpTemplateName) + sizeof(LPCSTR);
-constexpr size_t PICKED_FOLDER_SIZE = 520;
-extern char pickedFolder[PICKED_FOLDER_SIZE];   // the folder taken; "AAAAA" after a cancel
-// Opens the chooser modally over owner. Mode 1: the action page's move folder (starts in moveDir;
-// the folder goes into moveDir at once and into control 1073 of owner); mode 2: the add exclusion
-// dialog's path (starts in the current folder; the folder goes into control 1038 of owner). 1 when
-// a folder was taken; 0 after Cancel or a failing dialog (pickedFolder then holds "AAAAA"), for any
-// other mode, or when the folder does not fit moveDir (moveDir unchanged). After 1, pickedFolder
-// holds the folder without a trailing backslash ("C:" for a drive root).
-int PickFolder(HWND owner, int mode);
-
 // --- report_page.cpp: the report file and what goes into it (template 121) ---
 INT_PTR CALLBACK ReportPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam);
-extern int reportPageDirty;  // survives the sheet, and a cancelled sheet: only the page's apply clears it
-extern char lastLogFileName[260];   // logFileName as last put in force (start-up or an apply)
-extern int lastLogToFile;           // logToFile as last acted on (start-up or an apply)
-// Start-up's record of the logging state in force, taken from the loaded settings.
-void RecordLoggingInForce(void);
-// Enables or disables the eleven controls that depend on "Log to file".
-void SetLogControlsEnabled(HWND page, int enable);
-// The open-file dialog writing straight into logFileName; 1 when a file was chosen.
-int BrowseLogFile(HWND page);
 
 // --- exclusions_page.cpp: paths the driver leaves alone (template 120) ---
 INT_PTR CALLBACK ExclusionsPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam);
-extern int exclusionsPageDirty;   // 1 while the page holds changes not yet applied; outlives the sheet
 // Opened modally from the page with lParam the number of characters of the list's text as its rows
 // stand. Ends with 0 (nothing to add), 1 (add, no subfolders) or 3 (add with subfolders); with 1 or
-// 3 the path (at most 259 characters) is in pickedFolder.
+// 3 the page takes the accepted path (at most 259 characters) from the dialog.
 INT_PTR CALLBACK AddExclusionDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 
 // --- information_page.cpp: live statistics (template 107) ---

@@ -2,7 +2,7 @@
 #pragma once
 
 // The file name the chooser proposes and the user never sees (its field is hidden); after a cancel
-// it is all the caller's buffer holds.
+// it is all the dialog's buffer holds.
 constexpr char PICK_DUMMY_NAME[] = "AAAAA";
 
 // Turns the dialog's result in place into the folder it names: the dummy name alone (in any case)

@@ -1,26 +1,14 @@
 // The Report page: whether and where the driver writes its report file, and what goes into it.
-// Its apply starts, stops or restarts logging; the action page's "Only log to report" locks its
-// log-file section.
-#include "app/globals.h"
+// Its apply has logging follow Log to file and the file name; the action page's "Only log to
+// report" locks its log-file section.
 #include "base/bounded.h"
 #include "driver/link.h"
 #include "driver/texts.h"
 #include "res/resource.h"
-#include "sheet/logging_plan.h"
+#include "sheet/folder_picker.h"
+#include "sheet/logging.h"
 #include "sheet/pages.h"
 #include "sheet/sheet.h"
-
-int reportPageDirty;
-char lastLogFileName[260];
-int lastLogToFile;
-
-static_assert(sizeof lastLogFileName == sizeof StatusBlock::logFileName, "the name last accepted fits the field");
-
-void RecordLoggingInForce(void)
-{
-    CopyBounded(lastLogFileName, statusBlock->logFileName);
-    lastLogToFile = static_cast<int>(statusBlock->logToFile);
-}
 
 static const TextLabel reportLabels[] = {
     {657, IDC_REPORT_FILE_FRAME},   {661, IDC_REPORT_WHAT_FRAME}, {658, IDC_REPORT_LOG_TO_FILE},
@@ -58,7 +46,8 @@ static const EditingPage reportPage = {
     1,   // changes abandoned with Cancel still show as changes when the page is next opened
 };
 
-void SetLogControlsEnabled(HWND page, int enable)
+// Enables or disables the eleven controls that depend on "Log to file".
+static void SetLogControlsEnabled(HWND page, int enable)
 {
     for (int control : logDependentControls)
         EnableWindow(GetDlgItem(page, control), enable);
@@ -74,10 +63,10 @@ static void ShowLogFileName(HWND page)
 // when the box is off.
 static void LockLogFileSection(HWND page)
 {
-    const StatusBlock &block = *statusBlock;
-    EnableWindow(GetDlgItem(page, IDC_REPORT_LOG_TO_FILE), !block.onlyLog);
-    if (block.logToFile)
-        SetLogControlsEnabled(page, !block.onlyLog);
+    int locked = LogFileSectionLocked();
+    EnableWindow(GetDlgItem(page, IDC_REPORT_LOG_TO_FILE), !locked);
+    if (statusBlock->logToFile)
+        SetLogControlsEnabled(page, !locked);
 }
 
 // A click on "Only log to report" since the page's last message: the lock follows the box. The
@@ -107,18 +96,6 @@ static void FillReportPage(HWND page)
     LockLogFileSection(page);
 }
 
-// Starts, stops or restarts logging as the plan says; every refusal is shown, none is retried.
-static void ActOnLogging(const LoggingPlan &plan)
-{
-    if (plan.toggle == LOG_START && !sendChangeCode(CTL_LOG_START))
-        ShowLoggingFailure(TEXT_LOG_START_FAILED);
-    if (plan.toggle == LOG_STOP && !sendChangeCode(CTL_LOG_STOP))
-        ShowLoggingFailure(TEXT_LOG_STOP_FAILED);
-    // A restart that fails in either step tells of it once, with the stop's text.
-    if (plan.restart && (!sendChangeCode(CTL_LOG_STOP) || !sendChangeCode(CTL_LOG_START)))
-        ShowLoggingFailure(TEXT_LOG_STOP_FAILED);
-}
-
 // The typed name into logFileName; an empty edit brings back the name last accepted. A text longer
 // than the field (put there by another program: the edit itself takes no more) is not taken cut.
 static void ReadLogFileName(HWND page)
@@ -129,7 +106,7 @@ static void ReadLogFileName(HWND page)
         CopyBounded(block.logFileName, typed);
         return;
     }
-    CopyBounded(block.logFileName, lastLogFileName);
+    CopyBounded(block.logFileName, LogFileNameInForce());
     ShowLogFileName(page);
 }
 
@@ -143,13 +120,11 @@ static void ReadReportPage(HWND page)
         mask |= IsTicked(page, box.control) ? box.bit : 0;
     block.logMask = mask;
     ReadLogFileName(page);
-    int nameChanged = lstrcmpiA(block.logFileName, lastLogFileName) != 0;
-    ActOnLogging(PlanLogging(lastLogToFile, static_cast<int>(block.logToFile), nameChanged));
-    lastLogToFile = static_cast<int>(block.logToFile);
-    CopyBounded(lastLogFileName, block.logFileName);
+    PutReportLoggingInForce();
 }
 
-int BrowseLogFile(HWND page)
+// The open-file dialog writing straight into logFileName; 1 when a file was chosen.
+static int BrowseLogFile(HWND page)
 {
     static char fileTitle[516];   // receives the file title; never read
     OPENFILENAMEA record = {};
@@ -207,10 +182,8 @@ static INT_PTR OnCommand(HWND page, int control)
 INT_PTR CALLBACK ReportPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam)
 {
     // Before anything else: a click on "Only log to report" since the last message.
-    if (onlyLogToggled) {
+    if (TakeOnlyLogSwitch())
         FollowOnlyLog(page);
-        onlyLogToggled = 0;
-    }
     switch (message) {
     case WM_INITDIALOG:
         InitEditingPage(page, reportPage);

@@ -1,13 +1,9 @@
 // The Scan options page: what and when to scan, three general switches, and the button that opens
 // the extensions dialog.
-#include "app/globals.h"
-#include "app/tray.h"
 #include "driver/link.h"
 #include "res/resource.h"
 #include "sheet/pages.h"
 #include "sheet/sheet.h"
-
-int scanPageDirty;
 
 static const TextLabel scanLabels[] = {
     {617, IDC_SCAN_WHAT_FRAME},  {625, IDC_SCAN_ON_FRAME},    {629, IDC_SCAN_GENERAL_FRAME},
@@ -51,10 +47,7 @@ static void ReadScanPage(HWND page)
     ReadChecks(page, scanChecks);
     // At once, on every apply and before the driver is told: adding an icon already shown changes
     // nothing, and the main window's timer gives a disabled scanner its own look at the next tick.
-    if (statusBlock->showIcon)
-        AddTrayIcon();
-    else
-        DeleteTrayIcon();
+    sheetHost.showTrayIcon(statusBlock->showIcon != 0);
     statusBlock->scanType = ReadChoice(page, scanTypeChoices);
     statusBlock->scanOn = ReadChoice(page, scanOnChoices);
 }
@@ -68,7 +61,7 @@ static void OnCommand(HWND page, int control)
 {
     if (control == IDC_SCAN_PROGRAMS) {
         // The dialog saves what it changes itself; the page is not marked.
-        DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_EXTENSIONS), page, ExtensionsDialogProc, 0);
+        DialogBoxParamA(ModuleOf(page), MAKEINTRESOURCEA(IDD_EXTENSIONS), page, ExtensionsDialogProc, 0);
         return;
     }
     for (int editing : scanEditingControls) {

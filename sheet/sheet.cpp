@@ -7,7 +7,6 @@
 #include <cstddef>
 #include <cstdio>
 
-#include "app/globals.h"
 #include "base/bounded.h"
 #include "driver/link.h"
 #include "res/resource.h"
@@ -16,7 +15,11 @@
 
 int sheetOpen;
 int languageSwitchPending;
-int (*sendChangeCode)(uint32_t code) = SendControl;
+SheetHost sheetHost;
+int scanPageDirty;
+int actionPageDirty;
+int reportPageDirty;
+int exclusionsPageDirty;
 
 // The sheet walks the page array by each record's dwSize, so the array must be made of records of
 // exactly the first form, whatever the SDK's PROPSHEETPAGEA has grown to.
@@ -89,7 +92,7 @@ int ShowPropertiesSheet(void)
         page = PageRecord();
         page.dwSize = sizeof(PageRecord);
         page.dwFlags = PSP_USETITLE;
-        page.hInstance = instance;
+        page.hInstance = sheetHost.module;
         page.pszTemplate = MAKEINTRESOURCEA(sheetPages[i].templateId);
         page.pszTitle = titles[i];
         page.pfnDlgProc = sheetPages[i].procedure;
@@ -102,8 +105,8 @@ int ShowPropertiesSheet(void)
     // PSH_HASHELP gives the sheet its Help button; no page has help, so it stays disabled.
     header.dwFlags = PSH_PROPSHEETPAGE | PSH_USEHICON | PSH_HASHELP;
     header.hwndParent = nullptr;
-    header.hInstance = instance;
-    header.hIcon = enabledIcon;
+    header.hInstance = sheetHost.module;
+    header.hIcon = sheetHost.icon;
     header.pszCaption = caption;
     header.nPages = PAGE_COUNT;
     header.nStartPage = 0;
@@ -144,7 +147,7 @@ static void ApplyEditingPage(HWND page, const EditingPage &editing)
     TellSheet(page, PSM_UNCHANGED);
     *editing.dirty = 0;
     if (editing.changeCode != 0)
-        sendChangeCode(editing.changeCode);
+        sendControl(editing.changeCode);
     SaveSettings();
 }
 
@@ -167,11 +170,6 @@ INT_PTR NotifyEditingPage(HWND page, const EditingPage &editing, const NMHDR *he
         return TRUE;
     }
     return FALSE;
-}
-
-void ShowLoggingFailure(int text)
-{
-    ShowStop(StoredText(text), StoredText(TEXT_PRODUCT));
 }
 
 // ---- Helpers for the controls of the pages ----------------------------------------------------

@@ -12,6 +12,16 @@
 extern int sheetOpen;               // 1 while the sheet runs; keeps a second one from opening
 extern int languageSwitchPending;   // set by the About page; the next opening switches the language
 
+// What the sheet takes from the program that opens it. Start-up hands it over once the main window
+// exists; the sheet never reaches into the shell for more.
+struct SheetHost {
+    HINSTANCE module;                 // holds the templates of the pages and their dialogs
+    HWND mainWindow;                  // the warnings are centred over it
+    HICON icon;                       // the sheet's icon: icon 101, shared for the whole run
+    int (*showTrayIcon)(int shown);   // the Scan page's apply: 1 adds the tray icon, 0 deletes it
+};
+extern SheetHost sheetHost;
+
 // Opens the modal property sheet on the Scan options page, after carrying out a pending language
 // switch; returns PropertySheetA's result when the sheet is closed. Callers test sheetOpen first.
 int ShowPropertiesSheet(void);
@@ -25,6 +35,14 @@ constexpr size_t SHEET_TEXT_SIZE = 52;
 void FormatProductLine(char *buffer, size_t size, const char *format);
 
 // ---- The page protocol of the editing pages (Scan options, Action, Report, Exclusions) --------
+
+// One dirty flag per editing page: 1 while the page holds changes not yet applied. Process-wide,
+// so they outlive the sheet; the Report page's also outlives a cancelled sheet, as only its own
+// apply clears it.
+extern int scanPageDirty;
+extern int actionPageDirty;
+extern int reportPageDirty;
+extern int exclusionsPageDirty;
 
 // What an editing page hands to the protocol: its dirty flag (process-wide, so it outlives the
 // sheet), its labelling table, and its own steps.
@@ -49,16 +67,14 @@ void MarkPageChanged(HWND page, const EditingPage &editing);
 // (always accept, PSNRET_NOERROR) and returns TRUE for these three; FALSE for any other.
 INT_PTR NotifyEditingPage(HWND page, const EditingPage &editing, const NMHDR *header);
 
-// Sends the pages' control codes to the driver (SendControl): the change codes, the logging
-// requests CTL_LOG_START and CTL_LOG_STOP, and the Information page's CTL_CLEAR_STATISTICS; nonzero
-// when the driver accepted. Tests put a recorder here.
-extern int (*sendChangeCode)(uint32_t code);
-
-// A refused logging request (text 609 or 610): the text under caption 600, both as stored, with
-// the stop icon.
-void ShowLoggingFailure(int text);
-
 // ---- Helpers for the controls of the pages -----------------------------------------------------
+
+// The module a page's or dialog's template came from, which holds the templates of the dialogs it
+// opens in turn.
+inline HINSTANCE ModuleOf(HWND window)
+{
+    return reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(window, GWLP_HINSTANCE));
+}
 
 // Row index of a list box into row (size bytes, always terminated). 1 when there is such a row and
 // it fit; 0 with row "" when it did not: a row longer than the caller's rows is never cut.

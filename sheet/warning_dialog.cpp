@@ -1,9 +1,9 @@
 // The warning (template 133) the action page shows when a box that changes the driver's duties is
 // ticked. It is centred over the main window and closed only by OK.
-#include "app/globals.h"
 #include "driver/texts.h"
 #include "res/resource.h"
 #include "sheet/pages.h"
+#include "sheet/sheet.h"
 
 constexpr int TEXT_WARNING_TITLE = 694;
 constexpr int TEXT_ONLY_LOG_WARNING = 695;
@@ -15,7 +15,7 @@ constexpr int TEXT_STOP_MACROS_WARNING = 591;
 static void CentreOverMainWindow(HWND dialog)
 {
     RECT main, own;
-    if (!GetWindowRect(mainWindow, &main) || !GetWindowRect(dialog, &own))
+    if (!GetWindowRect(sheetHost.mainWindow, &main) || !GetWindowRect(dialog, &own))
         return;
     int width = own.right - own.left, height = own.bottom - own.top;
     int left = main.left + (main.right - main.left - width) / 2;

@@ -11,7 +11,9 @@
 #include "base/bounded.h"
 #include "driver/link.h"
 #include "res/resource.h"
+#include "sheet/logging.h"
 #include "sheet/pages.h"
+#include "sheet/sheet.h"
 #include "tests/win/sheet_fixture.h"
 #include "tests/win/test_support.h"
 
@@ -143,6 +145,16 @@ TEST_F(Sheet, OnlyLogWarnsThenStartsAndStopsOnlyTheLoggingItStarted)
     DestroyWindow(page);
 }
 
+// Counts the texts set into the report page's file name field, whose every WM_SETTEXT notifies
+// the page again (EN_UPDATE, EN_CHANGE) from inside the call.
+int namesShown;
+WNDPROC nameFieldProc;
+LRESULT CALLBACK CountingNameField(HWND field, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    namesShown += message == WM_SETTEXT;
+    return CallWindowProcA(nameFieldProc, field, message, wParam, lParam);
+}
+
 TEST_F(Sheet, ReportPageLockFollowsOnlyLogAtOpeningAndAtItsNextMessage)
 {
     const int dependents[] = {1003, 1008, 1054, 1050, 1059, 1060, 1061, 1062, 1063, 1064, 1065};
@@ -150,14 +162,18 @@ TEST_F(Sheet, ReportPageLockFollowsOnlyLogAtOpeningAndAtItsNextMessage)
         statusBlock->onlyLog = combination & 1, statusBlock->logToFile = combination >> 1;
         reportPageDirty = 1;   // changes abandoned with Cancel: still there at the next opening
         HWND page = CreatePage(IDD_REPORT_PAGE, ReportPageProc);
+        nameFieldProc = reinterpret_cast<WNDPROC>(SetWindowLongPtrA(
+            GetDlgItem(page, IDC_REPORT_FILE_NAME), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(CountingNameField)));
         for (int toggled = 0; toggled < 2; toggled++) {
             const int on = statusBlock->onlyLog != 0, logToFile = statusBlock->logToFile != 0;
             EXPECT_EQ(!on, Enabled(page, IDC_REPORT_LOG_TO_FILE)) << on << logToFile;
             for (int control : dependents)
                 EXPECT_EQ(logToFile && !on, Enabled(page, control)) << on << logToFile << " " << control;
             statusBlock->onlyLog = !on, onlyLogToggled = 1;   // a click on the action page's box
+            namesShown = 0;
             SendMessageA(page, WM_NULL, 0, 0);                  // then any message to this page
             EXPECT_EQ(0, onlyLogToggled);
+            EXPECT_EQ(1, namesShown) << "followed once, not again from the field's own notifications";
         }
         record.clear();
         Notify(page, PSN_SETACTIVE, ReportPageProc);

@@ -1,5 +1,5 @@
 // The folder chooser in process: the old-style dialog with template 130, answered through its
-// hidden file-name field and OK, in each mode and cancelled.
+// hidden file-name field and OK, taken, refused and cancelled.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -8,10 +8,8 @@
 #include <vector>
 
 #include "app/globals.h"
-#include "base/bounded.h"
-#include "driver/link.h"
 #include "res/resource.h"
-#include "sheet/pages.h"
+#include "sheet/folder_picker.h"
 #include "tests/win/test_support.h"
 
 namespace {
@@ -34,40 +32,35 @@ std::string Upper(std::string text)
     return text;
 }
 
-TEST(FolderPicker, TakesTheFolderOpenAtOkInEachMode)
+TEST(FolderPicker, TakesTheFolderOpenAtOkAndNothingElse)
 {
-    InstallTestDriver();
     instance = GetModuleHandleA(nullptr);
     const std::string top = BuiltFilePath("pick-test"), a = top + "\\A", b = top + "\\B";
     for (const std::string &folder : {top, a, b})
         CreateDirectoryA(folder.c_str(), nullptr);
     const std::string start = CurrentFolder();
-    // Owners with the controls each mode writes: the action page's 1073, the add dialog's 1038.
-    HWND actionOwner = CreateDialogParamA(instance, MAKEINTRESOURCEA(IDD_ACTION_PAGE), nullptr, PlainDialog, 0);
-    HWND addOwner = CreateDialogParamA(instance, MAKEINTRESOURCEA(IDD_ADD_EXCLUSION), nullptr, PlainDialog, 0);
+    // An owner with a field of its own: where a folder goes is its caller's business.
+    HWND owner = CreateDialogParamA(instance, MAKEINTRESOURCEA(IDD_ACTION_PAGE), nullptr, PlainDialog, 0);
     struct Case {
         const char *what;
-        int mode;
-        std::string moveDir;
+        std::string startIn;
+        size_t size;                        // of the caller's buffer
         std::string opensIn;                // the chooser's current folder when it opens
         std::vector<std::string> answers;   // each typed into the hidden field, then OK; none: Cancel
         int result;
-        std::string picked, moveDirAfter, ownerText;
+        std::string picked;
     } cases[] = {
-        {"mode 1 opens in moveDir and writes moveDir and 1073", 1, a, a, {b + "\\AAAAA"}, 1, b, b, b},
-        {"a drive root gives the bare drive", 1, a, a, {"C:\\", "AAAAA"}, 1, "C:", "C:", "C:"},
-        {"a folder typed alone is opened, not taken", 1, a, a, {b, "aaaaa"}, 1, b, b, b},
-        {"a move folder that is gone: it opens in the current folder", 1, top + "\\GONE", start, {a + "\\AAAAA"}, 1,
-         a, a, a},
-        {"mode 2 starts in the current folder and writes only 1038", 2, a, start, {b + "\\AAAAA"}, 1, b, a, b},
-        {"cancel leaves the dummy name and changes nothing", 1, a, a, {}, 0, "AAAAA", a, ""},
-        {"another mode takes nothing", 3, a, start, {b + "\\AAAAA"}, 0, b, a, ""},
+        {"opens in the folder given and takes the one open at OK", a, 260, a, {b + "\\AAAAA"}, 1, b},
+        {"a drive root gives the bare drive", a, 260, a, {"C:\\", "AAAAA"}, 1, "C:"},
+        {"a folder typed alone is opened, not taken", a, 260, a, {b, "aaaaa"}, 1, b},
+        {"a folder that is gone: it opens in the current folder", top + "\\GONE", 260, start, {a + "\\AAAAA"}, 1,
+         a},
+        {"no folder given: the current folder", "", 520, start, {b + "\\AAAAA"}, 1, b},
+        {"cancel takes nothing", a, 260, a, {}, 0, ""},
+        {"a folder longer than the caller holds is not taken, nor cut", a, b.size(), a, {b + "\\AAAAA"}, 0, ""},
     };
     for (const Case &c : cases) {
-        CopyBounded(statusBlock->moveDir, c.moveDir.c_str());
-        HWND owner = c.mode == 2 ? addOwner : actionOwner;
-        const int field = c.mode == 2 ? IDC_ADDEXCL_PATH : IDC_ACTION_MOVE_DIR;
-        SetDlgItemTextA(owner, field, "");
+        SetDlgItemTextA(owner, IDC_ACTION_MOVE_DIR, "");
         std::string opened = "not seen";
         int result = -1;
         HWND chooser = nullptr;
@@ -91,17 +84,17 @@ TEST(FolderPicker, TakesTheFolderOpenAtOkInEachMode)
         }
         if (c.answers.empty())
             steps.push_back([&] { return PostMessageA(chooser, WM_COMMAND, IDCANCEL, 0) ? 1 : 0; });
-        int all = RunStepsDuring([&] { result = PickFolder(owner, c.mode); }, steps);
+        std::vector<char> folder(c.size, 'X');
+        int all = RunStepsDuring([&] { result = PickFolder(owner, c.startIn.c_str(), folder.data(), folder.size()); },
+                                 steps);
         EXPECT_TRUE(all) << c.what;
         EXPECT_EQ(Upper(c.opensIn), Upper(opened)) << c.what;
         EXPECT_EQ(c.result, result) << c.what;
-        EXPECT_EQ(c.picked, std::string(pickedFolder)) << c.what;
-        EXPECT_EQ(c.moveDirAfter, std::string(statusBlock->moveDir)) << c.what;
-        EXPECT_EQ(c.ownerText, WindowText(GetDlgItem(owner, field))) << c.what;
+        EXPECT_EQ(c.picked, std::string(folder.data())) << c.what;
+        EXPECT_EQ("", WindowText(GetDlgItem(owner, IDC_ACTION_MOVE_DIR))) << "the owner's field is its own: " << c.what;
         EXPECT_EQ(start, CurrentFolder()) << "the program's current folder is kept: " << c.what;
     }
-    DestroyWindow(actionOwner);
-    DestroyWindow(addOwner);
+    DestroyWindow(owner);
 }
 
 }   // namespace

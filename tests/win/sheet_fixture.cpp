@@ -84,7 +84,7 @@ void Sheet::SetUp()
     RegisterClassA(&windowClass);
     sheet = CreateWindowA("TorvaneRecordingSheet", "", WS_OVERLAPPED, 0, 0, 400, 300, nullptr, nullptr, instance,
                           nullptr);
-    sendChangeCode = RecordCode;
+    sendControl = RecordCode;
     notifyIcon = RecordTray;
     refusedCode = 0;
     record.clear();
@@ -94,7 +94,7 @@ void Sheet::SetUp()
 
 void Sheet::TearDown()
 {
-    sendChangeCode = SendControl;
+    sendControl = SendControlToDevice;
     notifyIcon = Shell_NotifyIconA;
     DestroyWindow(sheet);
     DestroyTestMainWindow();

@@ -52,6 +52,8 @@ char *TestBuffer(uint32_t StatusBlock::*field)
 }
 
 #include "app/globals.h"
+#include "app/tray.h"
+#include "sheet/sheet.h"
 
 #include <atomic>
 #include <thread>
@@ -108,6 +110,7 @@ HWND CreateTestMainWindow(void)
     instance = GetModuleHandleA(nullptr);
     mainWindow = CreateWindowExA(WS_EX_TOOLWINDOW, "TorvaneTestMain", "", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100,
                                  nullptr, nullptr, instance, nullptr);
+    sheetHost = {instance, mainWindow, enabledIcon, ShowTrayIcon};
     return mainWindow;
 }
 

@@ -30,8 +30,8 @@ int RunSteps(const std::vector<std::function<int()>> &steps, int intervalMs = 30
 int RunStepsDuring(const std::function<void()> &call, const std::vector<std::function<int()>> &steps,
                    int intervalMs = 30, int timeoutMs = 10000);
 
-// Creates the hidden MainWindow with the front end's class and procedure, as start-up does, and
-// sets the mainWindow global. Destroying it is left to DestroyTestMainWindow (which also swallows
+// Creates the hidden MainWindow with the front end's class and procedure, as start-up does, sets
+// the mainWindow global and hands the sheet its host. Destroying it is left to DestroyTestMainWindow (which also swallows
 // the quit message its WM_DESTROY posts).
 HWND CreateTestMainWindow(void);
 void DestroyTestMainWindow(void);
