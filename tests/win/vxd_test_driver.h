@@ -218,10 +218,10 @@ inline int WriteWide(const std::wstring &path, const std::string &bytes)
     return ok && written == bytes.size();
 }
 
-inline std::wstring Wide(const std::string &text)
+inline std::wstring Wide(const std::string &text, UINT codePage = CP_ACP)
 {
     wchar_t wide[MAX_PATH];
-    MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, wide, MAX_PATH);
+    MultiByteToWideChar(codePage, 0, text.c_str(), -1, wide, MAX_PATH);
     return wide;
 }
 

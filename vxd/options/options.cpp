@@ -6,17 +6,20 @@
 #include <windows.h>
 
 #include <cstring>
+#include <string>
 
 #include "base/bounded.h"
 #include "driver/address.h"
 #include "vxd/common/paths.h"
 #include "vxd/common/shared.h"
+#include "vxd/common/text.h"
 #include "vxd/journal/journal.h"
 #include "vxd/options/scan_rules.h"
 
 static CRITICAL_SECTION optionsLock;
 static ScanOptions options;                     // under optionsLock
-static char exclusionCopy[EXCLUSIONS_SIZE];     // under optionsLock
+static char exclusionCopy[EXCLUSIONS_SIZE];     // under optionsLock: as the front end wrote it
+static wchar_t wideExclusions[EXCLUSIONS_SIZE]; // under optionsLock: the same in UTF-16, upper case
 
 void InitOptions(void)
 {
@@ -62,15 +65,28 @@ void TakeActionOptions(void)
     LeaveCriticalSection(&optionsLock);
 }
 
+// An entry's ANSI path in UTF-16, or -1 when the code page cannot read all of it: such an entry
+// must not come to match a name it was never written for.
+static int WidenAnsi(const char *text, size_t length, wchar_t *out, size_t room)
+{
+    if (length == 0)
+        return 0;
+    int count = MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, text, static_cast<int>(length), out,
+                                    static_cast<int>(room));
+    return count > 0 ? count : -1;
+}
+
 void TakeExclusions(int journal)
 {
     EnterCriticalSection(&optionsLock);
     CopyBounded(exclusionCopy, sizeof exclusionCopy, FromAddress32<const char>(sharedBlock->exclusions));
     int stray = 0;
     int entries = CountExclusions(exclusionCopy, sizeof exclusionCopy, &stray);
+    int unread = WidenExclusions(exclusionCopy, sizeof exclusionCopy, WidenAnsi, wideExclusions, EXCLUSIONS_SIZE);
+    CharUpperW(wideExclusions);   // names compare without regard to case, beyond ASCII too
     LeaveCriticalSection(&optionsLock);
     if (journal)
-        JournalLine("EXCLUSIONS entries=%d ignored=%d", entries, stray);
+        JournalLine("EXCLUSIONS entries=%d ignored=%d", entries - unread, stray + unread);
 }
 
 void CurrentOptions(ScanOptions *out)
@@ -82,10 +98,11 @@ void CurrentOptions(ScanOptions *out)
     LeaveCriticalSection(&optionsLock);
 }
 
-int IsExcludedPath(const char *path)
+int IsExcludedPath(const wchar_t *path)
 {
+    std::wstring key = NameKey(path);
     EnterCriticalSection(&optionsLock);
-    int excluded = IsExcluded(exclusionCopy, sizeof exclusionCopy, path);
+    int excluded = IsExcluded(wideExclusions, EXCLUSIONS_SIZE, key.c_str());
     LeaveCriticalSection(&optionsLock);
     return excluded;
 }

@@ -178,7 +178,7 @@ static void ScanChosenFile(const wchar_t *path, int fresh)
         JournalLine("SKIP %s name too long", ansiPath);
         return;
     }
-    if (IsExcludedPath(ansiPath))
+    if (IsExcludedPath(path))
         return;
     ScanOptions options;
     CurrentOptions(&options);
