@@ -137,16 +137,23 @@ TEST(VxdActions, EachActionOnARealFileAndItsCounter)
     EXPECT_EQ(0u, b->disinfectedCount) << "the test file cannot be disinfected";
     EXPECT_EQ(0u, b->filesSuspicious);
     EXPECT_EQ(0u, b->bootScanned);
-    EXPECT_EQ(1, SendCode(w.driver, CTL_LOG_STOP));
-    EXPECT_TRUE(Contains(ReadLines(w.report), "Summary: ")) << "logMask 0x80 asks for the summary";
-    // A name longer than the shared fields: found and named in full, lastFile cut within its bytes.
-    SetAction(&w, 6);
-    const std::wstring longPath = Wide(w.watched) + L"\\" + std::wstring(200, L'n') + L"\\" + std::wstring(120, L'x') + L".com";
-    ASSERT_TRUE(CreateDirectoryW((L"\\\\?\\" + longPath.substr(0, longPath.rfind(L'\\'))).c_str(), nullptr));
+    // A name longer than the shared fields: found and named in full, lastFile cut within its bytes,
+    // the report's line names the file and where it went in full.
+    SetAction(&w, 3, quarantine);
+    std::wstring longPath = Wide(w.watched);
+    for (int level = 0; level < 3; level++) {
+        longPath += L"\\" + std::wstring(200, static_cast<wchar_t>(L'n' + level));
+        ASSERT_TRUE(CreateDirectoryW((L"\\\\?\\" + longPath).c_str(), nullptr));
+    }
+    longPath += L"\\" + std::wstring(240, L'x') + L".com";
     ASSERT_TRUE(WriteWide(L"\\\\?\\" + longPath, TestFileBytes()));
     ASSERT_TRUE(PumpUntil([&] { return detections.size() > expectedDetections; })) << "no detection of the long name";
     EXPECT_EQ(InCodePage(CP_OEMCP, longPath), detections.back());
     EXPECT_LT(strnlen(b->lastFile, sizeof b->lastFile), static_cast<size_t>(LAST_FILE_TEXT_SIZE));
+    const std::string movedLine = "Moved: " + InCodePage(CP_ACP, longPath) + " to " + quarantine + "\\" + std::string(240, 'x') + ".com";
+    EXPECT_TRUE(WaitUntil([&] { return Contains(ReadLines(w.report), movedLine); })) << "the line of the move was cut";
+    EXPECT_EQ(1, SendCode(w.driver, CTL_LOG_STOP));
+    EXPECT_TRUE(Contains(ReadLines(w.report), "Summary: ")) << "logMask 0x80 asks for the summary";
     EXPECT_EQ(1, SendCode(w.driver, CTL_CLEAR_STATISTICS));
     EXPECT_EQ(0u, b->movedCount + b->renamedCount + b->deletedCount + b->filesInfected + b->filesScanned);
     DestroyWindow(w.collector);

@@ -261,6 +261,15 @@ TEST(VxdReport, StartAppendStopAndRefusals)
     std::string missing = driver.folder + "\\no such folder\\report.txt";
     std::strncpy(b->logFileName, missing.c_str(), sizeof b->logFileName - 1);
     EXPECT_EQ(0, SendCode(driver, CTL_LOG_START)) << "a file that cannot be opened";
+    // A report whose every write fails, the full disk that Linux offers: each lost line is
+    // journalled and counted.
+    std::strncpy(b->logFileName, "Z:\\dev\\full", sizeof b->logFileName - 1);
+    b->logMask = 0xC0;
+    EXPECT_EQ(1, SendCode(driver, CTL_LOG_START));
+    EXPECT_EQ(1, SendCode(driver, CTL_LOG_STOP));
+    std::vector<std::string> lost = JournalLinesFrom(driver, "REPORT line not written error=112 ");
+    ASSERT_EQ(4u, lost.size()) << "the opening, the settings, the summary and the closing line";
+    EXPECT_NE(std::string::npos, lost[3].find("unwritten=4")) << lost[3];
 
     TestDriver refusing;
     ASSERT_TRUE(LoadTestDriver("report", quietIni + "RefuseLogStart=1\r\nRefuseLogStop=1\r\n", &refusing));

@@ -227,9 +227,9 @@ inline std::wstring Wide(const std::string &text, UINT codePage = CP_ACP)
 
 inline std::string InCodePage(UINT codePage, const std::wstring &text)
 {
-    char bytes[MAX_PATH * 2];
-    WideCharToMultiByte(codePage, 0, text.c_str(), -1, bytes, sizeof bytes, nullptr, nullptr);
-    return bytes;
+    std::string bytes(4 * text.size() + 1, '\0');
+    WideCharToMultiByte(codePage, 0, text.c_str(), -1, &bytes[0], static_cast<int>(bytes.size()), nullptr, nullptr);
+    return bytes.c_str();
 }
 
 inline bool Contains(const std::vector<std::string> &lines, const std::string &text)

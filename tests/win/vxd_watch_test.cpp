@@ -23,8 +23,12 @@ TEST(VxdWatch, ScansWrittenFilesAndReportsTheTestFile)
     detections.clear();
     ASSERT_EQ(1, ConnectTestDriver(&driver, collector));
     StatusBlock *b = driver.block;
-    const std::string report = driver.folder + "\\report.txt";
-    std::strncpy(b->logFileName, report.c_str(), sizeof b->logFileName - 1);
+    // The report lies in the watched folder, named through the short form of the folder's name.
+    const std::string report = watched + "\\report.txt";
+    char shortFolder[MAX_PATH];
+    ASSERT_NE(0u, GetShortPathNameA(watched.c_str(), shortFolder, MAX_PATH));
+    ASSERT_NE(watched, shortFolder);
+    std::strncpy(b->logFileName, (shortFolder + std::string("\\report.txt")).c_str(), sizeof b->logFileName - 1);
     b->logMask = 0x01;
     ASSERT_EQ(1, SendCode(driver, CTL_LOG_START));
     auto scanned = [&](const std::string &path) {
@@ -65,6 +69,7 @@ TEST(VxdWatch, ScansWrittenFilesAndReportsTheTestFile)
     EXPECT_EQ(1u, b->filesInfected);
     EXPECT_FALSE(Contains(JournalLinesFrom(driver, "SCAN ", "watched\\journal.txt"), "journal.txt"))
         << "the journal scanned itself";
+    EXPECT_FALSE(scanned(report)) << "the report, named otherwise, scanned itself";
 
     // Switched off nothing is scanned; switched on again scanning goes on.
     ASSERT_EQ(1, SendCode(driver, CTL_DISABLE));

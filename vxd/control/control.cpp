@@ -37,7 +37,7 @@ static const char MACRO_DATE[] = "03/12/1999";
 // 4.20, 18432 known viruses, 2417 known macro viruses, driver build 312, signature update 41.
 static const uint32_t VERSION_INFO[8] = {3, 50, 312, 4, 20, 18432, 2417, 41};
 
-extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID)
+extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved)
 {
     if (reason == DLL_PROCESS_ATTACH) {
         driverModule = instance;
@@ -48,7 +48,12 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID)
         InitOptions();
         InitQueue();
     }
-    // Nothing on detach: the process ends our threads, and waiting for them here would hang it.
+    if (reason == DLL_PROCESS_DETACH) {
+        // Unloaded with the program (the front end never stops the report itself): the report
+        // gets its summary. Nothing here waits for a thread: the process ends them, or has already.
+        UnloadJournal();
+        EndReportAtUnload(reserved != nullptr);
+    }
     return TRUE;
 }
 
@@ -108,7 +113,6 @@ static void StartScanning(void)
 static int Connect(const void *in, DWORD inSize, void *out, DWORD outSize, DWORD *returned)
 {
     ReadConfig();
-    TakeJournalPath();
     AllocateShared();
     BuildLanguageTables();
 
@@ -222,7 +226,6 @@ extern "C" BOOL WINAPI DriverControl(DWORD code, LPVOID in, DWORD inSize, LPVOID
     if (!configRead) {
         // Connect reads the configuration again; this is for the journal of codes sent before it.
         ReadConfig();
-        TakeJournalPath();
         configRead = 1;
     }
     char extra[sizeof sharedBlock->homeDir + 16] = "";
