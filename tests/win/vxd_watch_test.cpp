@@ -108,6 +108,24 @@ TEST(VxdWatch, ChangesLostToAnOverflowAreFoundByLookingAgain)
     DestroyWindow(collector);
 }
 
+TEST(VxdWatch, AFolderRenamedAwayIsWatchedAgainWhenItComesBack)
+{
+    TestDriver driver;
+    ASSERT_TRUE(LoadTestDriver("comeback", "Watch=watched\r\nJournal=journal.txt\r\n", &driver));
+    const std::string watched = driver.folder + "\\watched";
+    ASSERT_TRUE(CreateDirectoryA(watched.c_str(), nullptr));
+    ASSERT_EQ(1, ConnectTestDriver(&driver));
+    auto journalled = [&](const std::string &line) { return !JournalLinesFrom(driver, line).empty(); };
+    ASSERT_TRUE(MoveFileA(watched.c_str(), (driver.folder + "\\away").c_str()));
+    EXPECT_TRUE(WaitUntil([&] { return journalled("WATCH " + watched + " gone"); }, 10000));
+    // Made again: what is written before the watch finds it, and after, is scanned.
+    ASSERT_TRUE(CreateDirectoryA(watched.c_str(), nullptr));
+    ASSERT_TRUE(WriteBytes(watched + "\\early.txt", "early"));
+    EXPECT_TRUE(WaitUntil([&] { return journalled("WATCH " + watched + " watched again"); }, 10000));
+    ASSERT_TRUE(WriteBytes(watched + "\\later.txt", "later"));
+    EXPECT_TRUE(WaitUntil([&] { return journalled("SCAN " + watched + "\\early.txt") && journalled("SCAN " + watched + "\\later.txt"); }));
+}
+
 TEST(VxdWatch, IdleWatchingCostsNoCpu)
 {
     TestDriver driver;
