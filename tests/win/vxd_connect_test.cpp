@@ -54,9 +54,11 @@ TEST(VxdConnect, FillsAllFiveWordsAndTheRecord)
     std::memset(FromAddress32<char>(b->inUse), 'x', IN_USE_SIZE);
     std::memset(FromAddress32<char>(b->exclusions), 'x', EXCLUSIONS_SIZE);
     EXPECT_EQ(1, SendCode(driver, CTL_EXCLUSIONS_CHANGED)) << "an unterminated list is taken bounded";
+    EXPECT_EQ(1, SendCode(driver, CTL_SCAN_OPTIONS_CHANGED));
+    EXPECT_TRUE(JournalLinesFrom(driver, "EXTENSIONS ").empty()) << "a list in force without its end was taken";
 
     std::vector<std::string> codes = JournalLinesFrom(driver, "CTL_");
-    ASSERT_EQ(3u, codes.size()) << "CTL_ENABLE before the connect, the connect, CTL_EXCLUSIONS_CHANGED";
+    ASSERT_EQ(4u, codes.size()) << "CTL_ENABLE before the connect, the connect and two codes";
     EXPECT_EQ("0", Field(codes[0], "result"));
     EXPECT_EQ("1", Field(codes[1], "result"));
     EXPECT_EQ(driver.folder + "\\", codes[1].substr(codes[1].find(" homeDir=") + 9));

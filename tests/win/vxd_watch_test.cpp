@@ -41,6 +41,10 @@ TEST(VxdWatch, ScansWrittenFilesAndReportsTheTestFile)
     EXPECT_STREQ((watched + "\\plain.txt").c_str(), b->lastFile);
     EXPECT_EQ(4u, b->blinkCount);
     EXPECT_EQ(0u, b->filesInfected);
+    // A second connect while the threads run takes the new connection and keeps the record.
+    ASSERT_EQ(1, ConnectTestDriver(&driver, collector));
+    EXPECT_LE(1u, b->filesScanned);
+    EXPECT_STREQ((shortFolder + std::string("\\report.txt")).c_str(), b->logFileName);
 
     // The test file, in a subfolder, under a name beyond ASCII: one message with the OEM name.
     ASSERT_TRUE(CreateDirectoryA((watched + "\\sub").c_str(), nullptr));

@@ -70,16 +70,24 @@ static void AllocateShared(void)
     errorText = static_cast<char *>(AllocateLow(ERROR_TEXT_SIZE));
 }
 
+// What each connect hands over: the front end's window, message and folder; scanning on.
+static void TakeConnection(const ConnectRequest &request)
+{
+    StatusBlock *b = sharedBlock;
+    b->enabled = 1;
+    CopyBounded(b->homeDir, FromAddress32<const char>(request.programDir));
+    b->notifyWindow = request.notifyWindow;
+    b->notifyMessage = request.notifyMessage;
+    InterlockedExchange(&scanningEnabled, 1);
+}
+
 // The record as the driver hands it out: settings at plausible defaults until the front end loads
 // its own, counters at 0, the driver's own information filled in.
 static void PrepareSharedBlock(const ConnectRequest &request)
 {
     StatusBlock *b = sharedBlock;
     std::memset(b, 0, SHARED_BLOCK_SIZE);
-    b->enabled = 1;
-    CopyBounded(b->homeDir, FromAddress32<const char>(request.programDir));
-    b->notifyWindow = request.notifyWindow;
-    b->notifyMessage = request.notifyMessage;
+    TakeConnection(request);
     b->scanType = SCAN_ALL;   // everything, until the front end says otherwise
     b->scanOn = SCAN_ON_BOTH;
     b->canDisable = 1;
@@ -112,7 +120,11 @@ static void StartScanning(void)
 // end reserves 20 and reads the fifth word.
 static int Connect(const void *in, DWORD inSize, void *out, DWORD outSize, DWORD *returned)
 {
-    ReadConfig();
+    // Once a connect was accepted, the threads read the configuration and work in the record:
+    // a later connect keeps both, settings and counters, and takes only the connection's fields.
+    static int accepted;
+    if (!accepted)
+        ReadConfig();
     AllocateShared();
     BuildLanguageTables();
 
@@ -120,13 +132,15 @@ static int Connect(const void *in, DWORD inSize, void *out, DWORD outSize, DWORD
     int complete = in != nullptr && inSize >= sizeof request;
     if (complete)
         std::memcpy(&request, in, sizeof request);
-    PrepareSharedBlock(request);
-    InterlockedExchange(&scanningEnabled, 1);
+    if (!accepted)
+        PrepareSharedBlock(request);
+    else if (complete)
+        TakeConnection(request);
     TakeScanOptions(0);
     TakeActionOptions();
     TakeExclusions(0);
 
-    int accepted = complete && !config.refuseConnect;
+    int accepting = complete && !config.refuseConnect;
     if (!complete)
         CopyBounded(errorText, ERROR_TEXT_SIZE, "Torvane.VXD: the connect request is incomplete.");
     else
@@ -135,18 +149,19 @@ static int Connect(const void *in, DWORD inSize, void *out, DWORD outSize, DWORD
         return 0;   // nowhere to say anything, not even why
 
     ConnectReply reply = {};
-    reply.statusBlock = accepted || !config.refuseWithoutRecord ? Address32(sharedBlock) : 0;
+    reply.statusBlock = accepting || !config.refuseWithoutRecord ? Address32(sharedBlock) : 0;
     reply.errorText = Address32(errorText);
-    if (accepted) {
+    if (accepting) {
         reply.languageTable = LanguageTableAddress(config.startLanguage);
         reply.languageCount = config.languages;
         reply.languageList = LanguageListAddress();
         StartScanning();
+        accepted = 1;
     }
     std::memcpy(out, &reply, sizeof reply);
     if (returned != nullptr)
         *returned = sizeof reply;
-    return accepted;
+    return accepting;
 }
 
 // CTL_SELECT_LANGUAGE: 4-byte id in, 4-byte table address out.

@@ -29,12 +29,22 @@ void InitOptions(void)
     options.action = ACTION_REPORT_ONLY;
 }
 
-// Copies the list in force from the front end's buffer; journals it when it differs from ours.
-// Call with optionsLock held.
+// Copies the list in force from the front end's buffer, which the Extensions dialog rewrites in
+// place without a word: taken only when read whole, terminated within the buffer and the same on
+// a second look (a list caught while being rewritten is taken at a later file). Journals it when
+// it differs from ours. Call with optionsLock held.
 static void TakeInUse(int journal)
 {
+    const volatile char *shared = FromAddress32<const volatile char>(sharedBlock->inUse);
     char list[IN_USE_SIZE];
-    CopyBounded(list, sizeof list, FromAddress32<const char>(sharedBlock->inUse));
+    char again[IN_USE_SIZE];
+    for (size_t i = 0; i < IN_USE_SIZE; i++)
+        list[i] = shared[i];
+    for (size_t i = 0; i < IN_USE_SIZE; i++)
+        again[i] = shared[i];
+    size_t length = BoundedLength(list, sizeof list);
+    if (length == sizeof list || std::memcmp(list, again, length + 1) != 0)
+        return;
     if (std::strcmp(list, options.inUse) == 0)
         return;
     std::memcpy(options.inUse, list, sizeof list);
