@@ -32,6 +32,8 @@ struct WatchedFolder {
     DWORD *buffer;             // NOTIFY_BUFFER_SIZE bytes, DWORD-aligned as the notifications need
     FILETIME since;            // every change after this reached us (or is in the pending read)
     FileIdentity identity;     // the folder the handle holds, whatever it is called now
+    int renamed;               // gone because its name named another folder or none (not because
+                               // its watch failed): when it is back, everything in it is scanned
 };
 
 static WatchedFolder folders[MAXIMUM_WAIT_OBJECTS];
@@ -148,15 +150,24 @@ static void CheckFolders(void)
             FolderName(folder, name, sizeof name);
             JournalLine("WATCH %s gone", name);
             CloseFolder(folder);
+            folder->renamed = 1;
         }
         if (folder->directory != INVALID_HANDLE_VALUE)
             continue;
         DWORD attributes = GetFileAttributesW(folder->path);
+        FileIdentity before = folder->identity;
+        FILETIME since = folder->since;
         if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY) || !WatchPath(folder))
             continue;
         FolderName(folder, name, sizeof name);
         JournalLine("WATCH %s watched again", name);
-        QueueFolderContents(folder->path);
+        // Another folder, or one that was elsewhere: whatever it holds came unseen. The same folder
+        // after a failed watch: what was written while it was not watched, as after an overflow.
+        if (folder->renamed || !SameFile(before, folder->identity))
+            QueueFolderContents(folder->path);
+        else
+            QueueWrittenSince(folder->path, EarlierBy(since, RESCAN_MARGIN));
+        folder->renamed = 0;
     }
 }
 
