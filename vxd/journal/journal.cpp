@@ -37,8 +37,9 @@ static void WriteJournal(const char *line, size_t length)
     }
     // Opened and closed for each line: every line is on disk as soon as it is written, and readers
     // may open the file at any time.
-    HANDLE file = CreateFileA(config.journal, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                              nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE file = CreateFileA(config.journal, FILE_APPEND_DATA | FILE_READ_ATTRIBUTES,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file != INVALID_HANDLE_VALUE) {
         journalIdentity = IdentityOf(file);
         DWORD written = 0;

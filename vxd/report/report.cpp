@@ -76,7 +76,8 @@ int StartReport(void)
     if (name[0] == 0)
         return 0;
     int append = sharedBlock->append != 0;
-    HANDLE file = CreateFileA(name, append ? FILE_APPEND_DATA : GENERIC_WRITE,
+    // Reading its attributes is what telling the file by its identity takes.
+    HANDLE file = CreateFileA(name, (append ? FILE_APPEND_DATA : GENERIC_WRITE) | FILE_READ_ATTRIBUTES,
                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                               append ? OPEN_ALWAYS : CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE)
