@@ -22,8 +22,8 @@ int Utf8ToWide(const char *text, wchar_t *out, size_t size);
 // the driver keeps hold this key.
 std::wstring NameKey(const wchar_t *path);
 
-// Which file an open handle reaches, by whatever name it was opened (a short name, another drive
-// letter, a link): its volume and its index there. known is 0 when the file system cannot tell.
+// Which file an open handle reaches, by whatever name it was opened (a short name, a subst drive,
+// a hard link): its volume and its index there. known is 0 when the file system cannot tell.
 struct FileIdentity {
     int known;
     DWORD volume;
