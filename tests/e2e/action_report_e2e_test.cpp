@@ -221,6 +221,11 @@ TEST(ActionReportE2e, ReportApplyStartsRestartsOnlyForANewNameAndTellsOfARefused
     }
     EXPECT_TRUE(PressSheetButton(sheet, IDOK));
     EXPECT_TRUE(EndNormally(run));
+    // The program's end unloads the driver: the report still gets its summary and closing line.
+    std::string report;
+    EXPECT_TRUE(ReadFileBytes(folder + "\\Browsed.REP", &report));
+    EXPECT_NE(std::string::npos, report.find("  Summary: ")) << report;
+    EXPECT_EQ(report.size() - 28, report.rfind("Torvane.VXD report stopped\r\n")) << report;
 
     // A driver that refuses the start: text 609 under 600, as stored; Log to file stays on, saved.
     sheet = StartWithSheet(ScenarioName() + "_refused", {{"RefuseLogStart", "1"}}, 0, &folder, &run);

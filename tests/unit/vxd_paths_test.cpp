@@ -9,25 +9,25 @@
 
 TEST(DriverPaths, ExclusionListDecidesByFolderAndSubfolderMark)
 {
-    const char *list = "[+C:\\TEMP][D:\\DATA\\][c:\\Work Files]";
+    const wchar_t *list = L"[+C:\\TEMP][D:\\DATA\\][c:\\Work Files]";
     struct Case {
-        const char *path;
+        const wchar_t *path;
         int expected;
     } cases[] = {
-        {"C:\\TEMP\\A.COM", 1},
-        {"C:\\TEMP\\SUB\\DEEP\\A.COM", 1},      // "+" includes subfolders
-        {"c:\\temp\\a.com", 1},                 // case does not matter
-        {"C:\\TEMP", 1},                        // the entry itself
-        {"C:\\TEMP2\\A.COM", 0},                // a sibling that shares the prefix
-        {"C:\\TEMPLATES\\A.COM", 0},
-        {"C:\\TEMPLATES", 0},
-        {"C:\\TEM", 0},
-        {"D:\\DATA\\X.DOC", 1},                 // trailing backslash in the entry
-        {"D:\\DATA\\SUB\\X.DOC", 0},            // no "+": only the folder itself
-        {"C:\\WORK FILES\\REPORT.TXT", 1},
-        {"C:\\WORK\\REPORT.TXT", 0},
-        {"E:\\TEMP\\A.COM", 0},
-        {"", 0},
+        {L"C:\\TEMP\\A.COM", 1},
+        {L"C:\\TEMP\\SUB\\DEEP\\A.COM", 1},      // "+" includes subfolders
+        {L"c:\\temp\\a.com", 1},                 // case does not matter
+        {L"C:\\TEMP", 1},                        // the entry itself
+        {L"C:\\TEMP2\\A.COM", 0},                // a sibling that shares the prefix
+        {L"C:\\TEMPLATES\\A.COM", 0},
+        {L"C:\\TEMPLATES", 0},
+        {L"C:\\TEM", 0},
+        {L"D:\\DATA\\X.DOC", 1},                 // trailing backslash in the entry
+        {L"D:\\DATA\\SUB\\X.DOC", 0},            // no "+": only the folder itself
+        {L"C:\\WORK FILES\\REPORT.TXT", 1},
+        {L"C:\\WORK\\REPORT.TXT", 0},
+        {L"E:\\TEMP\\A.COM", 0},
+        {L"", 0},
     };
     for (const Case &c : cases)
         EXPECT_EQ(c.expected, IsExcluded(list, 10240, c.path)) << c.path;
@@ -36,31 +36,45 @@ TEST(DriverPaths, ExclusionListDecidesByFolderAndSubfolderMark)
 TEST(DriverPaths, ExclusionListToleratesOddText)
 {
     struct Case {
-        const char *list;
+        const wchar_t *list;
         size_t size;
         int expected;   // for C:\TEMP\A.COM
     } cases[] = {
-        {"[]", 10240, 0},
-        {"[+C:\\]", 10240, 1},                  // a whole drive with subfolders
-        {"[C:\\]", 10240, 0},                   // only files in the root
-        {"junk [C:\\TEMP] junk", 10240, 1},
-        {"[C:\\TEMP", 10240, 0},                // unclosed entry ignored
-        {"[D:\\X][C:\\TEMP]", 6, 0},            // the buffer ends before the entry
-        {"[D:\\X][C:\\TEMP]", 15, 1},           // ... or just after it, unterminated
-        {"[C:\\TEMP\\*.*]", 10240, 1},           // what picking a folder gives
-        {"[C:\\TEMP\\*]", 10240, 1},
-        {"[C:\\TEMP\\SUB\\*.*]", 10240, 0},
-        {"[+C:\\*.*]", 10240, 1},
-        {"[C:\\TE*.*]", 10240, 0},               // no wildcards within a name
+        {L"[]", 10240, 0},
+        {L"[+C:\\]", 10240, 1},                  // a whole drive with subfolders
+        {L"[C:\\]", 10240, 0},                   // only files in the root
+        {L"junk [C:\\TEMP] junk", 10240, 1},
+        {L"[C:\\TEMP", 10240, 0},                // unclosed entry ignored
+        {L"[D:\\X][C:\\TEMP]", 6, 0},            // the buffer ends before the entry
+        {L"[D:\\X][C:\\TEMP]", 15, 1},           // ... or just after it, unterminated
+        {L"[C:\\TEMP\\*.*]", 10240, 1},           // what picking a folder gives
+        {L"[C:\\TEMP\\*]", 10240, 1},
+        {L"[C:\\TEMP\\SUB\\*.*]", 10240, 0},
+        {L"[+C:\\*.*]", 10240, 1},
+        {L"[C:\\TE*.*]", 10240, 0},               // no wildcards within a name
     };
     for (const Case &c : cases)
-        EXPECT_EQ(c.expected, IsExcluded(c.list, c.size, "C:\\TEMP\\A.COM")) << "list \"" << c.list << "\" size " << c.size;
-    EXPECT_EQ(1, IsExcluded("[+C:\\]", 10240, "C:\\A.COM"));
-    EXPECT_EQ(1, IsExcluded("[C:\\]", 10240, "C:\\A.COM"));
-    EXPECT_EQ(0, IsExcluded(nullptr, 10240, "C:\\A.COM"));
+        EXPECT_EQ(c.expected, IsExcluded(c.list, c.size, L"C:\\TEMP\\A.COM")) << "list \"" << c.list << "\" size " << c.size;
+    EXPECT_EQ(1, IsExcluded(L"[+C:\\]", 10240, L"C:\\A.COM"));
+    EXPECT_EQ(1, IsExcluded(L"[C:\\]", 10240, L"C:\\A.COM"));
+    EXPECT_EQ(0, IsExcluded(nullptr, 10240, L"C:\\A.COM"));
     int stray = 0;
     EXPECT_EQ(2, CountExclusions("junk[A][+B]more[C", 10240, &stray));
     EXPECT_EQ(3, stray);
+    // The driver reads the ANSI list through the code page: an entry it cannot read excludes nothing.
+    WidenText asciiOnly = [](const char *text, size_t length, wchar_t *out, size_t room) {
+        for (size_t i = 0; i < length; i++) {
+            if (static_cast<unsigned char>(text[i]) >= 0x80 || i >= room)
+                return -1;
+            out[i] = static_cast<wchar_t>(text[i]);
+        }
+        return static_cast<int>(length);
+    };
+    wchar_t wide[32];
+    EXPECT_EQ(1, WidenExclusions("[+C:\\T\xC9MP]x[D:\\A][+]", 10240, asciiOnly, wide, 32));
+    EXPECT_STREQ(L"[D:\\A][+]", wide);
+    EXPECT_EQ(1, WidenExclusions("[D:\\A][E:\\B]", 10240, asciiOnly, wide, 8)) << "only whole entries that fit";
+    EXPECT_STREQ(L"[D:\\A]", wide);
 }
 
 TEST(DriverPaths, WatchListSplitsAtSemicolons)

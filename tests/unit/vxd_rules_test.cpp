@@ -60,6 +60,10 @@ TEST(DriverRules, RenamedAndFreeNames)
         {"C:\\A.B\\README", "C:\\A.B\\README.VIR"},
         {"C:\\A\\END.", "C:\\A\\END.VIR"},
         {"C:\\A\\T.\xc3\xa9xe", "C:\\A\\T.Vxe"},   // a first letter of two UTF-8 bytes goes whole
+        {"C:\\A\\a.xbs", "C:\\A\\a.xbs.VIR"},     // "a.Vbs" would be a script
+        {"C:\\A\\a.XHDX", "C:\\A\\a.XHDX.VIR"},   // a disk image
+        {"C:\\A\\a.xbs  ", "C:\\A\\a.xbs  .VIR"}, // Windows drops the trailing blanks
+        {"C:\\A\\a.xbsq", "C:\\A\\a.xbsq.VIR"},   // its 8.3 short name ends in .VBS
     };
     for (const Case &c : cases) {
         char out[64];

@@ -137,16 +137,23 @@ TEST(VxdActions, EachActionOnARealFileAndItsCounter)
     EXPECT_EQ(0u, b->disinfectedCount) << "the test file cannot be disinfected";
     EXPECT_EQ(0u, b->filesSuspicious);
     EXPECT_EQ(0u, b->bootScanned);
-    EXPECT_EQ(1, SendCode(w.driver, CTL_LOG_STOP));
-    EXPECT_TRUE(Contains(ReadLines(w.report), "Summary: ")) << "logMask 0x80 asks for the summary";
-    // A name longer than the shared fields: found and named in full, lastFile cut within its bytes.
-    SetAction(&w, 6);
-    const std::wstring longPath = Wide(w.watched) + L"\\" + std::wstring(200, L'n') + L"\\" + std::wstring(120, L'x') + L".com";
-    ASSERT_TRUE(CreateDirectoryW((L"\\\\?\\" + longPath.substr(0, longPath.rfind(L'\\'))).c_str(), nullptr));
+    // A name longer than the shared fields: found and named in full, lastFile cut within its bytes,
+    // the report's line names the file and where it went in full.
+    SetAction(&w, 3, quarantine);
+    std::wstring longPath = Wide(w.watched);
+    for (int level = 0; level < 3; level++) {
+        longPath += L"\\" + std::wstring(200, static_cast<wchar_t>(L'n' + level));
+        ASSERT_TRUE(CreateDirectoryW((L"\\\\?\\" + longPath).c_str(), nullptr));
+    }
+    longPath += L"\\" + std::wstring(240, L'x') + L".com";
     ASSERT_TRUE(WriteWide(L"\\\\?\\" + longPath, TestFileBytes()));
     ASSERT_TRUE(PumpUntil([&] { return detections.size() > expectedDetections; })) << "no detection of the long name";
     EXPECT_EQ(InCodePage(CP_OEMCP, longPath), detections.back());
     EXPECT_LT(strnlen(b->lastFile, sizeof b->lastFile), static_cast<size_t>(LAST_FILE_TEXT_SIZE));
+    const std::string movedLine = "Moved: " + InCodePage(CP_ACP, longPath) + " to " + quarantine + "\\" + std::string(240, 'x') + ".com";
+    EXPECT_TRUE(WaitUntil([&] { return Contains(ReadLines(w.report), movedLine); })) << "the line of the move was cut";
+    EXPECT_EQ(1, SendCode(w.driver, CTL_LOG_STOP));
+    EXPECT_TRUE(Contains(ReadLines(w.report), "Summary: ")) << "logMask 0x80 asks for the summary";
     EXPECT_EQ(1, SendCode(w.driver, CTL_CLEAR_STATISTICS));
     EXPECT_EQ(0u, b->movedCount + b->renamedCount + b->deletedCount + b->filesInfected + b->filesScanned);
     DestroyWindow(w.collector);
@@ -159,6 +166,9 @@ TEST(VxdActions, ScanTypeScanOnAndExclusionsChooseTheFiles)
     ASSERT_TRUE(CreateDirectoryA((w.watched + "\\TEMP").c_str(), nullptr));
     ASSERT_TRUE(CreateDirectoryA((w.watched + "\\TEMPLATES").c_str(), nullptr));
     ASSERT_TRUE(CreateDirectoryA((w.watched + "\\TEMP\\SUB").c_str(), nullptr));
+    const char fullWidthTemp[] = "\xEF\xBC\xB4\xEF\xBC\xA5\xEF\xBC\xAD\xEF\xBC\xB0";   // in ANSI "TEMP", by best fit
+    ASSERT_TRUE(CreateDirectoryW((Wide(w.watched) + L"\\" + Wide(fullWidthTemp, CP_UTF8)).c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryW((Wide(w.watched) + L"\\\u00e9t\u00e9").c_str(), nullptr));
     ASSERT_TRUE(Settle(&w));
     StatusBlock *b = w.b;
     auto setScan = [&](uint32_t scanType, uint32_t scanOn, const char *inUse) {
@@ -167,7 +177,7 @@ TEST(VxdActions, ScanTypeScanOnAndExclusionsChooseTheFiles)
         std::strncpy(FromAddress32<char>(b->inUse), inUse, IN_USE_SIZE - 1);
         SendCode(w.driver, CTL_SCAN_OPTIONS_CHANGED);
     };
-    std::string exclusions = "[" + w.watched + "\\temp\\*.*]";
+    std::string exclusions = "[" + w.watched + "\\temp\\*.*][" + w.watched + "\\\xC9T\xC9]";
     std::strncpy(FromAddress32<char>(b->exclusions), exclusions.c_str(), EXCLUSIONS_SIZE - 1);
     ASSERT_EQ(1, SendCode(w.driver, CTL_EXCLUSIONS_CHANGED));
 
@@ -175,7 +185,7 @@ TEST(VxdActions, ScanTypeScanOnAndExclusionsChooseTheFiles)
         uint32_t scanType;
         uint32_t scanOn;
         const char *inUse;      // nullptr: the list in force changes in place, no code sent
-        const char *file;       // written relative to watched; "old.com" is rewritten in place
+        std::string file;       // UTF-8, written relative to watched; "old.com" is rewritten in place
         bool scanned;
     } cases[] = {
         {1, 3, "COM,EXE", "a.com", true},
@@ -190,6 +200,8 @@ TEST(VxdActions, ScanTypeScanOnAndExclusionsChooseTheFiles)
         {2, 3, "COM", "TEMP\\x.com", false},    // excluded, by the folder picker's "\*.*"
         {2, 3, "COM", "TEMP\\SUB\\y.com", true},   // no "+": the subfolder is not
         {2, 3, "COM", "TEMPLATES\\z.com", true},   // a folder that merely starts alike
+        {2, 3, "COM", fullWidthTemp + std::string("\\look-alike.com"), true},   // excluded only by a lossy name
+        {2, 3, "COM", "\xC3\xA9t\xC3\xA9\\x.com", false},   // the entry's ÉTÉ, without regard to case
     };
     int serial = 0;
     for (const Case &c : cases) {
@@ -197,7 +209,8 @@ TEST(VxdActions, ScanTypeScanOnAndExclusionsChooseTheFiles)
             std::strncpy(FromAddress32<char>(b->inUse), "COM,TXT", IN_USE_SIZE - 1);
         else
             setScan(c.scanType, c.scanOn, c.inUse);
-        const std::string path = w.watched + "\\" + c.file;
+        const std::wstring wide = Wide(w.watched) + L"\\" + Wide(c.file, CP_UTF8);
+        const std::string path = InCodePage(CP_ACP, wide);   // as the journal names it
         auto scans = [&] {
             size_t count = 0;
             for (const std::string &line : JournalLinesFrom(w.driver, "SCAN "))
@@ -205,11 +218,11 @@ TEST(VxdActions, ScanTypeScanOnAndExclusionsChooseTheFiles)
             return count;
         };
         size_t before = scans();
-        ASSERT_TRUE(WriteBytes(path, "content " + std::to_string(++serial)));
+        ASSERT_TRUE(WriteWide(wide, "content " + std::to_string(++serial)));
         ASSERT_TRUE(Settle(&w, c.scanType == 3 ? "doc" : "com")) << c.file;
         EXPECT_EQ(c.scanned, scans() > before) << c.file;
     }
-    EXPECT_TRUE(Contains(JournalLinesFrom(w.driver, "EXCLUSIONS "), "entries=1 ignored=0"));
+    EXPECT_TRUE(Contains(JournalLinesFrom(w.driver, "EXCLUSIONS "), "entries=2 ignored=0"));
     // A folder moved in brings its files along, though the watch names only the folder.
     ASSERT_TRUE(CreateDirectoryA((w.driver.folder + "\\outside").c_str(), nullptr));
     ASSERT_TRUE(WriteBytes(w.driver.folder + "\\outside\\inner.com", "inner"));

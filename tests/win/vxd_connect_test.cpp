@@ -54,9 +54,11 @@ TEST(VxdConnect, FillsAllFiveWordsAndTheRecord)
     std::memset(FromAddress32<char>(b->inUse), 'x', IN_USE_SIZE);
     std::memset(FromAddress32<char>(b->exclusions), 'x', EXCLUSIONS_SIZE);
     EXPECT_EQ(1, SendCode(driver, CTL_EXCLUSIONS_CHANGED)) << "an unterminated list is taken bounded";
+    EXPECT_EQ(1, SendCode(driver, CTL_SCAN_OPTIONS_CHANGED));
+    EXPECT_TRUE(JournalLinesFrom(driver, "EXTENSIONS ").empty()) << "a list in force without its end was taken";
 
     std::vector<std::string> codes = JournalLinesFrom(driver, "CTL_");
-    ASSERT_EQ(3u, codes.size()) << "CTL_ENABLE before the connect, the connect, CTL_EXCLUSIONS_CHANGED";
+    ASSERT_EQ(4u, codes.size()) << "CTL_ENABLE before the connect, the connect and two codes";
     EXPECT_EQ("0", Field(codes[0], "result"));
     EXPECT_EQ("1", Field(codes[1], "result"));
     EXPECT_EQ(driver.folder + "\\", codes[1].substr(codes[1].find(" homeDir=") + 9));
@@ -261,6 +263,15 @@ TEST(VxdReport, StartAppendStopAndRefusals)
     std::string missing = driver.folder + "\\no such folder\\report.txt";
     std::strncpy(b->logFileName, missing.c_str(), sizeof b->logFileName - 1);
     EXPECT_EQ(0, SendCode(driver, CTL_LOG_START)) << "a file that cannot be opened";
+    // A report whose every write fails, the full disk that Linux offers: each lost line is
+    // journalled and counted.
+    std::strncpy(b->logFileName, "Z:\\dev\\full", sizeof b->logFileName - 1);
+    b->logMask = 0xC0;
+    EXPECT_EQ(1, SendCode(driver, CTL_LOG_START));
+    EXPECT_EQ(1, SendCode(driver, CTL_LOG_STOP));
+    std::vector<std::string> lost = JournalLinesFrom(driver, "REPORT line not written error=112 ");
+    ASSERT_EQ(4u, lost.size()) << "the opening, the settings, the summary and the closing line";
+    EXPECT_NE(std::string::npos, lost[3].find("unwritten=4")) << lost[3];
 
     TestDriver refusing;
     ASSERT_TRUE(LoadTestDriver("report", quietIni + "RefuseLogStart=1\r\nRefuseLogStop=1\r\n", &refusing));

@@ -218,18 +218,18 @@ inline int WriteWide(const std::wstring &path, const std::string &bytes)
     return ok && written == bytes.size();
 }
 
-inline std::wstring Wide(const std::string &text)
+inline std::wstring Wide(const std::string &text, UINT codePage = CP_ACP)
 {
     wchar_t wide[MAX_PATH];
-    MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, wide, MAX_PATH);
+    MultiByteToWideChar(codePage, 0, text.c_str(), -1, wide, MAX_PATH);
     return wide;
 }
 
 inline std::string InCodePage(UINT codePage, const std::wstring &text)
 {
-    char bytes[MAX_PATH * 2];
-    WideCharToMultiByte(codePage, 0, text.c_str(), -1, bytes, sizeof bytes, nullptr, nullptr);
-    return bytes;
+    std::string bytes(4 * text.size() + 1, '\0');
+    WideCharToMultiByte(codePage, 0, text.c_str(), -1, &bytes[0], static_cast<int>(bytes.size()), nullptr, nullptr);
+    return bytes.c_str();
 }
 
 inline bool Contains(const std::vector<std::string> &lines, const std::string &text)

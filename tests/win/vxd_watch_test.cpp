@@ -23,8 +23,12 @@ TEST(VxdWatch, ScansWrittenFilesAndReportsTheTestFile)
     detections.clear();
     ASSERT_EQ(1, ConnectTestDriver(&driver, collector));
     StatusBlock *b = driver.block;
-    const std::string report = driver.folder + "\\report.txt";
-    std::strncpy(b->logFileName, report.c_str(), sizeof b->logFileName - 1);
+    // The report lies in the watched folder, named through the short form of the folder's name.
+    const std::string report = watched + "\\report.txt";
+    char shortFolder[MAX_PATH];
+    ASSERT_NE(0u, GetShortPathNameA(watched.c_str(), shortFolder, MAX_PATH));
+    ASSERT_NE(watched, shortFolder);
+    std::strncpy(b->logFileName, (shortFolder + std::string("\\report.txt")).c_str(), sizeof b->logFileName - 1);
     b->logMask = 0x01;
     ASSERT_EQ(1, SendCode(driver, CTL_LOG_START));
     auto scanned = [&](const std::string &path) {
@@ -37,6 +41,10 @@ TEST(VxdWatch, ScansWrittenFilesAndReportsTheTestFile)
     EXPECT_STREQ((watched + "\\plain.txt").c_str(), b->lastFile);
     EXPECT_EQ(4u, b->blinkCount);
     EXPECT_EQ(0u, b->filesInfected);
+    // A second connect while the threads run takes the new connection and keeps the record.
+    ASSERT_EQ(1, ConnectTestDriver(&driver, collector));
+    EXPECT_LE(1u, b->filesScanned);
+    EXPECT_STREQ((shortFolder + std::string("\\report.txt")).c_str(), b->logFileName);
 
     // The test file, in a subfolder, under a name beyond ASCII: one message with the OEM name.
     ASSERT_TRUE(CreateDirectoryA((watched + "\\sub").c_str(), nullptr));
@@ -65,6 +73,7 @@ TEST(VxdWatch, ScansWrittenFilesAndReportsTheTestFile)
     EXPECT_EQ(1u, b->filesInfected);
     EXPECT_FALSE(Contains(JournalLinesFrom(driver, "SCAN ", "watched\\journal.txt"), "journal.txt"))
         << "the journal scanned itself";
+    EXPECT_FALSE(scanned(report)) << "the report, named otherwise, scanned itself";
 
     // Switched off nothing is scanned; switched on again scanning goes on.
     ASSERT_EQ(1, SendCode(driver, CTL_DISABLE));
@@ -101,6 +110,24 @@ TEST(VxdWatch, ChangesLostToAnOverflowAreFoundByLookingAgain)
     EXPECT_EQ(static_cast<uint32_t>(files + 1), driver.block->filesScanned) << "a file was scanned twice";
     EXPECT_EQ(1u, detections.size());
     DestroyWindow(collector);
+}
+
+TEST(VxdWatch, AFolderRenamedAwayIsWatchedAgainWhenItComesBack)
+{
+    TestDriver driver;
+    ASSERT_TRUE(LoadTestDriver("comeback", "Watch=watched\r\nJournal=journal.txt\r\n", &driver));
+    const std::string watched = driver.folder + "\\watched";
+    ASSERT_TRUE(CreateDirectoryA(watched.c_str(), nullptr));
+    ASSERT_EQ(1, ConnectTestDriver(&driver));
+    auto journalled = [&](const std::string &line) { return !JournalLinesFrom(driver, line).empty(); };
+    ASSERT_TRUE(MoveFileA(watched.c_str(), (driver.folder + "\\away").c_str()));
+    EXPECT_TRUE(WaitUntil([&] { return journalled("WATCH " + watched + " gone"); }, 10000));
+    // Made again: what is written before the watch finds it, and after, is scanned.
+    ASSERT_TRUE(CreateDirectoryA(watched.c_str(), nullptr));
+    ASSERT_TRUE(WriteBytes(watched + "\\early.txt", "early"));
+    EXPECT_TRUE(WaitUntil([&] { return journalled("WATCH " + watched + " watched again"); }, 10000));
+    ASSERT_TRUE(WriteBytes(watched + "\\later.txt", "later"));
+    EXPECT_TRUE(WaitUntil([&] { return journalled("SCAN " + watched + "\\early.txt") && journalled("SCAN " + watched + "\\later.txt"); }));
 }
 
 TEST(VxdWatch, IdleWatchingCostsNoCpu)

@@ -20,6 +20,7 @@ constexpr unsigned FREE_NAME_ATTEMPTS = 1000;
 constexpr size_t HELD_FILES_MAX = 4096;     // files held open at most; more are journalled
 constexpr size_t WIDE_PATH = 1024;
 constexpr size_t UTF8_PATH = 3 * WIDE_PATH;
+static_assert(2 * UTF8_PATH + 256 <= REPORT_TEXT_SIZE, "an action's line holds both names in full");
 
 // Denied files stay open without sharing until the process ends.
 static std::unordered_set<std::wstring> heldFiles;

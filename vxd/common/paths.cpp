@@ -4,25 +4,37 @@
 #include <cstdio>
 #include <cstring>
 
-#include "base/bounded.h"
 
-static char UpperAscii(char c)
+template <class Char> static Char UpperAscii(Char c)
 {
-    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+    return (c >= 'a' && c <= 'z') ? static_cast<Char>(c - 'a' + 'A') : c;
 }
 
-static int IsSeparator(char c)
+template <class Char> static int IsSeparator(Char c)
 {
     return c == '\\' || c == '/';
 }
 
-// path against one entry: folder holds length bytes, not terminated.
-static int MatchesEntry(const char *folder, size_t length, int subfolders, const char *path)
+// 1 when the length characters at text end in tail (ASCII).
+template <class Char> static int EndsWith(const Char *text, size_t length, const char *tail)
+{
+    size_t tailLength = std::strlen(tail);
+    if (length < tailLength)
+        return 0;
+    for (size_t i = 0; i < tailLength; i++) {
+        if (text[length - tailLength + i] != static_cast<Char>(tail[i]))
+            return 0;
+    }
+    return 1;
+}
+
+// path against one entry: folder holds length characters, not terminated.
+static int MatchesEntry(const wchar_t *folder, size_t length, int subfolders, const wchar_t *path)
 {
     // "C:\TEMP\*.*" (what picking a folder for an exclusion gives) and "C:\TEMP\*" name the folder.
-    if (length >= 4 && std::memcmp(folder + length - 4, "\\*.*", 4) == 0)
+    if (EndsWith(folder, length, "\\*.*"))
         length -= 3;
-    else if (length >= 2 && std::memcmp(folder + length - 2, "\\*", 2) == 0)
+    else if (EndsWith(folder, length, "\\*"))
         length -= 1;
     while (length > 0 && IsSeparator(folder[length - 1]))
         length--;   // "C:\" and "C:\TEMP\" name their folder without the last backslash
@@ -32,14 +44,14 @@ static int MatchesEntry(const char *folder, size_t length, int subfolders, const
         if (path[i] == 0 || UpperAscii(path[i]) != UpperAscii(folder[i]))
             return 0;
     }
-    const char *rest = path + length;
+    const wchar_t *rest = path + length;
     if (*rest == 0)
         return 1;   // the entry itself
     if (!IsSeparator(*rest) || rest[1] == 0)
         return 0;   // "C:\TEMP2" is not below "C:\TEMP"
     if (subfolders)
         return 1;
-    for (const char *p = rest + 1; *p; p++) {
+    for (const wchar_t *p = rest + 1; *p; p++) {
         if (IsSeparator(*p))
             return 0;
     }
@@ -48,10 +60,13 @@ static int MatchesEntry(const char *folder, size_t length, int subfolders, const
 
 // Calls visit(folder, length, subfolders) for each entry; returns 1 as soon as visit does. Counts
 // in *stray the runs of text outside brackets and an unclosed last entry.
-template <class Visit> static int ForEachExclusion(const char *list, size_t listSize, int *stray, Visit visit)
+template <class Char, class Visit> static int ForEachExclusion(const Char *list, size_t listSize, int *stray, Visit visit)
 {
-    const char *p = list;
-    const char *end = list + BoundedLength(list, listSize);
+    size_t size = 0;
+    while (size < listSize && list[size] != 0)
+        size++;
+    const Char *p = list;
+    const Char *end = list + size;
     while (p < end) {
         if (*p != '[') {
             ++*stray;
@@ -59,12 +74,14 @@ template <class Visit> static int ForEachExclusion(const char *list, size_t list
                 p++;
             continue;
         }
-        const char *close = static_cast<const char *>(std::memchr(p, ']', static_cast<size_t>(end - p)));
-        if (close == nullptr) {
+        const Char *close = p + 1;
+        while (close < end && *close != ']')
+            close++;
+        if (close == end) {
             ++*stray;
             break;
         }
-        const char *folder = p + 1;
+        const Char *folder = p + 1;
         int subfolders = 0;
         if (folder < close && *folder == '+') {
             subfolders = 1;
@@ -77,14 +94,42 @@ template <class Visit> static int ForEachExclusion(const char *list, size_t list
     return 0;
 }
 
-int IsExcluded(const char *list, size_t listSize, const char *path)
+int IsExcluded(const wchar_t *list, size_t listSize, const wchar_t *path)
 {
     if (list == nullptr || path == nullptr || path[0] == 0)
         return 0;
     int stray = 0;
-    return ForEachExclusion(list, listSize, &stray, [&](const char *folder, size_t length, int subfolders) {
+    return ForEachExclusion(list, listSize, &stray, [&](const wchar_t *folder, size_t length, int subfolders) {
         return MatchesEntry(folder, length, subfolders, path);
     });
+}
+
+int WidenExclusions(const char *list, size_t listSize, WidenText widen, wchar_t *out, size_t size)
+{
+    if (size == 0)
+        return 0;
+    out[0] = 0;
+    if (list == nullptr)
+        return 0;
+    size_t used = 0;
+    int left = 0;
+    int stray = 0;
+    ForEachExclusion(list, listSize, &stray, [&](const char *folder, size_t length, int subfolders) {
+        size_t start = used + 1 + static_cast<size_t>(subfolders);   // after "[" and "+"
+        int count = size > start + 2 ? widen(folder, length, out + start, size - start - 2) : -1;
+        if (count < 0 || start + static_cast<size_t>(count) + 2 > size) {
+            left++;   // unreadable, or no room for it and its "]" and the terminator
+            return 0;
+        }
+        out[used] = '[';
+        if (subfolders)
+            out[used + 1] = '+';
+        used = start + static_cast<size_t>(count);
+        out[used++] = ']';
+        return 0;
+    });
+    out[used] = 0;
+    return left;
 }
 
 int CountExclusions(const char *list, size_t listSize, int *stray)

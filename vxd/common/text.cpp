@@ -1,5 +1,5 @@
-// Text conversions between the wide paths of the file system and the driver's code pages, and the
-// key of a file name.
+// Text conversions between the wide paths of the file system and the driver's code pages, the key
+// of a file name and the identity of a file.
 #include "vxd/common/text.h"
 
 #include <cstring>
@@ -65,4 +65,22 @@ std::wstring NameKey(const wchar_t *path)
     if (!key.empty())
         CharUpperW(&key[0]);
     return key;
+}
+
+FileIdentity IdentityOf(const BY_HANDLE_FILE_INFORMATION &info)
+{
+    return {1, info.dwVolumeSerialNumber, info.nFileIndexHigh, info.nFileIndexLow};
+}
+
+FileIdentity IdentityOf(HANDLE file)
+{
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!GetFileInformationByHandle(file, &info))
+        return {0, 0, 0, 0};
+    return IdentityOf(info);
+}
+
+int SameFile(const FileIdentity &a, const FileIdentity &b)
+{
+    return a.known && b.known && a.volume == b.volume && a.indexHigh == b.indexHigh && a.indexLow == b.indexLow;
 }

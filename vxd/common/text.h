@@ -1,5 +1,5 @@
-// Text conversions between the wide paths of the file system and the driver's code pages, and the
-// key by which the driver remembers a file name.
+// Text conversions between the wide paths of the file system and the driver's code pages, the key
+// by which the driver remembers a file name, and the identity of a file whatever its name.
 #pragma once
 #include <windows.h>
 
@@ -21,3 +21,16 @@ int Utf8ToWide(const char *text, wchar_t *out, size_t size);
 // path in upper case: file names compare without regard to case, so the sets and maps of names
 // the driver keeps hold this key.
 std::wstring NameKey(const wchar_t *path);
+
+// Which file an open handle reaches, by whatever name it was opened (a short name, a subst drive,
+// a hard link): its volume and its index there. known is 0 when the file system cannot tell.
+struct FileIdentity {
+    int known;
+    DWORD volume;
+    DWORD indexHigh;
+    DWORD indexLow;
+};
+
+FileIdentity IdentityOf(const BY_HANDLE_FILE_INFORMATION &info);
+FileIdentity IdentityOf(HANDLE file);
+int SameFile(const FileIdentity &a, const FileIdentity &b);   // 0 when either is not known

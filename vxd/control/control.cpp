@@ -37,7 +37,7 @@ static const char MACRO_DATE[] = "03/12/1999";
 // 4.20, 18432 known viruses, 2417 known macro viruses, driver build 312, signature update 41.
 static const uint32_t VERSION_INFO[8] = {3, 50, 312, 4, 20, 18432, 2417, 41};
 
-extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID)
+extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved)
 {
     if (reason == DLL_PROCESS_ATTACH) {
         driverModule = instance;
@@ -48,7 +48,12 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID)
         InitOptions();
         InitQueue();
     }
-    // Nothing on detach: the process ends our threads, and waiting for them here would hang it.
+    if (reason == DLL_PROCESS_DETACH) {
+        // Unloaded with the program (the front end never stops the report itself): the report
+        // gets its summary. Nothing here waits for a thread: the process ends them, or has already.
+        UnloadJournal();
+        EndReportAtUnload(reserved != nullptr);
+    }
     return TRUE;
 }
 
@@ -65,16 +70,24 @@ static void AllocateShared(void)
     errorText = static_cast<char *>(AllocateLow(ERROR_TEXT_SIZE));
 }
 
+// What each connect hands over: the front end's window, message and folder; scanning on.
+static void TakeConnection(const ConnectRequest &request)
+{
+    StatusBlock *b = sharedBlock;
+    b->enabled = 1;
+    CopyBounded(b->homeDir, FromAddress32<const char>(request.programDir));
+    b->notifyWindow = request.notifyWindow;
+    b->notifyMessage = request.notifyMessage;
+    InterlockedExchange(&scanningEnabled, 1);
+}
+
 // The record as the driver hands it out: settings at plausible defaults until the front end loads
 // its own, counters at 0, the driver's own information filled in.
 static void PrepareSharedBlock(const ConnectRequest &request)
 {
     StatusBlock *b = sharedBlock;
     std::memset(b, 0, SHARED_BLOCK_SIZE);
-    b->enabled = 1;
-    CopyBounded(b->homeDir, FromAddress32<const char>(request.programDir));
-    b->notifyWindow = request.notifyWindow;
-    b->notifyMessage = request.notifyMessage;
+    TakeConnection(request);
     b->scanType = SCAN_ALL;   // everything, until the front end says otherwise
     b->scanOn = SCAN_ON_BOTH;
     b->canDisable = 1;
@@ -107,8 +120,11 @@ static void StartScanning(void)
 // end reserves 20 and reads the fifth word.
 static int Connect(const void *in, DWORD inSize, void *out, DWORD outSize, DWORD *returned)
 {
-    ReadConfig();
-    TakeJournalPath();
+    // Once a connect was accepted, the threads read the configuration and work in the record:
+    // a later connect keeps both, settings and counters, and takes only the connection's fields.
+    static int accepted;
+    if (!accepted)
+        ReadConfig();
     AllocateShared();
     BuildLanguageTables();
 
@@ -116,13 +132,15 @@ static int Connect(const void *in, DWORD inSize, void *out, DWORD outSize, DWORD
     int complete = in != nullptr && inSize >= sizeof request;
     if (complete)
         std::memcpy(&request, in, sizeof request);
-    PrepareSharedBlock(request);
-    InterlockedExchange(&scanningEnabled, 1);
+    if (!accepted)
+        PrepareSharedBlock(request);
+    else if (complete)
+        TakeConnection(request);
     TakeScanOptions(0);
     TakeActionOptions();
     TakeExclusions(0);
 
-    int accepted = complete && !config.refuseConnect;
+    int accepting = complete && !config.refuseConnect;
     if (!complete)
         CopyBounded(errorText, ERROR_TEXT_SIZE, "Torvane.VXD: the connect request is incomplete.");
     else
@@ -131,18 +149,19 @@ static int Connect(const void *in, DWORD inSize, void *out, DWORD outSize, DWORD
         return 0;   // nowhere to say anything, not even why
 
     ConnectReply reply = {};
-    reply.statusBlock = accepted || !config.refuseWithoutRecord ? Address32(sharedBlock) : 0;
+    reply.statusBlock = accepting || !config.refuseWithoutRecord ? Address32(sharedBlock) : 0;
     reply.errorText = Address32(errorText);
-    if (accepted) {
+    if (accepting) {
         reply.languageTable = LanguageTableAddress(config.startLanguage);
         reply.languageCount = config.languages;
         reply.languageList = LanguageListAddress();
         StartScanning();
+        accepted = 1;
     }
     std::memcpy(out, &reply, sizeof reply);
     if (returned != nullptr)
         *returned = sizeof reply;
-    return accepted;
+    return accepting;
 }
 
 // CTL_SELECT_LANGUAGE: 4-byte id in, 4-byte table address out.
@@ -222,7 +241,6 @@ extern "C" BOOL WINAPI DriverControl(DWORD code, LPVOID in, DWORD inSize, LPVOID
     if (!configRead) {
         // Connect reads the configuration again; this is for the journal of codes sent before it.
         ReadConfig();
-        TakeJournalPath();
         configRead = 1;
     }
     char extra[sizeof sharedBlock->homeDir + 16] = "";

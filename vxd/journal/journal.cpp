@@ -13,7 +13,8 @@
 
 // Lines come from the front end's thread, the watch and scan threads and the status thread.
 static CRITICAL_SECTION journalLock;
-static wchar_t journalPath[MAX_PATH];   // full path of config.journal, for IsJournalFile
+static FileIdentity journalIdentity;    // under journalLock: the file the last line went to
+static volatile LONG unloading;
 static HANDLE statusThread;
 
 void InitJournal(void)
@@ -21,20 +22,26 @@ void InitJournal(void)
     InitializeCriticalSection(&journalLock);
 }
 
-void TakeJournalPath(void)
+void UnloadJournal(void)
 {
-    if (config.journal[0] == 0 || !FullPathWide(config.journal, journalPath, MAX_PATH))
-        journalPath[0] = 0;
+    InterlockedExchange(&unloading, 1);
 }
 
 static void WriteJournal(const char *line, size_t length)
 {
-    EnterCriticalSection(&journalLock);
+    if (unloading) {
+        if (!TryEnterCriticalSection(&journalLock))
+            return;
+    } else {
+        EnterCriticalSection(&journalLock);
+    }
     // Opened and closed for each line: every line is on disk as soon as it is written, and readers
     // may open the file at any time.
-    HANDLE file = CreateFileA(config.journal, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                              nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE file = CreateFileA(config.journal, FILE_APPEND_DATA | FILE_READ_ATTRIBUTES,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file != INVALID_HANDLE_VALUE) {
+        journalIdentity = IdentityOf(file);
         DWORD written = 0;
         WriteFile(file, line, static_cast<DWORD>(length), &written, nullptr);
         CloseHandle(file);
@@ -46,7 +53,7 @@ void JournalLine(const char *format, ...)
 {
     if (config.journal[0] == 0)
         return;
-    char line[2048];
+    char line[8192];   // room for two full names: a file's and where it went
     va_list args;
     va_start(args, format);
     int length = std::vsnprintf(line, sizeof line - 1, format, args);
@@ -67,9 +74,12 @@ void JournalControl(uint32_t code, int result, const char *extra)
     JournalLine("%s", line);
 }
 
-int IsJournalFile(const wchar_t *path)
+int IsJournalFile(const FileIdentity &file)
 {
-    return journalPath[0] != 0 && lstrcmpiW(path, journalPath) == 0;
+    EnterCriticalSection(&journalLock);
+    int same = SameFile(file, journalIdentity);
+    LeaveCriticalSection(&journalLock);
+    return same;
 }
 
 // Looks at enabled, onShutdown and floppyBoot every 20 ms (the fields the front end changes

@@ -3,8 +3,9 @@
 #pragma once
 #include <cstdint>
 
+#include "vxd/common/text.h"
+
 void InitJournal(void);                  // once, when the DLL is loaded
-void TakeJournalPath(void);              // after ReadConfig: notes the journal's full path
 
 // Appends one line (a line feed is added) and closes the file again, so every line is on disk at
 // once. Any thread may write.
@@ -17,5 +18,10 @@ void JournalControl(uint32_t code, int result, const char *extra);
 // onShutdown or floppyBoot.
 void StartStatusThread(void);
 
-// 1 when path is the journal (never scanned, or every line would be scanned again).
-int IsJournalFile(const wchar_t *path);
+// 1 when the file is the journal, by whatever name it was reached (never scanned, or every line
+// would be scanned again).
+int IsJournalFile(const FileIdentity &file);
+
+// The driver is being unloaded, with the process or alone: from now on a line is written only
+// when the journal is free (a thread that held it may have been ended with the process).
+void UnloadJournal(void);

@@ -6,17 +6,20 @@
 #include <windows.h>
 
 #include <cstring>
+#include <string>
 
 #include "base/bounded.h"
 #include "driver/address.h"
 #include "vxd/common/paths.h"
 #include "vxd/common/shared.h"
+#include "vxd/common/text.h"
 #include "vxd/journal/journal.h"
 #include "vxd/options/scan_rules.h"
 
 static CRITICAL_SECTION optionsLock;
 static ScanOptions options;                     // under optionsLock
-static char exclusionCopy[EXCLUSIONS_SIZE];     // under optionsLock
+static char exclusionCopy[EXCLUSIONS_SIZE];     // under optionsLock: as the front end wrote it
+static wchar_t wideExclusions[EXCLUSIONS_SIZE]; // under optionsLock: the same in UTF-16, upper case
 
 void InitOptions(void)
 {
@@ -26,12 +29,22 @@ void InitOptions(void)
     options.action = ACTION_REPORT_ONLY;
 }
 
-// Copies the list in force from the front end's buffer; journals it when it differs from ours.
-// Call with optionsLock held.
+// Copies the list in force from the front end's buffer, which the Extensions dialog rewrites in
+// place without a word: taken only when read whole, terminated within the buffer and the same on
+// a second look (a list caught while being rewritten is taken at a later file). Journals it when
+// it differs from ours. Call with optionsLock held.
 static void TakeInUse(int journal)
 {
+    const volatile char *shared = FromAddress32<const volatile char>(sharedBlock->inUse);
     char list[IN_USE_SIZE];
-    CopyBounded(list, sizeof list, FromAddress32<const char>(sharedBlock->inUse));
+    char again[IN_USE_SIZE];
+    for (size_t i = 0; i < IN_USE_SIZE; i++)
+        list[i] = shared[i];
+    for (size_t i = 0; i < IN_USE_SIZE; i++)
+        again[i] = shared[i];
+    size_t length = BoundedLength(list, sizeof list);
+    if (length == sizeof list || std::memcmp(list, again, length + 1) != 0)
+        return;
     if (std::strcmp(list, options.inUse) == 0)
         return;
     std::memcpy(options.inUse, list, sizeof list);
@@ -62,15 +75,28 @@ void TakeActionOptions(void)
     LeaveCriticalSection(&optionsLock);
 }
 
+// An entry's ANSI path in UTF-16, or -1 when the code page cannot read all of it: such an entry
+// must not come to match a name it was never written for.
+static int WidenAnsi(const char *text, size_t length, wchar_t *out, size_t room)
+{
+    if (length == 0)
+        return 0;
+    int count = MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, text, static_cast<int>(length), out,
+                                    static_cast<int>(room));
+    return count > 0 ? count : -1;
+}
+
 void TakeExclusions(int journal)
 {
     EnterCriticalSection(&optionsLock);
     CopyBounded(exclusionCopy, sizeof exclusionCopy, FromAddress32<const char>(sharedBlock->exclusions));
     int stray = 0;
     int entries = CountExclusions(exclusionCopy, sizeof exclusionCopy, &stray);
+    int unread = WidenExclusions(exclusionCopy, sizeof exclusionCopy, WidenAnsi, wideExclusions, EXCLUSIONS_SIZE);
+    CharUpperW(wideExclusions);   // names compare without regard to case, beyond ASCII too
     LeaveCriticalSection(&optionsLock);
     if (journal)
-        JournalLine("EXCLUSIONS entries=%d ignored=%d", entries, stray);
+        JournalLine("EXCLUSIONS entries=%d ignored=%d", entries - unread, stray + unread);
 }
 
 void CurrentOptions(ScanOptions *out)
@@ -82,10 +108,11 @@ void CurrentOptions(ScanOptions *out)
     LeaveCriticalSection(&optionsLock);
 }
 
-int IsExcludedPath(const char *path)
+int IsExcludedPath(const wchar_t *path)
 {
+    std::wstring key = NameKey(path);
     EnterCriticalSection(&optionsLock);
-    int excluded = IsExcluded(exclusionCopy, sizeof exclusionCopy, path);
+    int excluded = IsExcluded(wideExclusions, EXCLUSIONS_SIZE, key.c_str());
     LeaveCriticalSection(&optionsLock);
     return excluded;
 }

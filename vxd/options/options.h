@@ -30,7 +30,9 @@ void TakeExclusions(int journal);        // CTL_EXCLUSIONS_CHANGED (and the conn
 // changed it in its buffer (the Extensions dialog sends no code).
 void CurrentOptions(ScanOptions *out);
 
-int IsExcludedPath(const char *path);    // by the exclusions taken over last
+// 1 when the file at path (its full name as the file system gives it) is excluded by the
+// exclusions taken over last, compared in UTF-16 without regard to case.
+int IsExcludedPath(const wchar_t *path);
 
 // The ANSI copies of the two lists, for the report's settings line.
 void OptionLists(char *inUse, size_t inUseSize, char *exclusions, size_t exclusionsSize);

@@ -122,6 +122,55 @@ static int Fail(char *out, size_t size)
     return 0;
 }
 
+// Extensions Windows runs, or opens as something that runs code: programs and scripts, shortcuts
+// and installers, disk images it mounts, help files, screen savers, drivers and documents that
+// carry macros. Upper case; the one table of the rename rule.
+constexpr const char *RUNNABLE_EXTENSIONS[] = {
+    "APPLICATION", "APPREF-MS", "BAT", "CHM", "CMD", "COM", "CPL", "DIAGCAB", "EXE", "GADGET", "HLP",
+    "HTA", "IMG", "INF", "INS", "ISO", "ISP", "JAR", "JS", "JSE", "LNK", "MSC", "MSH", "MSI", "MSP",
+    "MST", "PIF", "PS1", "PSC1", "REG", "SCF", "SCR", "SCT", "SETTINGCONTENT-MS", "SHB", "SHS", "URL",
+    "VB", "VBE", "VBS", "VHD", "VHDX", "VSD", "VSDM", "VSS", "VSSM", "VST", "VSTM", "VXD", "WS", "WSC",
+    "WSF", "WSH", "XBAP",
+};
+constexpr char NEUTRAL_EXTENSION[] = "VIR";
+
+// The first length characters of ext are entry, letters without regard to case.
+constexpr int SameExtension(const char *ext, size_t length, const char *entry)
+{
+    size_t i = 0;
+    for (; i < length && entry[i] != 0; i++) {
+        char c = ext[i];
+        if (c >= 'a' && c <= 'z')
+            c = static_cast<char>(c - 'a' + 'A');
+        if (c != entry[i])
+            return 0;
+    }
+    return i == length && entry[i] == 0;
+}
+
+// 1 when a name ending in ext (length characters) is run or opened as code: by the extension
+// itself, or by the three characters its 8.3 short name keeps of a longer one.
+constexpr int IsRunnableExtension(const char *ext, size_t length)
+{
+    for (const char *entry : RUNNABLE_EXTENSIONS) {
+        if (SameExtension(ext, length, entry) || (length > 3 && SameExtension(ext, 3, entry)))
+            return 1;
+    }
+    return 0;
+}
+static_assert(!IsRunnableExtension(NEUTRAL_EXTENSION, sizeof NEUTRAL_EXTENSION - 1), "the fall-back is neutral");
+
+// 1 when the name ends in a runnable extension as Windows reads it: trailing blanks, which
+// Windows drops from a name, do not count.
+static int EndsRunnable(const char *name)
+{
+    const char *ext = ExtensionOf(name);
+    size_t length = std::strlen(ext);
+    while (length > 0 && ext[length - 1] == ' ')
+        length--;
+    return IsRunnableExtension(ext, length);
+}
+
 int RenamedName(const char *path, char *out, size_t size)
 {
     if (path == nullptr || size == 0)
@@ -131,7 +180,7 @@ int RenamedName(const char *path, char *out, size_t size)
     if (*ext == 0) {
         size_t length = std::strlen(path);
         int hasDot = length > 0 && path[length - 1] == '.';
-        written = std::snprintf(out, size, "%s%sVIR", path, hasDot ? "" : ".");
+        written = std::snprintf(out, size, "%s%s%s", path, hasDot ? "" : ".", NEUTRAL_EXTENSION);
     } else {
         size_t stem = static_cast<size_t>(ext - path);
         char first = UpperAscii(*ext) == 'V' ? '_' : 'V';
@@ -139,6 +188,9 @@ int RenamedName(const char *path, char *out, size_t size)
         while ((static_cast<unsigned char>(*rest) & 0xC0) == 0x80)
             rest++;   // the whole first character goes, not just its first byte
         written = std::snprintf(out, size, "%.*s%c%s", static_cast<int>(stem), path, first, rest);
+        // "a.xbs" would become the script "a.Vbs": keep the whole name and add the neutral one.
+        if (written >= 0 && static_cast<size_t>(written) < size && EndsRunnable(out))
+            written = std::snprintf(out, size, "%s.%s", path, NEUTRAL_EXTENSION);
     }
     if (written < 0 || static_cast<size_t>(written) >= size)
         return Fail(out, size);

@@ -33,9 +33,10 @@ int WantsFile(uint32_t scanType, const char *inUse, size_t inUseSize, const char
 
 // The rename scheme: the extension's first character becomes 'V' (T.EXE -> T.VXE, a.doc ->
 // a.Voc), or '_' when it is a 'V' already (X.VXD -> X._XD); a name without an extension gets
-// ".VIR". No program opens or runs such a name by accident. path is UTF-8 (or ASCII): a first
-// character of several bytes is replaced whole. Returns 1, or 0 (out empty) when the result does
-// not fit size bytes.
+// ".VIR". When that would end in an extension Windows runs or opens as code (a.xbs -> a.Vbs, a
+// script), the whole name gets ".VIR" instead (a.xbs.VIR): no result is run or opened by
+// accident. path is UTF-8 (or ASCII): a first character of several bytes is replaced whole.
+// Returns 1, or 0 (out empty) when the result does not fit size bytes.
 int RenamedName(const char *path, char *out, size_t size);
 
 // The attempt-th candidate for a free name: attempt 0 is path itself, attempt n the stem with

@@ -19,7 +19,8 @@ enum : uint32_t {
     SLOT_SIZE = 1024,
     SLOT_COUNT = 10240,
 };
-constexpr DWORD POST_RETRY_MS = 50;         // the front end's queue is full: wait for it to drain
+constexpr DWORD POST_RETRY_MS = 50;         // the front end's queue is full: wait for it to drain,
+constexpr DWORD POST_WAIT_MS = 5000;        // but not for a front end that handles no messages
 
 static char *slots;                         // SLOT_COUNT slots of SLOT_SIZE bytes, below 4 GB
 static volatile LONG nextSlot;
@@ -41,10 +42,17 @@ void PostDetection(const char *oemName)
     if (window == nullptr || message == 0)
         return;
     LPARAM parameter = static_cast<LPARAM>(Address32(slot));
+    DWORD start = GetTickCount();
     while (!PostMessageA(window, message, 0, parameter)) {
         DWORD error = GetLastError();
         if (!IsWindow(window)) {
             JournalLine("POST failed error=%lu", static_cast<unsigned long>(error));
+            return;
+        }
+        if (GetTickCount() - start >= POST_WAIT_MS) {
+            // The scan thread goes on: the detection is counted, reported and acted on already.
+            JournalLine("POST failed error=%lu: the queue stayed full for %lu ms", static_cast<unsigned long>(error),
+                        static_cast<unsigned long>(POST_WAIT_MS));
             return;
         }
         Sleep(POST_RETRY_MS);

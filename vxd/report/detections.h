@@ -6,6 +6,6 @@
 void PrepareDetections(void);
 
 // Posts the message for oemName to the window the connect named; waits while the front end's
-// queue is full, and gives up (journalled) only when the window is gone. Nothing is posted when
-// the connect named no window or message.
+// queue is full, and gives up (journalled) when the window is gone or its queue stays full for
+// 5 s. Nothing is posted when the connect named no window or message.
 void PostDetection(const char *oemName);

@@ -11,28 +11,38 @@
 #include "vxd/common/shared.h"
 #include "vxd/common/text.h"
 #include "vxd/config/config.h"
+#include "vxd/journal/journal.h"
 #include "vxd/options/options.h"
 #include "vxd/report/report_line.h"
 
 // The scan thread writes detections while the front end's thread starts and stops the report.
 static CRITICAL_SECTION reportLock;
 static HANDLE reportFile = INVALID_HANDLE_VALUE;
-static wchar_t reportPath[MAX_PATH];   // full path of the open report, for IsReportFile
+static FileIdentity reportIdentity;   // the open report, for IsReportFile
+static unsigned unwrittenLines;       // lines of the open report that could not be written
 
 void InitReport(void)
 {
     InitializeCriticalSection(&reportLock);
 }
 
-// The longest line: the settings with both lists in full.
-constexpr size_t LINE_SIZE = IN_USE_SIZE + EXCLUSIONS_SIZE + 1024;
+// The longest entry: the settings with both lists in full; an action's two full names fit many
+// times over. Before it the date and time and the user's name.
+constexpr size_t PREFIX_SIZE = 64;
+static_assert(REPORT_TEXT_SIZE >= IN_USE_SIZE + EXCLUSIONS_SIZE + 1024, "the settings line fits");
 
-// Writes text as one line, with CR LF as the report is read in an editor. Call with reportLock held.
-static void WriteReportLine(const char *text)
+// Writes the line and its CR LF (the report is read in an editor) in one piece; a line that could
+// not be written is journalled and counted. Call with reportLock held.
+static void WriteReportLine(char *line, size_t length)
 {
+    line[length] = '\r';
+    line[length + 1] = '\n';
     DWORD written = 0;
-    WriteFile(reportFile, text, static_cast<DWORD>(std::strlen(text)), &written, nullptr);
-    WriteFile(reportFile, "\r\n", 2, &written, nullptr);
+    if (!WriteFile(reportFile, line, static_cast<DWORD>(length + 2), &written, nullptr) || written != length + 2) {
+        DWORD error = written != 0 ? ERROR_DISK_FULL : GetLastError();
+        unwrittenLines++;
+        JournalLine("REPORT line not written error=%lu unwritten=%u", static_cast<unsigned long>(error), unwrittenLines);
+    }
 }
 
 static void Now(char *out, size_t size)
@@ -52,9 +62,9 @@ static void WriteEntry(uint32_t kind, const char *text)
     Now(when, sizeof when);
     char user[sizeof sharedBlock->userName];
     CopyBounded(user, sharedBlock->userName);
-    static char line[LINE_SIZE];   // under reportLock
-    if (FormatReportEntry(line, sizeof line, sharedBlock->logMask, kind, when, user, text))
-        WriteReportLine(line);
+    static char line[PREFIX_SIZE + REPORT_TEXT_SIZE + 2];   // under reportLock; room for CR LF
+    if (FormatReportEntry(line, sizeof line - 2, sharedBlock->logMask, kind, when, user, text))
+        WriteReportLine(line, std::strlen(line));
 }
 
 int StartReport(void)
@@ -66,7 +76,8 @@ int StartReport(void)
     if (name[0] == 0)
         return 0;
     int append = sharedBlock->append != 0;
-    HANDLE file = CreateFileA(name, append ? FILE_APPEND_DATA : GENERIC_WRITE,
+    // Reading its attributes is what telling the file by its identity takes.
+    HANDLE file = CreateFileA(name, (append ? FILE_APPEND_DATA : GENERIC_WRITE) | FILE_READ_ATTRIBUTES,
                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                               append ? OPEN_ALWAYS : CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE)
@@ -75,13 +86,13 @@ int StartReport(void)
     EnterCriticalSection(&reportLock);
     HANDLE previous = reportFile;
     reportFile = file;
-    if (!FullPathWide(name, reportPath, MAX_PATH))
-        reportPath[0] = 0;
+    reportIdentity = IdentityOf(file);
+    unwrittenLines = 0;
     WriteEntry(LOG_SETTINGS, "Torvane.VXD report started");
     if (sharedBlock->logMask & LOG_SETTINGS) {
         static char inUse[IN_USE_SIZE];
         static char exclusions[EXCLUSIONS_SIZE];
-        static char text[LINE_SIZE];
+        static char text[REPORT_TEXT_SIZE];
         OptionLists(inUse, sizeof inUse, exclusions, sizeof exclusions);
         FormatSettingsText(text, sizeof text, sharedBlock, inUse, exclusions);
         WriteEntry(LOG_SETTINGS, text);
@@ -92,40 +103,58 @@ int StartReport(void)
     return 1;
 }
 
+// The summary and the closing line, and the file closed. Call with reportLock held (or, when the
+// process ends, with no other thread left).
+static void CloseReport(void)
+{
+    if (reportFile == INVALID_HANDLE_VALUE)
+        return;
+    char text[512];
+    FormatSummaryText(text, sizeof text, sharedBlock, unwrittenLines);
+    WriteEntry(LOG_SUMMARY, text);
+    WriteEntry(LOG_SUMMARY, "Torvane.VXD report stopped");
+    CloseHandle(reportFile);
+    reportFile = INVALID_HANDLE_VALUE;
+    reportIdentity = {0, 0, 0, 0};
+}
+
 int StopReport(void)
 {
     if (config.refuseLogStop)
         return 0;
     EnterCriticalSection(&reportLock);
-    if (reportFile != INVALID_HANDLE_VALUE) {
-        char text[512];
-        FormatSummaryText(text, sizeof text, sharedBlock);
-        WriteEntry(LOG_SUMMARY, text);
-        WriteEntry(LOG_SUMMARY, "Torvane.VXD report stopped");
-        CloseHandle(reportFile);
-        reportFile = INVALID_HANDLE_VALUE;
-        reportPath[0] = 0;
-    }
+    CloseReport();
     LeaveCriticalSection(&reportLock);
     return 1;
 }
 
+void EndReportAtUnload(int processEnding)
+{
+    // When the process ends, every other thread is gone already, perhaps in the middle of a line
+    // and holding the lock for good; then the report is closed without it. Nothing here waits.
+    int locked = TryEnterCriticalSection(&reportLock);
+    if (locked || processEnding)
+        CloseReport();
+    if (locked)
+        LeaveCriticalSection(&reportLock);
+}
+
 void ReportEntry(uint32_t kind, const char *format, ...)
 {
-    char text[1200];
+    EnterCriticalSection(&reportLock);
+    static char text[REPORT_TEXT_SIZE];   // under reportLock
     va_list args;
     va_start(args, format);
     std::vsnprintf(text, sizeof text, format, args);
     va_end(args);
-    EnterCriticalSection(&reportLock);
     WriteEntry(kind, text);
     LeaveCriticalSection(&reportLock);
 }
 
-int IsReportFile(const wchar_t *path)
+int IsReportFile(const FileIdentity &file)
 {
     EnterCriticalSection(&reportLock);
-    int same = reportPath[0] != 0 && lstrcmpiW(path, reportPath) == 0;
+    int same = SameFile(file, reportIdentity);
     LeaveCriticalSection(&reportLock);
     return same;
 }

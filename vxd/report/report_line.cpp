@@ -60,13 +60,16 @@ void FormatSettingsText(char *out, size_t size, const StatusBlock *b, const char
                   exclusions != nullptr && exclusions[0] != 0 ? exclusions : "none");
 }
 
-void FormatSummaryText(char *out, size_t size, const StatusBlock *b)
+void FormatSummaryText(char *out, size_t size, const StatusBlock *b, unsigned unwritten)
 {
+    char lost[64] = "";
+    if (unwritten > 0)
+        std::snprintf(lost, sizeof lost, "; %u lines of this report could not be written", unwritten);
     std::snprintf(out, size,
                   "Summary: %u files scanned, %u infected, %u suspicious, %u disinfected, %u deleted, %u renamed, "
-                  "%u moved",
+                  "%u moved%s",
                   static_cast<unsigned>(b->filesScanned), static_cast<unsigned>(b->filesInfected),
                   static_cast<unsigned>(b->filesSuspicious), static_cast<unsigned>(b->disinfectedCount),
                   static_cast<unsigned>(b->deletedCount), static_cast<unsigned>(b->renamedCount),
-                  static_cast<unsigned>(b->movedCount));
+                  static_cast<unsigned>(b->movedCount), lost);
 }

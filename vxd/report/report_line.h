@@ -17,5 +17,6 @@ int FormatReportEntry(char *out, size_t size, uint32_t mask, uint32_t kind, cons
 // exclusions. inUse and exclusions are the driver's copies of the two lists.
 void FormatSettingsText(char *out, size_t size, const StatusBlock *block, const char *inUse, const char *exclusions);
 
-// The counters for the LOG_SUMMARY line.
-void FormatSummaryText(char *out, size_t size, const StatusBlock *block);
+// The counters for the LOG_SUMMARY line, and how many lines of the report could not be written
+// (unwritten), when any.
+void FormatSummaryText(char *out, size_t size, const StatusBlock *block, unsigned unwritten);

@@ -163,7 +163,7 @@ static void Detect(const wchar_t *path, const char *foundName, const char *oemNa
 // Scans the file at path if the settings ask for it; fresh: it arrived under a new name.
 static void ScanChosenFile(const wchar_t *path, int fresh)
 {
-    if (!scanningEnabled || IsJournalFile(path) || IsReportFile(path) || IsHeld(path))
+    if (!scanningEnabled || IsHeld(path))
         return;
     DWORD attributes = GetFileAttributesW(path);
     if (attributes == INVALID_FILE_ATTRIBUTES)
@@ -178,7 +178,7 @@ static void ScanChosenFile(const wchar_t *path, int fresh)
         JournalLine("SKIP %s name too long", ansiPath);
         return;
     }
-    if (IsExcludedPath(ansiPath))
+    if (IsExcludedPath(path))
         return;
     ScanOptions options;
     CurrentOptions(&options);
@@ -199,7 +199,9 @@ static void ScanChosenFile(const wchar_t *path, int fresh)
         return;
     }
     BY_HANDLE_FILE_INFORMATION info;
-    if (!GetFileInformationByHandle(file, &info)) {
+    // The journal and the report are known by the file, not by a name: they may be reached by
+    // several (a short name, another drive letter), and scanning them would write them again.
+    if (!GetFileInformationByHandle(file, &info) || IsJournalFile(IdentityOf(info)) || IsReportFile(IdentityOf(info))) {
         CloseHandle(file);
         return;
     }

@@ -21,14 +21,19 @@ constexpr DWORD WATCH_FILTER = FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE
 constexpr DWORD FRESH_MS = 30000;           // writes this soon after a name arrived belong to its arrival
 constexpr size_t ARRIVALS_KEPT = 4096;      // names remembered before the oldest are dropped
 constexpr ULONGLONG RESCAN_MARGIN = 2 * 10000000ull;   // 2 s in file-time units (FAT keeps 2 s steps)
+constexpr DWORD CHECK_MS = 3000;            // how often every folder's name is looked at again
 
 struct WatchedFolder {
-    HANDLE directory;          // opened for overlapped change notifications
+    HANDLE directory;          // opened for overlapped change notifications; INVALID_HANDLE_VALUE
+                               // while the folder is gone
     HANDLE event;              // signalled when a batch of notifications has arrived
     OVERLAPPED overlapped;
     wchar_t path[MAX_PATH];    // full path; ends in a backslash only for a drive's root
     DWORD *buffer;             // NOTIFY_BUFFER_SIZE bytes, DWORD-aligned as the notifications need
     FILETIME since;            // every change after this reached us (or is in the pending read)
+    FileIdentity identity;     // the folder the handle holds, whatever it is called now
+    int renamed;               // gone because its name named another folder or none (not because
+                               // its watch failed): when it is back, everything in it is scanned
 };
 
 static WatchedFolder folders[MAXIMUM_WAIT_OBJECTS];
@@ -111,11 +116,73 @@ static void CloseFolder(WatchedFolder *folder)
     folder->directory = INVALID_HANDLE_VALUE;
 }
 
-// Blocks until some folder has news; costs nothing while nothing happens.
+static void FolderName(const WatchedFolder *folder, char *name, size_t size)
+{
+    WideToCodePage(CP_ACP, folder->path, name, size);
+}
+
+static int WatchPath(WatchedFolder *folder);
+
+// 1 while the folder's name still names the folder the handle holds. Renamed away, the handle
+// would go on watching the folder under its new name, and nothing under the old one; deleted, it
+// can no longer be opened (Windows keeps it, unreachable, until the last handle goes).
+static int StillNamed(const WatchedFolder *folder)
+{
+    HANDLE named = CreateFileW(folder->path, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                               nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (named == INVALID_HANDLE_VALUE) {
+        DWORD error = GetLastError();
+        return error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND && error != ERROR_ACCESS_DENIED;
+    }
+    FileIdentity now = IdentityOf(named);
+    CloseHandle(named);
+    return !now.known || !folder->identity.known || SameFile(now, folder->identity);
+}
+
+// Every CHECK_MS: a folder renamed away or deleted is let go (journalled), and a folder gone is
+// watched again as soon as a folder of its name exists; the files that came meanwhile are scanned.
+static void CheckFolders(void)
+{
+    for (int i = 0; i < folderCount; i++) {
+        WatchedFolder *folder = &folders[i];
+        char name[MAX_PATH * 2];
+        if (folder->directory != INVALID_HANDLE_VALUE && !StillNamed(folder)) {
+            FolderName(folder, name, sizeof name);
+            JournalLine("WATCH %s gone", name);
+            CloseFolder(folder);
+            folder->renamed = 1;
+        }
+        if (folder->directory != INVALID_HANDLE_VALUE)
+            continue;
+        DWORD attributes = GetFileAttributesW(folder->path);
+        FileIdentity before = folder->identity;
+        FILETIME since = folder->since;
+        if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY) || !WatchPath(folder))
+            continue;
+        FolderName(folder, name, sizeof name);
+        JournalLine("WATCH %s watched again", name);
+        // Another folder, or one that was elsewhere: whatever it holds came unseen. The same folder
+        // after a failed watch: what was written while it was not watched, as after an overflow.
+        if (folder->renamed || !SameFile(before, folder->identity))
+            QueueFolderContents(folder->path);
+        else
+            QueueWrittenSince(folder->path, EarlierBy(since, RESCAN_MARGIN));
+        folder->renamed = 0;
+    }
+}
+
+// Blocks until some folder has news, waking every CHECK_MS to look at the folders' names.
 static DWORD WINAPI WatchThreadProc(void *)
 {
     static unsigned char batch[NOTIFY_BUFFER_SIZE];
+    DWORD checked = GetTickCount();
     for (;;) {
+        DWORD elapsed = GetTickCount() - checked;
+        if (elapsed >= CHECK_MS) {
+            CheckFolders();
+            checked = GetTickCount();
+            elapsed = 0;
+        }
         HANDLE events[MAXIMUM_WAIT_OBJECTS];
         int owners[MAXIMUM_WAIT_OBJECTS];
         DWORD count = 0;
@@ -125,19 +192,23 @@ static DWORD WINAPI WatchThreadProc(void *)
                 owners[count++] = i;
             }
         }
-        if (count == 0)
-            return 0;
-        DWORD which = WaitForMultipleObjects(count, events, FALSE, INFINITE);
+        if (count == 0) {
+            Sleep(CHECK_MS - elapsed);   // every folder is gone: only the look for them is left
+            continue;
+        }
+        DWORD which = WaitForMultipleObjects(count, events, FALSE, CHECK_MS - elapsed);
+        if (which == WAIT_TIMEOUT)
+            continue;
         if (which >= WAIT_OBJECT_0 + count)
             return 0;
         WatchedFolder *folder = &folders[owners[which - WAIT_OBJECT_0]];
         char name[MAX_PATH * 2];
-        WideToCodePage(CP_ACP, folder->path, name, sizeof name);
+        FolderName(folder, name, sizeof name);
         DWORD bytes = 0;
         if (!GetOverlappedResult(folder->directory, &folder->overlapped, &bytes, FALSE)) {
             DWORD error = GetLastError();
             if (error != ERROR_NOTIFY_ENUM_DIR) {
-                JournalLine("WATCH %s ended error=%lu", name, static_cast<unsigned long>(error));
+                JournalLine("WATCH %s gone error=%lu", name, static_cast<unsigned long>(error));
                 CloseFolder(folder);
                 continue;
             }
@@ -150,7 +221,7 @@ static DWORD WINAPI WatchThreadProc(void *)
         if (bytes > 0)
             std::memcpy(batch, folder->buffer, bytes);
         if (!IssueRead(folder)) {
-            JournalLine("WATCH %s ended error=%lu", name, static_cast<unsigned long>(GetLastError()));
+            JournalLine("WATCH %s gone error=%lu", name, static_cast<unsigned long>(GetLastError()));
             CloseFolder(folder);
         }
         if (bytes > 0) {
@@ -184,6 +255,28 @@ static int OpenOnce(const wchar_t *path)
     return 1;
 }
 
+// Opens the folder at folder->path and asks for its first changes (on Wine, also opens every
+// folder below once). 1 when watching; 0 with the folder closed and the error set.
+static int WatchPath(WatchedFolder *folder)
+{
+    folder->directory = CreateFileW(folder->path, FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                    FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OVERLAPPED, nullptr);
+    if (folder->directory == INVALID_HANDLE_VALUE)
+        return 0;
+    folder->identity = IdentityOf(folder->directory);
+    GetSystemTimeAsFileTime(&folder->since);
+    if (IssueRead(folder)) {
+        if (RunsOnWine())
+            WalkFolder(folder->path, nullptr, OpenOnce, nullptr);
+        return 1;
+    }
+    DWORD error = GetLastError();
+    CloseFolder(folder);
+    SetLastError(error);
+    return 0;
+}
+
 static int OpenFolder(const char *name, WatchedFolder *folder)
 {
     if (!FullPathWide(name, folder->path, MAX_PATH)) {
@@ -193,20 +286,11 @@ static int OpenFolder(const char *name, WatchedFolder *folder)
     size_t length = static_cast<size_t>(lstrlenW(folder->path));
     while (length > 3 && folder->path[length - 1] == L'\\')
         folder->path[--length] = 0;   // "C:\TEMP\" becomes "C:\TEMP"; "C:\" stays
-    folder->directory = CreateFileW(folder->path, FILE_LIST_DIRECTORY, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OVERLAPPED, nullptr);
-    if (folder->directory == INVALID_HANDLE_VALUE)
-        return 0;
     folder->event = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    GetSystemTimeAsFileTime(&folder->since);
     folder->buffer = static_cast<DWORD *>(VirtualAlloc(nullptr, NOTIFY_BUFFER_SIZE, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
-    if (folder->event != nullptr && folder->buffer != nullptr && IssueRead(folder)) {
-        if (RunsOnWine())
-            WalkFolder(folder->path, nullptr, OpenOnce, nullptr);
+    if (folder->event != nullptr && folder->buffer != nullptr && WatchPath(folder))
         return 1;
-    }
     DWORD error = GetLastError();
-    CloseHandle(folder->directory);
     if (folder->event != nullptr)
         CloseHandle(folder->event);
     if (folder->buffer != nullptr)
