@@ -263,8 +263,7 @@ static void DenyInstead(const wchar_t *path, const FileIdentity &scanned, const 
                 held ? "access denied instead" : "access could not be denied either");
 }
 
-// Moves path to target or the first free name beside it (rename and move alike), counts it and
-// says so; denies access instead when it cannot. The words: "renamed", "Renamed", "Not renamed".
+// The words of a rename or a move: "renamed", "Renamed", "Not renamed".
 struct MoveWords {
     const char *journal;
     const char *report;
@@ -274,11 +273,11 @@ struct MoveWords {
 // What an action works with.
 struct Acting {
     const wchar_t *path;
-    const ScannedVersion &version;
-    const char *foundName;
+    const ScannedVersion &version;   // the file scanned
+    const char *foundName;           // what the detection was reported by
     uint32_t action;
     const char *moveDir;
-    unsigned attempt;
+    unsigned attempt;                // the tries that were refused before
 };
 
 // Opens the file scanned for an action. OPENED; FAILED with *error set; or an outcome dealt with
@@ -295,6 +294,8 @@ static int OpenToAct(const Acting &a, DWORD access, uint32_t kind, const char *f
     return opened;
 }
 
+// Moves the file scanned to target or the first free name beside it (rename and move alike),
+// counts it and says so; denies access instead when it cannot.
 static void MoveAndReport(const Acting &a, const wchar_t *target, volatile uint32_t *counter, const MoveWords &words)
 {
     HANDLE file = INVALID_HANDLE_VALUE;
