@@ -1,5 +1,7 @@
 // The soak: Torvane runs on the Wine desktop for minutes while test files and clean files are
-// written into its watched folder at a steady rate, and a user toggles scanning from the tray menu,
+// written into its watched folder at a steady rate (each round also a crafted archive that reaches
+// the driver's bounds, and a test file that its writer holds locked for a while), and a user
+// toggles scanning from the tray menu,
 // opens the sheet, changes and applies settings on every editing page, switches the language,
 // clears the statistics and closes the alert now and then. At the end it checks that no detection
 // was lost (test files written = rows listed in the alerts = infection lines in the report =
@@ -19,6 +21,7 @@
 #include <vector>
 
 #include "tests/bench/bench_support.h"
+#include "tests/zip_builder.h"
 
 constexpr int TEST_FILES_PER_SECOND = 1;
 constexpr int CLEAN_FILES_PER_SECOND = 4;
@@ -28,6 +31,7 @@ constexpr double ANSWER_LIMIT_MS = 100;
 constexpr long GDI_GROWTH = 16;                // objects more than in the first minute, at most
 constexpr long USER_GROWTH = 4;
 constexpr double MEMORY_GROWTH_MB = 16;
+constexpr double LOCKED_MS = 3000;             // a locked test file is held this long
 
 static std::vector<std::string> failures;
 
@@ -47,15 +51,55 @@ struct Writer {
     std::atomic<int> stop{0};
     std::atomic<long> testsWritten{0};
     std::atomic<long> cleanWritten{0};
+    std::atomic<int> roundBegun{0};     // the round's crafted archive and locked file are due
+    long crafted = 0;                   // crafted archives written
 };
+
+// An archive that reaches the driver's bounds: an archive inside whose entries all share one local
+// header, then archives inside that together inflate far beyond what one file may.
+static std::string CraftedArchive(void)
+{
+    std::vector<ZipEntry> entries(200, {"z.com", "", 0, 0});
+    entries[0] = {"zeros.com", std::string(33 << 20, '\0'), 8, 0};
+    std::vector<size_t> central;
+    std::string overlapping = BuildZip(entries, &central);
+    const std::string bombFields = overlapping.substr(central[0] + 8, 20);
+    for (size_t record : central) {
+        overlapping.replace(record + 8, 20, bombFields);
+        Patch32(&overlapping, record + 42, 0);
+    }
+    std::string inner = BuildZip({{"zeros.com", std::string(32 << 20, '\0'), 8, 0}});
+    std::vector<ZipEntry> outer = {{"overlap.zip", overlapping, 0, 0}};
+    for (int i = 0; i < 6; i++)
+        outer.push_back({"inner" + std::to_string(i) + ".zip", inner, 0, 0});
+    return BuildZip(outer);
+}
 
 static DWORD WINAPI WriterThread(void *parameter)
 {
     Writer *w = static_cast<Writer *>(parameter);
     std::string test = TestFileBytes();
+    std::string crafted = CraftedArchive();
+    HANDLE locked = INVALID_HANDLE_VALUE;
+    double lockedUntil = 0;
     double start = NowMs();
     for (long tick = 0; !w->stop; tick++) {
-        if (w->tests && tick % (CLEAN_FILES_PER_SECOND + 1) == 0) {
+        if (locked != INVALID_HANDLE_VALUE && NowMs() >= lockedUntil) {
+            CloseHandle(locked);
+            locked = INVALID_HANDLE_VALUE;
+        }
+        if (w->roundBegun.exchange(0)) {
+            if (WriteFileBytes(w->folder + "\\BOMB" + std::to_string(++w->crafted) + ".ZIP", crafted) && w->tests) {
+                // Written while its writer holds it without sharing: read once let go.
+                long n = w->testsWritten + 1;
+                locked = CreateFileA((w->folder + "\\L" + std::to_string(n) + ".COM").c_str(), GENERIC_WRITE, 0, nullptr,
+                                     CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+                DWORD written = 0;
+                if (locked != INVALID_HANDLE_VALUE && WriteFile(locked, test.data(), static_cast<DWORD>(test.size()), &written, nullptr))
+                    w->testsWritten = n;
+                lockedUntil = NowMs() + LOCKED_MS;
+            }
+        } else if (w->tests && tick % (CLEAN_FILES_PER_SECOND + 1) == 0) {
             long n = w->testsWritten + 1;
             if (WriteFileBytes(w->folder + "\\T" + std::to_string(n) + ".COM", test))
                 w->testsWritten = n;
@@ -70,6 +114,8 @@ static DWORD WINAPI WriterThread(void *parameter)
         if (due > now)
             Sleep(static_cast<DWORD>(due - now));
     }
+    if (locked != INVALID_HANDLE_VALUE)
+        CloseHandle(locked);
     return 0;
 }
 
@@ -402,6 +448,7 @@ int main(int argc, char **argv)
     std::vector<Holdings> samples;
     double endMs = s.startMs + minutes * 60000.0;
     while (NowMs() < endMs) {
+        s.writer.roundBegun = 1;
         WritePhase(s, WRITE_PHASE_MS);
         SheetRound(s);
         WritePhase(s, WRITE_PHASE_MS);
@@ -431,9 +478,15 @@ int main(int argc, char **argv)
     long written = s.writer.testsWritten;
     long detected = CountWith(ReadJournal(s.folder), "DETECT ");
     long reported = ReportInfections(s.folder);
+    std::vector<std::string> journal = ReadJournal(s.folder);
     std::printf("SOAK detections: test files written %ld, rows listed in the alerts %ld, infection lines in the report %ld, "
                 "journal detections %ld; clean files written %ld; %d rounds, %d applies\n",
                 written, s.rowsClosed, reported, detected, static_cast<long>(s.writer.cleanWritten), s.round, s.applied);
+    long refused = 0;
+    for (const std::string &line : journal)
+        refused += line.compare(0, 8, "ARCHIVE ") == 0 && line.find(".ZIP skipped: ") != std::string::npos;
+    std::printf("SOAK bounds: %ld crafted archives written, %ld archive readings cut short, %d reads put off\n",
+                s.writer.crafted, refused, CountWith(journal, "RETRY "));
     if (!s.passedOver.empty())
         std::printf("SOAK note: pages that marked no change and were passed over: %s\n", s.passedOver.c_str());
     if (s.rowsClosed != written)

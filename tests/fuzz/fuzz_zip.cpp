@@ -1,8 +1,9 @@
 // The driver's ZIP reader on any bytes, archives inside archives three deep as the scan reads them,
-// with small limits. Holds: every member's bytes lie in memory it may read (each is summed, so the
-// sanitizers see every byte); a member read is no larger than the member limit and all of them
-// together no larger than the total; no more members are visited than allowed; names are
-// terminated and free of control characters; statuses and results are the documented ones.
+// with small limits and one budget for all of them. Holds: every member's bytes lie in memory it
+// may read (each is summed, so the sanitizers see every byte); a member read is no larger than the
+// member limit; the members read at every depth together stay within the total, and so do the
+// members visited; a spent budget stays spent; names are terminated and free of control
+// characters; statuses and results are the documented ones.
 #include "tests/fuzz/fuzz_support.h"
 #include "vxd/scan/detect.h"
 #include "vxd/scan/zip_reader.h"
@@ -12,15 +13,16 @@ static const int DEPTH = 3;
 
 struct Visit {
     int depth;
-    unsigned visited;
-    size_t readBytes;
+    unsigned *visited;      // at every depth together
+    size_t *readBytes;
+    ZipBudget *budget;
 };
 
 static int VisitMember(const ZipMember &member, void *context)
 {
     Visit *visit = static_cast<Visit *>(context);
-    visit->visited++;
-    FUZZ_CHECK(visit->visited <= LIMITS.members, "no more members than the limit");
+    ++*visit->visited;
+    FUZZ_CHECK(*visit->visited <= LIMITS.members, "no more members than the limit, at every depth together");
     size_t nameLength = 0;
     while (nameLength < ZIP_NAME_SIZE && member.name[nameLength] != 0)
         nameLength++;
@@ -32,16 +34,18 @@ static int VisitMember(const ZipMember &member, void *context)
         return 1;
     FUZZ_CHECK(member.size <= LIMITS.memberBytes, "a member read stays within the member limit");
     FUZZ_CHECK(member.size == 0 || member.data != nullptr, "a member read has its bytes");
-    visit->readBytes += member.size;
-    FUZZ_CHECK(visit->readBytes <= LIMITS.totalBytes, "the members together stay within the total");
+    *visit->readBytes += member.size;
+    FUZZ_CHECK(*visit->readBytes <= LIMITS.totalBytes, "the members read at every depth stay within the total");
+    FUZZ_CHECK(visit->budget->bytesLeft <= LIMITS.totalBytes - *visit->readBytes, "what was read was charged");
     volatile unsigned sum = 0;
     for (size_t i = 0; i < member.size; i++)
         sum = sum + member.data[i];
     IsTestFile(member.data, member.size < TEST_FILE_MAX_SIZE ? member.size : TEST_FILE_MAX_SIZE, member.size);
     if (visit->depth < DEPTH && LooksLikeZip(member.data, member.size)) {
-        Visit inner = {visit->depth + 1, 0, 0};
-        int result = ReadZip(member.data, member.size, LIMITS, VisitMember, &inner);
-        FUZZ_CHECK(result >= ZIP_DONE && result <= ZIP_LIMIT_REACHED, "a known result inside");
+        Visit inner = *visit;
+        inner.depth++;
+        int result = ReadZip(member.data, member.size, LIMITS, visit->budget, VisitMember, &inner);
+        FUZZ_CHECK(result >= ZIP_DONE && result <= ZIP_OVERDUE, "a known result inside");
     }
     return 1;
 }
@@ -50,11 +54,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     std::unique_ptr<unsigned char[]> bytes = ExactCopy(data, size);
     LooksLikeZip(bytes.get(), size);
-    Visit visit = {0, 0, 0};
-    int result = ReadZip(bytes.get(), size, LIMITS, VisitMember, &visit);
-    FUZZ_CHECK(result >= ZIP_DONE && result <= ZIP_LIMIT_REACHED, "a known result");
+    unsigned visited = 0;
+    size_t readBytes = 0;
+    ZipBudget budget = MakeZipBudget(LIMITS, nullptr);
+    Visit visit = {0, &visited, &readBytes, &budget};
+    int result = ReadZip(bytes.get(), size, LIMITS, &budget, VisitMember, &visit);
+    FUZZ_CHECK(result >= ZIP_DONE && result <= ZIP_OVERDUE, "a known result");
     FUZZ_CHECK(ZipResultText(result) != nullptr, "every result has its word");
+    FUZZ_CHECK(result != ZIP_OVERDUE, "no clock, no lateness");
+    if (budget.reached != 0)
+        FUZZ_CHECK(ReadZip(bytes.get(), size, LIMITS, &budget, VisitMember, &visit) == budget.reached,
+                   "a spent budget stays spent");
     if (size < 22)
-        FUZZ_CHECK(result == ZIP_NO_DIRECTORY && visit.visited == 0, "too short to be an archive");
+        FUZZ_CHECK(result == ZIP_NO_DIRECTORY && visited == 0, "too short to be an archive");
     return 0;
 }

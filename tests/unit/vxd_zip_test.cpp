@@ -1,5 +1,6 @@
 // The driver's ZIP reader on archives made here: stored and deflated members, folders and nested
-// names, and archives that lie, are cut short or inflate without end.
+// names, and archives that lie, are cut short, share their data or inflate without end, alone or
+// nested, against one budget.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -17,18 +18,32 @@ struct Seen {
     std::string data;
 };
 
+// What a reading saw; nested: archives inside members are read too, charged to the same budget.
+struct Reading {
+    std::vector<Seen> *seen;
+    const ZipLimits *limits;
+    ZipBudget budget;
+    bool nested;
+};
+
 int Collect(const ZipMember &member, void *context)
 {
-    static_cast<std::vector<Seen> *>(context)->push_back(
+    Reading *reading = static_cast<Reading *>(context);
+    reading->seen->push_back(
         {member.name, member.status, std::string(reinterpret_cast<const char *>(member.data), member.size)});
+    if (reading->nested && LooksLikeZip(member.data, member.size))
+        ReadZip(member.data, member.size, *reading->limits, &reading->budget, Collect, reading);
     return 1;
 }
 
 const ZipLimits testLimits = {1 << 20, 3 << 20, 100};
 
-int Read(const std::string &zip, std::vector<Seen> *seen, const ZipLimits &limits = testLimits)
+int Read(const std::string &zip, std::vector<Seen> *seen, const ZipLimits &limits = testLimits, bool nested = false,
+         int (*overdue)(void) = nullptr)
 {
-    return ReadZip(reinterpret_cast<const unsigned char *>(zip.data()), zip.size(), limits, Collect, seen);
+    Reading reading = {seen, &limits, MakeZipBudget(limits, overdue), nested};
+    return ReadZip(reinterpret_cast<const unsigned char *>(zip.data()), zip.size(), limits, &reading.budget, Collect,
+                   &reading);
 }
 
 }  // namespace
@@ -69,7 +84,10 @@ TEST(DriverZip, LiesTruncationAndBombsAreSkippedNotFollowed)
         const char *what;
         std::string zip;
         int result;
-        std::vector<int> statuses;   // of the members visited
+        std::vector<int> statuses;   // of the members visited, at every depth
+        ZipLimits limits = testLimits;
+        bool nested = false;
+        int (*overdue)(void) = nullptr;
     };
     std::vector<Case> cases;
     std::string lying = good;
@@ -90,27 +108,39 @@ TEST(DriverZip, LiesTruncationAndBombsAreSkippedNotFollowed)
     std::string farDirectory = good;
     Patch32(&farDirectory, farDirectory.size() - 22 + 16, 0x7FFFFFFF);
     cases.push_back({"directory beyond the archive", farDirectory, ZIP_DIRECTORY_DAMAGED, {}});
+    std::string shared = good;
+    Patch32(&shared, central[1] + offsetField, 0);
+    cases.push_back({"two entries on one local header", shared, ZIP_ENTRIES_OVERLAP, {}});
     cases.push_back({"encrypted and unknown method",
                      BuildZip({{"e.com", "secret", 0, 1}, {"m.com", "method 99", 99, 0}}), ZIP_DONE,
                      {ZIP_MEMBER_ENCRYPTED, ZIP_MEMBER_UNSUPPORTED}});
+    const std::string zeros(2 << 20, '\0');
     cases.push_back({"a bomb: 2 MB of zeros from a few KB, member limit 1 MB",
-                     BuildZip({{"bomb.txt", std::string(2 << 20, '\0'), 8, 0}, {"after.com", "after", 0, 0}}), ZIP_DONE,
+                     BuildZip({{"bomb.txt", zeros, 8, 0}, {"after.com", "after", 0, 0}}), ZIP_DONE,
                      {ZIP_MEMBER_TOO_LARGE, ZIP_MEMBER_READ}});
+    cases.push_back({"members over the member limit are inflated that far, and that counts",
+                     BuildZip({{"1", zeros, 8, 0}, {"2", zeros, 8, 0}, {"3", zeros, 8, 0}, {"4", zeros, 8, 0}}),
+                     ZIP_BYTES_SPENT, {ZIP_MEMBER_TOO_LARGE, ZIP_MEMBER_TOO_LARGE, ZIP_MEMBER_TOO_LARGE}});
     std::string third(900 << 10, 'z');
-    cases.push_back({"members within their limit but beyond the archive's 3 MB",
+    cases.push_back({"members within their limit but beyond the 3 MB of one file",
                      BuildZip({{"1", third, 8, 0}, {"2", third, 8, 0}, {"3", third, 8, 0}, {"4", third, 8, 0},
                                {"5", "never", 0, 0}}),
-                     ZIP_LIMIT_REACHED,
-                     {ZIP_MEMBER_READ, ZIP_MEMBER_READ, ZIP_MEMBER_READ, ZIP_MEMBER_TOO_LARGE}});
+                     ZIP_BYTES_SPENT, {ZIP_MEMBER_READ, ZIP_MEMBER_READ, ZIP_MEMBER_READ, ZIP_MEMBER_TOO_LARGE}});
+    std::string inner = BuildZip({{"m", std::string(1 << 20, 'n'), 8, 0}});
+    cases.push_back({"archives inside an archive share its budget",
+                     BuildZip({{"a.zip", inner, 0, 0}, {"b.zip", inner, 0, 0}, {"c.zip", inner, 0, 0}}),
+                     ZIP_BYTES_SPENT,
+                     {ZIP_MEMBER_READ, ZIP_MEMBER_READ, ZIP_MEMBER_READ, ZIP_MEMBER_READ, ZIP_MEMBER_READ,
+                      ZIP_MEMBER_TOO_LARGE},
+                     testLimits, true});
+    cases.push_back({"one member at most", good, ZIP_MEMBERS_SPENT, {ZIP_MEMBER_READ}, {1 << 20, 3 << 20, 1}});
+    cases.push_back({"out of time", good, ZIP_OVERDUE, {}, testLimits, false, [] { return 1; }});
     for (const Case &c : cases) {
         std::vector<Seen> seen;
-        EXPECT_EQ(c.result, Read(c.zip, &seen)) << c.what;
+        EXPECT_EQ(c.result, Read(c.zip, &seen, c.limits, c.nested, c.overdue)) << c.what;
         std::vector<int> statuses;
         for (const Seen &s : seen)
             statuses.push_back(s.status);
         EXPECT_EQ(c.statuses, statuses) << c.what;
     }
-    std::vector<Seen> seen;
-    EXPECT_EQ(ZIP_LIMIT_REACHED, Read(good, &seen, {1 << 20, 3 << 20, 1})) << "one member at most";
-    EXPECT_EQ(1u, seen.size());
 }

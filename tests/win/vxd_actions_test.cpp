@@ -83,6 +83,9 @@ TEST(VxdActions, EachActionOnARealFileAndItsCounter)
     ASSERT_TRUE(CreateDirectoryA(quarantine.c_str(), nullptr));
     ASSERT_TRUE(WriteBytes(w.watched + "\\taken.Vom", "in the way of the first rename"));
     ASSERT_TRUE(WriteBytes(quarantine + "\\clash.com", "in the way of the second move"));
+    // Another volume: a move there copies, and is a move only once the original is gone.
+    const std::string elsewhere = "Z:\\dev\\shm\\torvane-vxd-" + std::to_string(GetTickCount());
+    ASSERT_TRUE(CreateDirectoryA(elsewhere.c_str(), nullptr));
     w.b->logMask = 0xFF;
     ASSERT_EQ(1, SendCode(w.driver, CTL_LOG_START));
 
@@ -91,15 +94,19 @@ TEST(VxdActions, EachActionOnARealFileAndItsCounter)
         uint32_t action;
         std::string moveDir;
         uint32_t onlyLog;
-        const char *remains;     // the file afterwards, relative to the driver's folder; "" none
+        std::string remains;     // the file afterwards, relative to the driver's folder unless full; "" none
         bool openable;           // whether others can open what remains
         const char *reportLine;
+        const char *detail = "";   // what the report line goes on with
+        bool readOnly = false;
     } cases[] = {
         {"deny.com", 1, "", 0, "watched\\deny.com", false, "Access denied: "},
         {"renamed.exe", 2, "", 0, "watched\\renamed.Vxe", true, "Renamed: "},
         {"taken.com", 2, "", 0, "watched\\taken_1.Vom", true, "Renamed: "},
         {"moved.com", 3, quarantine, 0, "quarantine\\moved.com", true, "Moved: "},
         {"clash.com", 3, quarantine + "\\", 0, "quarantine\\clash_1.com", true, "Moved: "},
+        {"across.com", 3, elsewhere, 0, elsewhere + "\\across.com", true, "Moved: "},
+        {"readonly.com", 3, elsewhere, 0, "watched\\readonly.com", false, "Not moved: ", " (copied to ", true},
         {"nofolder.com", 3, w.driver.folder + "\\gone", 0, "watched\\nofolder.com", false, "Not moved: "},
         {"deleted.com", 4, "", 0, "", false, "Deleted: "},
         {"disinfect.com", 5, "", 0, "watched\\disinfect.com", false, "Not disinfected: "},
@@ -110,11 +117,17 @@ TEST(VxdActions, EachActionOnARealFileAndItsCounter)
     for (const Case &c : cases) {
         SetAction(&w, c.action, c.moveDir, c.onlyLog);
         const std::string path = w.watched + "\\" + c.name;
-        ASSERT_TRUE(WriteBytes(path, TestFileBytes())) << c.name;
+        // A read-only file is made outside and moved in whole.
+        const std::string made = c.readOnly ? w.driver.folder + "\\" + c.name : path;
+        ASSERT_TRUE(WriteBytes(made, TestFileBytes())) << c.name;
+        if (c.readOnly) {
+            ASSERT_TRUE(SetFileAttributesA(made.c_str(), FILE_ATTRIBUTE_READONLY));
+            ASSERT_TRUE(MoveFileA(made.c_str(), path.c_str()));
+        }
         ASSERT_TRUE(PumpUntil([&] { return detections.size() > expectedDetections; })) << "no detection of " << c.name;
         EXPECT_EQ(path, detections[expectedDetections++]) << "the alert names the file as it was found";
-        if (c.remains[0] != 0) {
-            std::string remains = w.driver.folder + "\\" + c.remains;
+        if (!c.remains.empty()) {
+            std::string remains = c.remains.find(':') != std::string::npos ? c.remains : w.driver.folder + "\\" + c.remains;
             EXPECT_TRUE(FileExists(remains)) << c.name << ": " << remains << " is missing";
             EXPECT_EQ(c.openable, CanOpen(remains)) << c.name;
             if (remains != path) {
@@ -123,16 +136,20 @@ TEST(VxdActions, EachActionOnARealFileAndItsCounter)
         } else {
             EXPECT_FALSE(FileExists(path)) << c.name << " is still there";
         }
-        EXPECT_TRUE(WaitUntil([&] { return Contains(ReadLines(w.report), c.reportLine + path); }))
-            << "no \"" << c.reportLine << path << "\" in the report";
+        EXPECT_TRUE(WaitUntil([&] { return Contains(ReadLines(w.report), c.reportLine + path + c.detail); }))
+            << "no \"" << c.reportLine << path << c.detail << "\" in the report";
     }
+    EXPECT_FALSE(FileExists(elsewhere + "\\readonly_1.com")) << "one copy, not one per try";
+    for (const char *copy : {"across.com", "readonly.com"})
+        DeleteFileA((elsewhere + "\\" + copy).c_str());
+    EXPECT_TRUE(RemoveDirectoryA(elsewhere.c_str())) << "more copies than the two";
     ASSERT_TRUE(Settle(&w));
     PumpUntil([] { return false; }, 300);
     EXPECT_EQ(expectedDetections, detections.size()) << "a renamed or moved file was acted on again";
     const StatusBlock *b = w.b;
     EXPECT_EQ(expectedDetections, b->filesInfected);
     EXPECT_EQ(2u, b->renamedCount);
-    EXPECT_EQ(2u, b->movedCount);
+    EXPECT_EQ(3u, b->movedCount) << "a copy whose original stays is no move";
     EXPECT_EQ(1u, b->deletedCount);
     EXPECT_EQ(0u, b->disinfectedCount) << "the test file cannot be disinfected";
     EXPECT_EQ(0u, b->filesSuspicious);
@@ -156,6 +173,55 @@ TEST(VxdActions, EachActionOnARealFileAndItsCounter)
     EXPECT_TRUE(Contains(ReadLines(w.report), "Summary: ")) << "logMask 0x80 asks for the summary";
     EXPECT_EQ(1, SendCode(w.driver, CTL_CLEAR_STATISTICS));
     EXPECT_EQ(0u, b->movedCount + b->renamedCount + b->deletedCount + b->filesInfected + b->filesScanned);
+    DestroyWindow(w.collector);
+}
+
+TEST(VxdActions, WhatAnotherProgramHoldsIsReadAndActedOnOnceLetGo)
+{
+    WatchedDriver w;
+    ASSERT_TRUE(StartWatchedDriver("held", &w));
+    w.b->logMask = 0xFF;
+    ASSERT_EQ(1, SendCode(w.driver, CTL_LOG_START));
+    SetAction(&w, 2);
+    struct Case {
+        const char *name;
+        DWORD share;             // the writer's, who holds the file a while
+        const char *waitFor;     // the journal line, before the file's name, that says it is waiting
+        bool replaced;           // by a clean file while the action waits
+        const char *remains;     // in watched afterwards
+        const char *reportLine;
+    } cases[] = {
+        {"locked.com", 0, "RETRY ", false, "locked.Vom", "Renamed: "},
+        {"held.com", FILE_SHARE_READ, "ACTION ", false, "held.Vom", "Renamed: "},
+        {"swapped.com", FILE_SHARE_READ | FILE_SHARE_DELETE, "ACTION ", true, "swapped.com", "Not renamed: "},
+    };
+    for (const Case &c : cases) {
+        const std::string path = w.watched + "\\" + c.name;
+        HANDLE writer = CreateFileA(path.c_str(), GENERIC_WRITE, c.share, nullptr, CREATE_ALWAYS, 0, nullptr);
+        ASSERT_NE(INVALID_HANDLE_VALUE, writer) << c.name;
+        const std::string test = TestFileBytes();
+        DWORD written = 0;
+        ASSERT_TRUE(WriteFile(writer, test.data(), static_cast<DWORD>(test.size()), &written, nullptr));
+        EXPECT_TRUE(PumpUntil([&] { return Contains(JournalLinesFrom(w.driver, c.waitFor), path); })) << c.name;
+        if (c.replaced) {
+            // The infected file goes away under its holder, and a clean one takes its name.
+            const std::string clean = w.driver.folder + "\\clean.com";
+            ASSERT_TRUE(WriteBytes(clean, "clean now"));
+            ASSERT_TRUE(MoveFileA(path.c_str(), (w.driver.folder + "\\away.com").c_str()));
+            ASSERT_TRUE(MoveFileA(clean.c_str(), path.c_str()));
+            CloseHandle(writer);
+        } else {
+            PumpUntil([] { return false; }, 1500);
+            CloseHandle(writer);
+        }
+        EXPECT_TRUE(PumpUntil([&] { return Contains(ReadLines(w.report), c.reportLine + path); }, 15000))
+            << c.name << ": no \"" << c.reportLine << path << "\" in the report";
+        EXPECT_TRUE(FileExists(w.watched + "\\" + c.remains)) << c.name;
+    }
+    EXPECT_EQ("clean now", ReadBytes(w.watched + "\\swapped.com")) << "the clean file was touched";
+    EXPECT_TRUE(Contains(ReadLines(w.report), "Not renamed: " + w.watched + "\\swapped.com (it changed after it was scanned)"));
+    EXPECT_EQ(3u, w.b->filesInfected);
+    EXPECT_EQ(2u, w.b->renamedCount);
     DestroyWindow(w.collector);
 }
 
@@ -223,12 +289,30 @@ TEST(VxdActions, ScanTypeScanOnAndExclusionsChooseTheFiles)
         EXPECT_EQ(c.scanned, scans() > before) << c.file;
     }
     EXPECT_TRUE(Contains(JournalLinesFrom(w.driver, "EXCLUSIONS "), "entries=2 ignored=0"));
-    // A folder moved in brings its files along, though the watch names only the folder.
-    ASSERT_TRUE(CreateDirectoryA((w.driver.folder + "\\outside").c_str(), nullptr));
-    ASSERT_TRUE(WriteBytes(w.driver.folder + "\\outside\\inner.com", "inner"));
+    // Under "open, copy, run" a file is read once its writer is done with it, however long that takes.
+    setScan(2, 1, "COM");
+    const std::string filling = w.watched + "\\filling.com";
+    HANDLE writer = CreateFileA(filling.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, writer);
+    DWORD written = 0;
+    ASSERT_TRUE(WriteFile(writer, "filled", 6, &written, nullptr));
+    ASSERT_TRUE(Settle(&w));
+    EXPECT_FALSE(Contains(JournalLinesFrom(w.driver, "SCAN "), filling)) << "read while its writer was at it";
+    CloseHandle(writer);
+    EXPECT_TRUE(PumpUntil([&] { return Contains(JournalLinesFrom(w.driver, "SCAN "), filling); }, 10000));
+    setScan(2, 3, "COM");
+    // A folder moved in brings its files along, though the watch names only the folder; a walk that
+    // goes no deeper says so.
+    std::string deep = w.driver.folder + "\\outside";
+    ASSERT_TRUE(CreateDirectoryA(deep.c_str(), nullptr));
+    ASSERT_TRUE(WriteBytes(deep + "\\inner.com", "inner"));
+    for (int level = 0; level < 33; level++)
+        ASSERT_TRUE(CreateDirectoryA((deep += "\\d").c_str(), nullptr));
     ASSERT_TRUE(MoveFileA((w.driver.folder + "\\outside").c_str(), (w.watched + "\\moved-in").c_str()));
     EXPECT_TRUE(PumpUntil([&] { return Contains(JournalLinesFrom(w.driver, "SCAN "), "moved-in\\inner.com"); }));
-    // The notice of a move can come while the mover still holds the folder: it is listed once let go.
+    EXPECT_TRUE(Contains(JournalLinesFrom(w.driver, "WALK "), w.watched + "\\moved-in cut short: deeper than 32"));
+    // The notice of a move can come while the mover still holds the folder: it is listed once let
+    // go, however long that takes.
     const std::string held = w.driver.folder + "\\held";
     ASSERT_TRUE(CreateDirectoryA(held.c_str(), nullptr));
     ASSERT_TRUE(WriteBytes(held + "\\inner.com", "held"));
@@ -236,9 +320,9 @@ TEST(VxdActions, ScanTypeScanOnAndExclusionsChooseTheFiles)
                                 FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     ASSERT_NE(INVALID_HANDLE_VALUE, holder);
     ASSERT_TRUE(MoveFileA(held.c_str(), (w.watched + "\\held-in").c_str()));
-    PumpUntil([] { return false; }, 150);
+    PumpUntil([] { return false; }, 1500);
     CloseHandle(holder);
-    EXPECT_TRUE(PumpUntil([&] { return Contains(JournalLinesFrom(w.driver, "SCAN "), "held-in\\inner.com"); }));
+    EXPECT_TRUE(PumpUntil([&] { return Contains(JournalLinesFrom(w.driver, "SCAN "), "held-in\\inner.com"); }, 10000));
     DestroyWindow(w.collector);
 }
 
@@ -304,6 +388,17 @@ TEST(VxdArchive, DetectionsInsideZipFilesNameTheMember)
     ASSERT_EQ(1, SendCode(w.driver, CTL_LOG_START));
     const std::string test = TestFileBytes();
     std::string inner = BuildZip({{"t.com", test, 8, 0}});
+    // Two thousand entries on the one local header of a member that inflates beyond its limit: read
+    // one by one, they would keep the scan busy for minutes.
+    std::vector<ZipEntry> entries(2000, {"z.com", "", 0, 0});
+    entries[0] = {"zeros.com", std::string(33 << 20, '\0'), 8, 0};
+    std::vector<size_t> central;
+    std::string overlapping = BuildZip(entries, &central);
+    const std::string bombFields = overlapping.substr(central[0] + 8, 20);   // method, CRC, sizes
+    for (size_t record : central) {
+        overlapping.replace(record + 8, 20, bombFields);
+        Patch32(&overlapping, record + 42, 0);
+    }
 
     struct Case {
         const char *file;
@@ -317,6 +412,7 @@ TEST(VxdArchive, DetectionsInsideZipFilesNameTheMember)
         {"text.zip", BuildZip({{"t.txt", test, 8, 0}}), 1, nullptr},   // not a program file
         {"bomb.zip", BuildZip({{"zeros.com", std::string(33 << 20, '\0'), 8, 0}, {"t.exe", test, 0, 0}}), 1, "|t.exe"},
         {"cut.zip", BuildZip({{"t.com", test, 8, 0}}).substr(0, 60), 1, nullptr},
+        {"overlap.zip", overlapping, 1, nullptr},
     };
     size_t expected = 0;
     for (const Case &c : cases) {
@@ -339,6 +435,7 @@ TEST(VxdArchive, DetectionsInsideZipFilesNameTheMember)
     }
     EXPECT_TRUE(Contains(JournalLinesFrom(w.driver, "ARCHIVE "), "bomb.zip|zeros.com skipped: inflates beyond the limit"));
     EXPECT_TRUE(Contains(JournalLinesFrom(w.driver, "ARCHIVE "), "cut.zip: no central directory"));
+    EXPECT_TRUE(Contains(JournalLinesFrom(w.driver, "ARCHIVE "), "overlap.zip skipped: entries share their data"));
     EXPECT_EQ(1, SendCode(w.driver, CTL_LOG_STOP));
     DestroyWindow(w.collector);
 }

@@ -13,8 +13,9 @@
 
 namespace {
 
-// What the stand-in daemon does with the next stream.
-enum DaemonMode { ANSWER, SILENT };
+// What the stand-in daemon does with the next stream. LIMIT: answers after the stream's first bytes
+// and closes, as the daemon does with a stream beyond its size limit.
+enum DaemonMode { ANSWER, SILENT, LIMIT };
 volatile LONG daemonMode = ANSWER;
 std::string daemonReply;           // sent in ANSWER mode; set before files are written
 volatile LONG streamsSeen;
@@ -39,7 +40,14 @@ int ReadStream(SOCKET s)
 DWORD WINAPI ConnectionProc(void *parameter)
 {
     SOCKET s = static_cast<SOCKET>(reinterpret_cast<uintptr_t>(parameter));
-    if (ReadStream(s)) {
+    char start[14];
+    int got = 0;
+    for (int n = 1; daemonMode == LIMIT && got < static_cast<int>(sizeof start) && n > 0; got += n > 0 ? n : 0)
+        n = recv(s, start + got, static_cast<int>(sizeof start) - got, 0);
+    if (daemonMode == LIMIT && got == sizeof start) {
+        InterlockedIncrement(&streamsSeen);
+        send(s, daemonReply.data(), static_cast<int>(daemonReply.size()), 0);
+    } else if (daemonMode != LIMIT && ReadStream(s)) {
         InterlockedIncrement(&streamsSeen);
         if (daemonMode == ANSWER)
             send(s, daemonReply.data(), static_cast<int>(daemonReply.size()), 0);
@@ -105,11 +113,14 @@ TEST(VxdEngine, VerdictsFromTheDaemonAndTheBuiltInRuleThroughItsOutages)
         const char *file;        // a harmless file, then "t-<file>" holding the test file
         const char *threat;      // the daemon's name for the harmless file; nullptr: not found
         size_t outages;          // "unavailable" lines so far
+        size_t size = 0;         // of the harmless file, when not small
     } cases[] = {
         {"a signature", ANSWER, std::string("stream: Fake.Sig.UNOFFICIAL FOUND\0", 34), false, "sig.com",
          "Fake.Sig.UNOFFICIAL", 0},
         {"clean", ANSWER, std::string("stream: OK\0", 11), false, "clean.com", nullptr, 0},
         {"the daemon's own size limit", ANSWER, "INSTREAM size limit exceeded. ERROR", false, "big.com", nullptr, 0},
+        {"the size limit, answered before the stream ends", LIMIT,
+         std::string("INSTREAM size limit exceeded. ERROR\0", 36), false, "huge.com", nullptr, 0, 16 << 20},
         {"nonsense", ANSWER, "HTTP/1.0 200 OK\r\n\r\n", false, "nonsense.com", nullptr, 1},
         {"silence in the same outage", SILENT, "", false, "silent.com", nullptr, 1},
         {"answers again", ANSWER, std::string("stream: Fake.Sig.UNOFFICIAL FOUND\0", 34), false, "again.com",
@@ -123,7 +134,14 @@ TEST(VxdEngine, VerdictsFromTheDaemonAndTheBuiltInRuleThroughItsOutages)
             closesocket(listener);
         const std::string path = watched + "\\" + c.file;
         const std::string testPath = watched + "\\t-" + c.file;
-        ASSERT_TRUE(WriteBytes(path, std::string("harmless ") + c.file)) << c.what;
+        std::string harmless = std::string("harmless ") + c.file;
+        if (c.size == 0) {
+            ASSERT_TRUE(WriteBytes(path, harmless)) << c.what;
+        } else {   // made outside and moved in whole: one version to send
+            const std::string made = driver.folder + "\\" + c.file;
+            ASSERT_TRUE(WriteBytes(made, harmless + std::string(c.size, 'h'))) << c.what;
+            ASSERT_TRUE(MoveFileA(made.c_str(), path.c_str())) << c.what;
+        }
         ASSERT_TRUE(WriteBytes(testPath, TestFileBytes())) << c.what;
         // The built-in rule catches the test file whatever the daemon does.
         ASSERT_TRUE(PumpUntil([&] { return Contains(detections, testPath); })) << c.what;
@@ -138,8 +156,8 @@ TEST(VxdEngine, VerdictsFromTheDaemonAndTheBuiltInRuleThroughItsOutages)
         EXPECT_LT(GetTickCount() - start, 100u) << c.what;
     }
     EXPECT_EQ(1u, JournalLinesFrom(driver, "ENGINE clamd answers again").size());
-    EXPECT_EQ(1u, JournalLinesFrom(driver, "ENGINE clamd could not scan").size());
-    EXPECT_EQ(6, streamsSeen) << "every harmless file went to the daemon while it listened";
+    EXPECT_EQ(2u, JournalLinesFrom(driver, "ENGINE clamd could not scan").size());
+    EXPECT_EQ(7, streamsSeen) << "every harmless file went to the daemon while it listened";
     EXPECT_EQ(1, SendCode(driver, CTL_LOG_STOP));
     DestroyWindow(collector);
 }

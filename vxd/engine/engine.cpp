@@ -88,37 +88,48 @@ static SOCKET Connect(int *error)
     return s;
 }
 
-// Sends bytes with INSTREAM and reads the reply into reply (terminated); its length, or -1.
-static int Exchange(SOCKET s, const unsigned char *bytes, size_t count, char *reply, size_t size)
+// 1 when the daemon has answered already: it does so before the stream ends only to refuse it
+// (its size limit), and then closes.
+static int Answered(SOCKET s)
+{
+    fd_set readable;
+    FD_ZERO(&readable);
+    FD_SET(s, &readable);
+    timeval none = {0, 0};
+    return select(0, &readable, nullptr, nullptr, &none) > 0;
+}
+
+// Sends bytes with INSTREAM and reads the reply into reply (terminated); its length, or -1 when
+// none came. The reply is read also when the daemon stopped taking the stream: *whole is 0 then.
+static int Exchange(SOCKET s, const unsigned char *bytes, size_t count, char *reply, size_t size, int *whole)
 {
     static const char command[] = "zINSTREAM";   // with its NUL: the z form ends lines with NUL
-    if (!SendAll(s, command, sizeof command))
-        return -1;
-    for (size_t offset = 0; offset < count; offset += CHUNK_SIZE) {
+    static const char end[4] = {0, 0, 0, 0};
+    int sent = SendAll(s, command, sizeof command);
+    size_t offset = 0;
+    while (sent && offset < count && !Answered(s)) {
         size_t chunk = count - offset < CHUNK_SIZE ? count - offset : CHUNK_SIZE;
         unsigned char header[4];
         ClamdChunkHeader(static_cast<unsigned long>(chunk), header);
-        if (!SendAll(s, reinterpret_cast<const char *>(header), 4)
-            || !SendAll(s, reinterpret_cast<const char *>(bytes + offset), chunk))
-            return -1;
+        sent = SendAll(s, reinterpret_cast<const char *>(header), 4)
+               && SendAll(s, reinterpret_cast<const char *>(bytes + offset), chunk);
+        offset += chunk;
     }
-    static const char end[4] = {0, 0, 0, 0};
-    if (!SendAll(s, end, 4))
-        return -1;
+    *whole = sent && offset == count && !Answered(s) && SendAll(s, end, 4);
     size_t used = 0;
     DWORD start = GetTickCount();
     while (used < size - 1) {
         int got = recv(s, reply + used, static_cast<int>(size - 1 - used), 0);
-        if (got < 0)
+        if (got < 0 && used == 0)
             return -1;
-        if (got == 0)
+        if (got <= 0)
             break;   // the daemon closed: the reply is complete
         used += static_cast<size_t>(got);
         if (std::memchr(reply, 0, used) != nullptr || GetTickCount() - start > config.clamdTimeout)
             break;
     }
     reply[used] = 0;
-    return static_cast<int>(used);
+    return used > 0 || *whole ? static_cast<int>(used) : -1;
 }
 
 int AskEngine(const unsigned char *bytes, size_t count, const char *label, int *found, char *name, size_t nameSize)
@@ -145,13 +156,15 @@ int AskEngine(const unsigned char *bytes, size_t count, const char *label, int *
     if (s == INVALID_SOCKET)
         return Fault("cannot connect", error);
     char reply[REPLY_SIZE];
-    int length = Exchange(s, bytes, count, reply, sizeof reply);
+    int whole = 0;
+    int length = Exchange(s, bytes, count, reply, sizeof reply, &whole);
     error = WSAGetLastError();
     closesocket(s);
     if (length < 0)
         return Fault("no answer in time", error);
     int verdict = ParseClamdReply(reply, static_cast<size_t>(length), name, nameSize);
-    if (verdict == CLAMD_NONSENSE)
+    // A stream the daemon did not take whole is never clean: it saw only a part.
+    if (verdict == CLAMD_NONSENSE || (verdict == CLAMD_CLEAN && !whole))
         return Fault("an answer that makes no sense", 0);
     if (outage) {
         JournalLine("ENGINE clamd answers again");

@@ -1,15 +1,32 @@
-// The scan queue: names in the order the watch reported them, from the watch thread (and the
-// scan thread's own walks) to the scan thread.
+// The scan queue: names in the order the watch reported them, and the walks asked for, from the
+// watch thread to the scan thread.
 #include "vxd/queue/queue.h"
 
 #include <windows.h>
 
-#include <deque>
 #include <utility>
+#include <vector>
+
+#include "vxd/common/text.h"
+#include "vxd/journal/journal.h"
+
+constexpr size_t QUEUE_NAMES = 16384;       // names waiting at most
+constexpr int NAMES_BEFORE_WALK = 256;      // a walk asked for waits no longer than this many names
+
+// A walk asked for: one per root and kind, the earliest since kept.
+struct WalkRequest {
+    int kind;
+    std::wstring root;
+    uint64_t since;
+};
 
 static CRITICAL_SECTION queueLock;
-static HANDLE queueReady;                   // auto-reset: set when names were queued
-static std::deque<QueuedName> scanQueue;    // under queueLock
+static HANDLE queueReady;                   // auto-reset: set when work was queued
+// Under queueLock:
+static NameQueue names = {QUEUE_NAMES, {}, {}};
+static std::vector<WalkRequest> walks;
+static int namesSinceWalk;
+static int dropping;                        // names are being dropped (journalled once per run of drops)
 
 void InitQueue(void)
 {
@@ -17,25 +34,76 @@ void InitQueue(void)
     queueReady = CreateEventW(nullptr, FALSE, FALSE, nullptr);
 }
 
-void QueueScan(const wchar_t *path, int fresh)
+// Under queueLock.
+static void AskWalk(int kind, const wchar_t *root, uint64_t since)
+{
+    for (WalkRequest &walk : walks) {
+        if (walk.kind == kind && walk.root == root) {
+            walk.since = since < walk.since ? since : walk.since;
+            return;
+        }
+    }
+    walks.push_back({kind, root, since});
+}
+
+void QueueScan(const wchar_t *path, int fresh, const wchar_t *root, uint64_t since)
+{
+    std::wstring key = NameKey(path);
+    EnterCriticalSection(&queueLock);
+    int result = PushName(&names, key, path, fresh);
+    int firstDrop = result == NAME_REFUSED && !dropping;
+    if (result == NAME_REFUSED)
+        AskWalk(WORK_RESCAN, root, since);
+    dropping = result == NAME_REFUSED;
+    LeaveCriticalSection(&queueLock);
+    if (firstDrop) {
+        char name[PATH_CHARS];
+        WideToCodePage(CP_ACP, root, name, sizeof name);
+        JournalLine("QUEUE full: %s is rescanned", name);
+    }
+    SetEvent(queueReady);
+}
+
+void QueueRescan(const wchar_t *root, uint64_t since)
 {
     EnterCriticalSection(&queueLock);
-    scanQueue.push_back({path, fresh});
+    AskWalk(WORK_RESCAN, root, since);
     LeaveCriticalSection(&queueLock);
     SetEvent(queueReady);
 }
 
-void TakeQueued(QueuedName *out)
+void QueueBaseline(const wchar_t *root)
 {
+    EnterCriticalSection(&queueLock);
+    AskWalk(WORK_BASELINE, root, 0);
+    LeaveCriticalSection(&queueLock);
+    SetEvent(queueReady);
+}
+
+int TakeWork(ScanWork *out, unsigned long waitMs)
+{
+    DWORD start = GetTickCount();
     for (;;) {
         EnterCriticalSection(&queueLock);
-        if (!scanQueue.empty()) {
-            *out = std::move(scanQueue.front());
-            scanQueue.pop_front();
+        if (!walks.empty() && (names.order.empty() || namesSinceWalk >= NAMES_BEFORE_WALK)) {
+            out->kind = walks.front().kind;
+            out->root = std::move(walks.front().root);
+            out->since = walks.front().since;
+            walks.erase(walks.begin());
+            namesSinceWalk = 0;
             LeaveCriticalSection(&queueLock);
-            return;
+            return out->kind;
+        }
+        if (PopName(&names, &out->name)) {
+            out->kind = WORK_NAME;
+            namesSinceWalk++;
+            LeaveCriticalSection(&queueLock);
+            return WORK_NAME;
         }
         LeaveCriticalSection(&queueLock);
-        WaitForSingleObject(queueReady, INFINITE);
+        DWORD waited = GetTickCount() - start;
+        if (waitMs != INFINITE && waited >= waitMs)
+            return WORK_NONE;
+        WaitForSingleObject(queueReady, waitMs == INFINITE ? INFINITE : waitMs - waited);
     }
 }

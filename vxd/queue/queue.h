@@ -1,22 +1,40 @@
-// The names waiting for the scan thread. The watch thread only collects names, so that its
-// notification buffer is emptied at once and does not overflow while files are being scanned; the
-// scan thread takes them in order.
+// The work waiting for the scan thread: the names the watch reported, each once, and the walks
+// that make up for lost notices. The watch thread only collects names, so that its notification
+// buffer is emptied at once and does not overflow while files are being scanned; the scan thread
+// takes them in order.
 #pragma once
-#include <cstddef>
+#include <cstdint>
 #include <string>
 
-constexpr size_t PATH_CHARS = 1024;         // longer paths (with their terminator) are not queued
-
-struct QueuedName {
-    std::wstring path;
-    int fresh;                              // the name arrived (or was written soon after it did):
-                                            // scanned whatever scanOn says
-};
+#include "vxd/queue/name_queue.h"
 
 void InitQueue(void);                       // once, when the DLL is loaded
 
-// Adds path to the end of the queue and wakes the scan thread. Any thread.
-void QueueScan(const wchar_t *path, int fresh);
+// Adds path to the end of the queue unless it waits there already, and wakes the scan thread.
+// When the queue is full the name is dropped, the drop journalled, and root (the watched folder it
+// came from) rescanned for the changes since since (a file time no later than the change the name
+// was reported for). Any thread.
+void QueueScan(const wchar_t *path, int fresh, const wchar_t *root, uint64_t since);
 
-// Takes the name at the head of the queue into *out; waits while the queue is empty.
-void TakeQueued(QueuedName *out);
+// Asks for a rescan of every file below root (notices lost since since, a file time), or, with
+// WORK_BASELINE, for the walk that notes the files there when the watch begins. Any thread.
+void QueueRescan(const wchar_t *root, uint64_t since);
+void QueueBaseline(const wchar_t *root);
+
+enum {
+    WORK_NONE,          // nothing came in the time given
+    WORK_NAME,          // name: a file or folder reported
+    WORK_RESCAN,        // root, since: files whose notices were lost
+    WORK_BASELINE,      // root: the files there when the watch began
+};
+
+struct ScanWork {
+    int kind;
+    QueuedName name;
+    std::wstring root;
+    uint64_t since;
+};
+
+// Takes the next work into *out, waiting up to waitMs (0xFFFFFFFF: as long as it takes) while there
+// is none. Names come in order; a walk comes when no name waits, or after many names.
+int TakeWork(ScanWork *out, unsigned long waitMs);

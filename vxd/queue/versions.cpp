@@ -1,38 +1,84 @@
-// The versions of files scanned lately, by name: a file is scanned again only when its size or
-// its time written has changed.
+// The versions of files scanned lately, and those there when the watch began, by name.
 #include "vxd/queue/versions.h"
 
 #include <string>
 #include <unordered_map>
 
 #include "vxd/common/text.h"
+#include "vxd/queue/version_rules.h"
 
-constexpr size_t SCANNED_VERSIONS = 65536;  // versions remembered before the memory starts afresh
+constexpr size_t VERSIONS_KEPT = 65536;     // versions remembered before the memory starts afresh
 
-// One version of a file.
-struct FileVersion {
-    uint64_t size;
-    FILETIME written;
-};
+static std::unordered_map<std::wstring, VersionRecord> versions;
+static uint64_t digestKey[2];               // drawn once: who writes files cannot know it
 
-static std::unordered_map<std::wstring, FileVersion> scannedVersions;
-
-int ScannedLately(const wchar_t *path, uint64_t size, FILETIME written)
+ScannedFile ScannedFileOf(const BY_HANDLE_FILE_INFORMATION &info)
 {
-    std::wstring key = NameKey(path);
-    auto known = scannedVersions.find(key);
-    if (known != scannedVersions.end() && known->second.size == size
-        && CompareFileTime(&known->second.written, &written) == 0)
-        return 1;
-    if (scannedVersions.size() >= SCANNED_VERSIONS)
-        scannedVersions.clear();
-    scannedVersions[key] = {size, written};
-    return 0;
+    return {info.dwVolumeSerialNumber, info.nFileIndexHigh, info.nFileIndexLow,
+            (static_cast<uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow, info.ftLastWriteTime};
 }
 
-void NoteScanned(const wchar_t *path)
+int SameScannedFile(const ScannedFile &a, const ScannedFile &b)
 {
-    WIN32_FILE_ATTRIBUTE_DATA data;
-    if (GetFileAttributesExW(path, GetFileExInfoStandard, &data))
-        ScannedLately(path, (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow, data.ftLastWriteTime);
+    return a.volume == b.volume && a.indexHigh == b.indexHigh && a.indexLow == b.indexLow && a.size == b.size
+           && CompareFileTime(&a.written, &b.written) == 0;
+}
+
+uint64_t FileTimeNumber(FILETIME time)
+{
+    return (static_cast<uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
+}
+
+uint64_t FileTimeNow(void)
+{
+    FILETIME now;
+    GetSystemTimeAsFileTime(&now);
+    return FileTimeNumber(now);
+}
+
+uint64_t DigestOf(const unsigned char *bytes, size_t count)
+{
+    if (digestKey[0] == 0 && digestKey[1] == 0) {
+        LARGE_INTEGER counter;
+        QueryPerformanceCounter(&counter);
+        digestKey[0] = static_cast<uint64_t>(counter.QuadPart) ^ (static_cast<uint64_t>(GetCurrentProcessId()) << 32);
+        digestKey[1] = FileTimeNow() ^ (static_cast<uint64_t>(GetTickCount()) << 20) ^ reinterpret_cast<uintptr_t>(&counter);
+    }
+    return ContentDigest(digestKey, bytes, count);
+}
+
+static const VersionRecord *Known(const wchar_t *path)
+{
+    auto known = versions.find(NameKey(path));
+    return known != versions.end() ? &known->second : nullptr;
+}
+
+static void Note(const wchar_t *path, const VersionRecord &record)
+{
+    if (versions.size() >= VERSIONS_KEPT)
+        versions.clear();   // forgetting costs reading again, never a file unread
+    versions[NameKey(path)] = record;
+}
+
+int RepeatedNotice(const wchar_t *path, uint64_t size, uint64_t digest)
+{
+    return RepeatsVersion(Known(path), size, digest);
+}
+
+void NoteScanned(const wchar_t *path, const ScannedVersion &version)
+{
+    Note(path, {VERSION_SCANNED, version.identity.size, FileTimeNumber(version.identity.written), FileTimeNow(),
+                version.digest});
+}
+
+void NotePresent(const wchar_t *path, uint64_t size, FILETIME written)
+{
+    const VersionRecord *known = Known(path);
+    if (known == nullptr || known->kind != VERSION_SCANNED)
+        Note(path, {VERSION_PRESENT, size, FileTimeNumber(written), FileTimeNow(), 0});
+}
+
+int RescanNeeded(const wchar_t *path, uint64_t size, FILETIME written, uint64_t since)
+{
+    return RescanWants(Known(path), size, FileTimeNumber(written), since);
 }

@@ -1,5 +1,6 @@
-// Scanning one file on the scan thread: whether the settings ask for it, reading it, the built-in
-// rule and the engine, and what follows a detection.
+// Scanning on the scan thread: each queued file the settings choose is read whole, judged by the
+// built-in rule and the engine, and a detection is counted, reported, acted on and posted; the
+// walks that make up for lost notices; and the work put off until later.
 #include "vxd/scan/scan.h"
 
 #include <cstdio>
@@ -17,6 +18,7 @@
 #include "vxd/options/scan_rules.h"
 #include "vxd/queue/folder_walk.h"
 #include "vxd/queue/queue.h"
+#include "vxd/queue/retry.h"
 #include "vxd/queue/versions.h"
 #include "vxd/report/detections.h"
 #include "vxd/report/report.h"
@@ -25,46 +27,43 @@
 
 volatile LONG scanningEnabled = 1;
 
-constexpr int OPEN_ATTEMPTS = 5;            // a writer may still hold the file
-constexpr DWORD OPEN_RETRY_MS = 20;
 constexpr size_t READ_LIMIT = 64u << 20;    // larger files: only what the built-in rule needs
 constexpr size_t KEEP_BYTES = 1u << 20;     // the reading buffer kept between files, at most
 constexpr size_t NAME_SIZE = 1024;          // a found name: the file's, or the archive's and a member's
 constexpr char BUILT_IN_NAME[] = "anti-virus test file";
 constexpr int ARCHIVE_DEPTH = 3;            // archives inside archives, at most this deep
-// Against zip bombs: what the members of one archive may inflate to.
-constexpr ZipLimits ARCHIVE_LIMITS = {32u << 20, 256u << 20, 10000};
+// Against crafted archives, for one file with every archive inside it: a member inflates 32 MB at
+// most, all of them together 128 MB, 10000 members, and the reading ends after 750 ms, so that
+// the next file waits no longer than a second.
+constexpr ZipLimits ARCHIVE_LIMITS = {32u << 20, 128u << 20, 10000};
+constexpr DWORD ARCHIVE_MS = 750;
 
 static std::vector<unsigned char> content;  // the scan thread's reading buffer, kept between files
+static DWORD archiveStart;                  // GetTickCount when the archive being read was opened
 
-static HANDLE OpenForScan(const wchar_t *path, DWORD *error)
+static int ArchiveOverdue(void)
 {
-    for (int attempt = 0;; attempt++) {
-        HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (file != INVALID_HANDLE_VALUE)
-            return file;
-        *error = GetLastError();
-        if (*error == ERROR_FILE_NOT_FOUND || *error == ERROR_PATH_NOT_FOUND || attempt + 1 == OPEN_ATTEMPTS)
-            return INVALID_HANDLE_VALUE;
-        Sleep(OPEN_RETRY_MS);
-    }
+    return GetTickCount() - archiveStart > ARCHIVE_MS;
 }
 
-// Reads on from the file's position into content from byte count on, up to limit bytes in all; the
-// count held then (a file may shrink meanwhile).
-static size_t ReadContent(HANDLE file, size_t count, size_t limit)
+// Reads on from the file's position into content from byte *count on, up to limit bytes in all
+// (fewer when the file ends). 0 with *error set when a read failed.
+static int ReadContent(HANDLE file, size_t *count, size_t limit, DWORD *error)
 {
     if (content.size() < limit)
         content.resize(limit);
-    DWORD got = 0;
-    while (count < limit) {
-        DWORD chunk = static_cast<DWORD>(limit - count < (1u << 20) ? limit - count : (1u << 20));
-        if (!ReadFile(file, content.data() + count, chunk, &got, nullptr) || got == 0)
-            break;
-        count += got;
+    while (*count < limit) {
+        DWORD chunk = static_cast<DWORD>(limit - *count < (1u << 20) ? limit - *count : (1u << 20));
+        DWORD got = 0;
+        if (!ReadFile(file, content.data() + *count, chunk, &got, nullptr)) {
+            *error = GetLastError();
+            return 0;
+        }
+        if (got == 0)
+            return 1;
+        *count += got;
     }
-    return count;
+    return 1;
 }
 
 // What the rule and the engine make of one stretch of bytes (a file, or a member of an archive).
@@ -73,6 +72,7 @@ struct Verdict {
     char threat[128];     // the signature's name
 };
 
+// count bytes of a stretch of fullSize bytes: the engine is asked only when they are all there.
 static void Judge(const unsigned char *bytes, size_t count, uint64_t fullSize, const char *label, Verdict *verdict)
 {
     verdict->found = 0;
@@ -96,6 +96,7 @@ struct ArchiveScan {
     std::string prefix;         // "|"-separated members leading to this archive ("" at the top)
     const ScanOptions *options;
     int depth;
+    ZipBudget *budget;          // the file's, shared by every archive inside it
     int found;
     Verdict verdict;
     std::string member;         // the member found, after prefix
@@ -135,19 +136,22 @@ static int VisitMember(const ZipMember &member, void *context)
     return 1;
 }
 
-// 1 when a member (at any depth) was found infected; scan->member names it.
+// 1 when a member (at any depth) was found infected; scan->member names it. A bound of the budget
+// is journalled once, for the whole file, by whoever began the reading.
 static int ScanArchive(const unsigned char *zip, size_t size, ArchiveScan *scan)
 {
-    int result = ReadZip(zip, size, ARCHIVE_LIMITS, VisitMember, scan);
-    if (result != ZIP_DONE && result != ZIP_STOPPED)
+    int result = ReadZip(zip, size, ARCHIVE_LIMITS, scan->budget, VisitMember, scan);
+    if (result == ZIP_ENTRIES_OVERLAP)
+        JournalLine("ARCHIVE %s%s skipped: %s", scan->ansiPath, scan->prefix.c_str(), ZipResultText(result));
+    else if (result != ZIP_DONE && result != ZIP_STOPPED && result != scan->budget->reached)
         JournalLine("ARCHIVE %s%s: %s", scan->ansiPath, scan->prefix.c_str(), ZipResultText(result));
     return scan->found;
 }
 
 // A detection: counted, journalled, reported, acted on, and the front end told under the name it
 // was found by.
-static void Detect(const wchar_t *path, const char *foundName, const char *oemName, const Verdict &verdict,
-                   const ScanOptions &options)
+static void Detect(const wchar_t *path, const ScannedVersion &version, const char *foundName, const char *oemName,
+                   const Verdict &verdict, const ScanOptions &options)
 {
     InterlockedIncrement(reinterpret_cast<volatile LONG *>(&sharedBlock->filesInfected));
     JournalLine("DETECT %s", foundName);
@@ -156,25 +160,63 @@ static void Detect(const wchar_t *path, const char *foundName, const char *oemNa
     if (options.onlyLog)
         ReportEntry(LOG_INFECTION, "Only logged: %s", foundName);
     else
-        ActOnInfected(path, foundName, options);
+        ActOnInfected(path, version, foundName, options.action, options.moveDir);
     PostDetection(oemName);
 }
 
-// Scans the file at path if the settings ask for it; fresh: it arrived under a new name.
-static void ScanChosenFile(const wchar_t *path, int fresh)
+// Keeps work until later; journalled at its first wait and when the wait reaches its longest. name
+// and why say what waits, verb what follows ("read", "listed").
+static void Later(const PutOff &work, const char *name, const char *why, const char *verb)
+{
+    int kept = PutOffWork(work);
+    if (kept == PUT_OFF_FULL)
+        JournalLine("SKIP %s %s; no room to try again", name, why);
+    else if (kept == PUT_OFF_KEPT && (work.attempt == 1 || work.attempt == LONGEST_WAIT_ATTEMPT))
+        JournalLine("RETRY %s %s; %s again in %lu s", name, why, verb,
+                    static_cast<unsigned long>(BackOffMs(work.attempt) / 1000));
+}
+
+// Puts off reading path (attempt: the tries that failed before this one) until it can be read whole.
+static void ReadLater(const wchar_t *path, const char *ansiPath, int fresh, unsigned attempt, const char *why)
+{
+    PutOff work = {};
+    work.kind = PUT_OFF_READ;
+    work.path = path;
+    work.attempt = attempt + 1;
+    work.fresh = fresh;
+    Later(work, ansiPath, why, "read");
+}
+
+static void ReadErrorLater(const wchar_t *path, const char *ansiPath, int fresh, unsigned attempt, DWORD error)
+{
+    char why[32];
+    std::snprintf(why, sizeof why, "error=%lu", static_cast<unsigned long>(error));
+    ReadLater(path, ansiPath, fresh, attempt, why);
+}
+
+static void RescanFolder(const wchar_t *folder, uint64_t since, unsigned attempt);
+static void ScanFile(const wchar_t *path, int fresh, unsigned attempt);
+
+// Scans the file at path if the settings ask for it; fresh: it arrived under a new name. attempt:
+// the tries that failed before (0 for a notice).
+static void ScanChosenFile(const wchar_t *path, int fresh, unsigned attempt)
 {
     if (!scanningEnabled || IsHeld(path))
         return;
+    char ansiPath[NAME_SIZE];
+    int named = WideToCodePage(CP_ACP, path, ansiPath, sizeof ansiPath);
     DWORD attributes = GetFileAttributesW(path);
-    if (attributes == INVALID_FILE_ATTRIBUTES)
-        return;   // gone already
-    if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
-        if (fresh)
-            QueueFolderContents(path);
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        if (attempt > 0)
+            JournalLine("SKIP %s gone", ansiPath);   // the end of its retries
         return;
     }
-    char ansiPath[NAME_SIZE];
-    if (!WideToCodePage(CP_ACP, path, ansiPath, sizeof ansiPath)) {
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
+        if (fresh)
+            RescanFolder(path, FileTimeNow(), attempt);
+        return;
+    }
+    if (!named) {
         JournalLine("SKIP %s name too long", ansiPath);
         return;
     }
@@ -191,39 +233,69 @@ static void ScanChosenFile(const wchar_t *path, int fresh)
     if (!wanted && !archive)
         return;
 
-    DWORD error = 0;
-    HANDLE file = OpenForScan(path, &error);
+    // Under "open, copy, run" a later write may not count as part of the arrival: a file still
+    // open for writing is read once its writer is done (the opening fails until then).
+    DWORD share = FILE_SHARE_READ | FILE_SHARE_DELETE;
+    if (!(fresh && options.scanOn == SCAN_ON_OPEN))
+        share |= FILE_SHARE_WRITE;
+    HANDLE file = CreateFileW(path, GENERIC_READ, share, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
-        if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND)
+        DWORD error = GetLastError();
+        if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) {
+            if (attempt > 0)
+                JournalLine("SKIP %s gone", ansiPath);
+        } else if (error == ERROR_ACCESS_DENIED) {
             JournalLine("SKIP %s error=%lu", ansiPath, static_cast<unsigned long>(error));
-        return;
-    }
-    BY_HANDLE_FILE_INFORMATION info;
-    // The journal and the report are known by the file, not by a name: they may be reached by
-    // several (a short name, another drive letter), and scanning them would write them again.
-    if (!GetFileInformationByHandle(file, &info) || IsJournalFile(IdentityOf(info)) || IsReportFile(IdentityOf(info))) {
-        CloseHandle(file);
-        return;
-    }
-    uint64_t size = (static_cast<uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
-    if (ScannedLately(path, size, info.ftLastWriteTime)) {
-        CloseHandle(file);
+        } else {
+            ReadErrorLater(path, ansiPath, fresh, attempt, error);   // locked, shared, or a fault
+        }
         return;
     }
     // The built-in rule needs one byte more than the test file may have, to see a file that grew;
-    // the engine needs all of it.
+    // the engine needs all of it, and so does an archive.
+    BY_HANDLE_FILE_INFORMATION before = {}, after = {};
+    DWORD error = 0;
+    int read = GetFileInformationByHandle(file, &before);
+    if (!read)
+        error = GetLastError();
+    // The journal and the report are known by the file, not by a name: they may be reached by
+    // several (a short name, another drive letter), and scanning them would write them again.
+    if (read && (IsJournalFile(IdentityOf(before)) || IsReportFile(IdentityOf(before)))) {
+        CloseHandle(file);
+        return;
+    }
+    uint64_t size = (static_cast<uint64_t>(before.nFileSizeHigh) << 32) | before.nFileSizeLow;
     size_t limit = TEST_FILE_MAX_SIZE + 1;
-    size_t count = ReadContent(file, 0, limit);
-    int zip = options.archives && LooksLikeZip(content.data(), count);
-    if ((zip || (wanted && config.engineClamd)) && count == limit) {
+    size_t count = 0;
+    read = read && ReadContent(file, &count, limit, &error);
+    int zip = read && options.archives && LooksLikeZip(content.data(), count);
+    if (read && (zip || (wanted && config.engineClamd)) && count == limit) {
         if (size <= READ_LIMIT) {
             limit = static_cast<size_t>(size) + 1;
-            count = ReadContent(file, count, limit);
+            read = ReadContent(file, &count, limit, &error);
         } else if (zip) {
             JournalLine("ARCHIVE %s not opened: larger than %lu bytes", ansiPath, static_cast<unsigned long>(READ_LIMIT));
         }
     }
+    if (read && !GetFileInformationByHandle(file, &after)) {
+        read = 0;
+        error = GetLastError();
+    }
     CloseHandle(file);
+    if (!read) {
+        ReadErrorLater(path, ansiPath, fresh, attempt, error);
+        return;
+    }
+    // Only the file as it is counts: every byte asked for, and nothing changed meanwhile.
+    ScannedVersion version = {ScannedFileOf(after), 0};
+    if (count != (size < limit ? size : limit) || !SameScannedFile(ScannedFileOf(before), version.identity)) {
+        ReadLater(path, ansiPath, fresh, attempt, "changed while read");
+        return;
+    }
+    version.digest = DigestOf(content.data(), count);
+    if (RepeatedNotice(path, size, version.digest))
+        return;
+    NoteScanned(path, version);
 
     // lastFile before the counter, so that whoever sees the count grow finds the name in place.
     char lastFile[LAST_FILE_TEXT_SIZE];
@@ -234,42 +306,116 @@ static void ScanChosenFile(const wchar_t *path, int fresh)
     JournalLine("SCAN %s", ansiPath);
 
     Verdict verdict = {};
-    uint64_t fullSize = count < limit ? count : size;
     if (wanted)
-        Judge(content.data(), count, fullSize, ansiPath, &verdict);
+        Judge(content.data(), count, size, ansiPath, &verdict);
     char oemName[NAME_SIZE];
     WideToCodePage(CP_OEMCP, path, oemName, sizeof oemName);
     if (verdict.found) {
-        Detect(path, ansiPath, oemName, verdict, options);
+        Detect(path, version, ansiPath, oemName, verdict, options);
         return;
     }
-    if (zip && count == fullSize) {
-        ArchiveScan scan = {ansiPath, "", &options, 1, 0, {}, ""};
-        if (ScanArchive(content.data(), count, &scan)) {
+    if (zip && count == size) {
+        archiveStart = GetTickCount();
+        ZipBudget budget = MakeZipBudget(ARCHIVE_LIMITS, ArchiveOverdue);
+        ArchiveScan scan = {ansiPath, "", &options, 1, &budget, 0, {}, ""};
+        int found = ScanArchive(content.data(), count, &scan);
+        if (budget.reached)
+            JournalLine("ARCHIVE %s skipped: %s", ansiPath, ZipResultText(budget.reached));
+        if (found) {
             // The alert and the report name the member after the archive, the action takes the archive.
             char foundName[NAME_SIZE];
             char foundOem[NAME_SIZE];
             std::snprintf(foundName, sizeof foundName, "%s%s", ansiPath, scan.member.c_str());
             std::snprintf(foundOem, sizeof foundOem, "%s%s", oemName, scan.member.c_str());
-            Detect(path, foundName, foundOem, scan.verdict, options);
+            Detect(path, version, foundName, foundOem, scan.verdict, options);
         }
     }
 }
 
-static void ScanFile(const wchar_t *path, int fresh)
+static void ScanFile(const wchar_t *path, int fresh, unsigned attempt)
 {
-    ScanChosenFile(path, fresh);
+    ScanChosenFile(path, fresh, attempt);
     if (content.size() > KEEP_BYTES)
         std::vector<unsigned char>().swap(content);   // a large file's buffer is not kept for the next
 }
 
-// Scans the queued names one by one; sleeps while there are none.
+// ---- Walks: the files whose notices were lost, and those there when the watch began ----------
+
+// One walk of a folder for lost notices.
+struct Rescan {
+    const wchar_t *root;
+    uint64_t since;             // notices lost from then on
+    unsigned attempt;           // the tries of root that failed before
+};
+
+static void RescanVisit(const wchar_t *path, const WIN32_FIND_DATAW &found, const void *context)
+{
+    const Rescan *rescan = static_cast<const Rescan *>(context);
+    uint64_t size = (static_cast<uint64_t>(found.nFileSizeHigh) << 32) | found.nFileSizeLow;
+    if (RescanNeeded(path, size, found.ftLastWriteTime, rescan->since))
+        ScanFile(path, 1, 0);   // how it came is lost: scanned whatever scanOn says
+}
+
+// A folder held by whoever moved it in: walked again once let go, without waiting for it now.
+static void RescanHeld(const wchar_t *path, const void *context)
+{
+    const Rescan *rescan = static_cast<const Rescan *>(context);
+    PutOff work = {};
+    work.kind = PUT_OFF_FOLDER;
+    work.path = path;
+    work.attempt = lstrcmpiW(path, rescan->root) == 0 ? rescan->attempt + 1 : 1;
+    work.since = rescan->since;
+    char name[NAME_SIZE];
+    WideToCodePage(CP_ACP, path, name, sizeof name);
+    Later(work, name, "held", "listed");
+}
+
+// Scans every file below folder that may have changed since since without the memory knowing.
+static void RescanFolder(const wchar_t *folder, uint64_t since, unsigned attempt)
+{
+    Rescan rescan = {folder, since, attempt};
+    WalkFolder(folder, RescanVisit, EnterEveryFolder, RescanHeld, &rescan);
+}
+
+static void NotePresentVisit(const wchar_t *path, const WIN32_FIND_DATAW &found, const void *)
+{
+    NotePresent(path, (static_cast<uint64_t>(found.nFileSizeHigh) << 32) | found.nFileSizeLow, found.ftLastWriteTime);
+}
+
+static void DoPutOff(const PutOff &work)
+{
+    switch (work.kind) {
+    case PUT_OFF_READ:
+        ScanFile(work.path.c_str(), work.fresh, work.attempt);
+        return;
+    case PUT_OFF_FOLDER:
+        RescanFolder(work.path.c_str(), work.since, work.attempt);
+        return;
+    case PUT_OFF_ACTION:
+        ActAgain(work);
+        return;
+    }
+}
+
+// Does the work as it comes and as it falls due; sleeps while there is none.
 static DWORD WINAPI ScanThreadProc(void *)
 {
     for (;;) {
-        QueuedName name;
-        TakeQueued(&name);
-        ScanFile(name.path.c_str(), name.fresh);
+        PutOff due;
+        while (TakeDue(&due))
+            DoPutOff(due);
+        ScanWork work;
+        switch (TakeWork(&work, NextDueMs())) {
+        case WORK_NAME:
+            ScanFile(work.name.path.c_str(), work.name.fresh, 0);
+            break;
+        case WORK_RESCAN:
+            RescanFolder(work.root.c_str(), work.since, 0);
+            break;
+        case WORK_BASELINE:
+            WalkFolder(work.root.c_str(), NotePresentVisit, EnterEveryFolder, nullptr, nullptr);
+            break;
+        }
     }
 }
 

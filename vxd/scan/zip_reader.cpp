@@ -3,8 +3,10 @@
 
 #include <zlib.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 constexpr uint32_t LOCAL_SIGNATURE = 0x04034b50;
@@ -15,6 +17,7 @@ constexpr size_t CENTRAL_SIZE = 46;
 constexpr size_t END_SIZE = 22;
 constexpr size_t MAX_COMMENT = 65535;
 constexpr size_t FIRST_ROOM = 64 * 1024;   // the inflate buffer starts here and doubles
+constexpr size_t INFLATE_STEP = 1u << 20;  // bytes inflated between two looks at the clock
 
 static uint32_t Read16(const unsigned char *p)
 {
@@ -26,6 +29,22 @@ static uint32_t Read32(const unsigned char *p)
     return Read16(p) | (Read16(p + 2) << 16);
 }
 
+ZipBudget MakeZipBudget(const ZipLimits &limits, int (*overdue)(void))
+{
+    return {limits.totalBytes, limits.members, overdue, 0};
+}
+
+static int Overdue(const ZipBudget *budget)
+{
+    return budget->overdue != nullptr && budget->overdue();
+}
+
+static int Spent(ZipBudget *budget, int bound)
+{
+    budget->reached = bound;
+    return bound;
+}
+
 int LooksLikeZip(const unsigned char *bytes, size_t count)
 {
     if (bytes == nullptr || count < 4)
@@ -34,8 +53,11 @@ int LooksLikeZip(const unsigned char *bytes, size_t count)
     return signature == LOCAL_SIGNATURE || signature == END_SIGNATURE;
 }
 
-// Inflates count bytes of raw deflate data into out, at most limit bytes. The member's status.
-static int Inflate(const unsigned char *in, size_t count, size_t limit, std::vector<unsigned char> *out, size_t *size)
+// Inflates count bytes of raw deflate data into out, at most limit bytes (one more shows that the
+// member is larger), and charges every byte inflated to budget. The member's status; *late is 1
+// when the clock ended the inflating.
+static int Inflate(const unsigned char *in, size_t count, size_t limit, ZipBudget *budget,
+                   std::vector<unsigned char> *out, size_t *size, int *late)
 {
     z_stream stream = {};
     if (inflateInit2(&stream, -MAX_WBITS) != Z_OK)
@@ -48,18 +70,24 @@ static int Inflate(const unsigned char *in, size_t count, size_t limit, std::vec
     size_t produced = 0;
     int status = ZIP_MEMBER_DAMAGED;
     for (;;) {
-        if (produced == out->size()) {
-            if (produced > limit) {
-                status = ZIP_MEMBER_TOO_LARGE;
-                break;
-            }
-            size_t grown = out->size() * 2 > limit + 1 ? limit + 1 : out->size() * 2;
-            out->resize(grown);
+        if (produced > limit) {
+            status = ZIP_MEMBER_TOO_LARGE;
+            break;
         }
+        if (produced == out->size())
+            out->resize(out->size() * 2 > limit + 1 ? limit + 1 : out->size() * 2);
+        if (Overdue(budget)) {
+            *late = 1;
+            break;
+        }
+        // The buffer may be larger than this member's limit after an earlier member.
+        size_t step = out->size() - produced;
+        step = step < limit + 1 - produced ? step : limit + 1 - produced;
+        step = step < INFLATE_STEP ? step : INFLATE_STEP;
         stream.next_out = out->data() + produced;
-        stream.avail_out = static_cast<uInt>(out->size() - produced);
+        stream.avail_out = static_cast<uInt>(step);
         int result = inflate(&stream, Z_NO_FLUSH);
-        produced = out->size() - stream.avail_out;
+        produced += step - stream.avail_out;
         if (result == Z_STREAM_END) {
             status = produced > limit ? ZIP_MEMBER_TOO_LARGE : ZIP_MEMBER_READ;
             break;
@@ -70,6 +98,7 @@ static int Inflate(const unsigned char *in, size_t count, size_t limit, std::vec
             break;
     }
     inflateEnd(&stream);
+    budget->bytesLeft -= produced < budget->bytesLeft ? produced : budget->bytesLeft;
     *size = produced;
     return status;
 }
@@ -95,81 +124,130 @@ static long FindEnd(const unsigned char *zip, size_t size)
     return -1;
 }
 
-int ReadZip(const unsigned char *zip, size_t size, const ZipLimits &limits, ZipVisit visit, void *context)
+// One entry of the central directory, as far as reading its member needs.
+struct Entry {
+    const unsigned char *record;   // the directory record; its name follows it
+    uint32_t flags;
+    uint32_t method;
+    uint32_t packed;
+    uint32_t nameLength;
+    size_t localOffset;
+    size_t dataStart;              // 0 when no local header lies at localOffset
+    int folder;
+};
+
+// Reads the directory's entries into entries up to the first broken one; 1 when all were whole.
+static int ReadDirectory(const unsigned char *zip, size_t size, uint32_t count, size_t at, size_t end,
+                         std::vector<Entry> *entries)
 {
+    entries->reserve(count);
+    for (uint32_t i = 0; i < count; i++) {
+        if (at + CENTRAL_SIZE > end || Read32(zip + at) != CENTRAL_SIGNATURE)
+            return 0;
+        const unsigned char *c = zip + at;
+        Entry e = {c, Read16(c + 8), Read16(c + 10), Read32(c + 20), Read16(c + 28), Read32(c + 42), 0, 0};
+        size_t entrySize = CENTRAL_SIZE + e.nameLength + Read16(c + 30) + Read16(c + 32);
+        if (at + entrySize > end)
+            return 0;
+        at += entrySize;
+        e.folder = e.nameLength > 0 && (c[CENTRAL_SIZE + e.nameLength - 1] == '/' || c[CENTRAL_SIZE + e.nameLength - 1] == '\\');
+        if (static_cast<uint64_t>(e.localOffset) + LOCAL_SIZE <= size && Read32(zip + e.localOffset) == LOCAL_SIGNATURE) {
+            const unsigned char *local = zip + e.localOffset;
+            e.dataStart = e.localOffset + LOCAL_SIZE + Read16(local + 26) + Read16(local + 28);
+        }
+        entries->push_back(e);
+    }
+    return 1;
+}
+
+// 1 when two members' stretches (local header and data) share a byte: the same bytes would be
+// inflated again and again for entries that cost nothing in the directory.
+static int EntriesOverlap(const std::vector<Entry> &entries, size_t size)
+{
+    std::vector<std::pair<size_t, size_t>> spans;
+    for (const Entry &e : entries) {
+        if (!e.folder && e.dataStart != 0 && static_cast<uint64_t>(e.dataStart) + e.packed <= size)
+            spans.push_back({e.localOffset, e.dataStart + e.packed});
+    }
+    std::sort(spans.begin(), spans.end());
+    size_t reach = 0;
+    for (size_t i = 0; i < spans.size(); i++) {
+        if (i > 0 && spans[i].first < reach)
+            return 1;
+        reach = std::max(reach, spans[i].second);
+    }
+    return 0;
+}
+
+int ReadZip(const unsigned char *zip, size_t size, const ZipLimits &limits, ZipBudget *budget, ZipVisit visit,
+            void *context)
+{
+    if (budget->reached)
+        return budget->reached;
     if (zip == nullptr)
         return ZIP_NO_DIRECTORY;
     long end = FindEnd(zip, size);
     if (end < 0)
         return ZIP_NO_DIRECTORY;
     const unsigned char *e = zip + end;
-    uint32_t entries = Read16(e + 10);
+    uint32_t count = Read16(e + 10);
     uint32_t directorySize = Read32(e + 12);
     uint32_t directoryOffset = Read32(e + 16);
-    if (entries == 0xFFFF || directorySize == 0xFFFFFFFFu || directoryOffset == 0xFFFFFFFFu)
+    if (count == 0xFFFF || directorySize == 0xFFFFFFFFu || directoryOffset == 0xFFFFFFFFu)
         return ZIP_TOO_BIG;
     if (static_cast<uint64_t>(directoryOffset) + directorySize > static_cast<uint64_t>(end))
         return ZIP_DIRECTORY_DAMAGED;
 
+    std::vector<Entry> entries;
+    int whole = ReadDirectory(zip, size, count, directoryOffset, static_cast<size_t>(directoryOffset) + directorySize,
+                              &entries);
+    if (EntriesOverlap(entries, size))
+        return ZIP_ENTRIES_OVERLAP;
     std::vector<unsigned char> buffer;
-    size_t total = 0;
-    size_t at = directoryOffset;
-    const size_t directoryEnd = static_cast<size_t>(directoryOffset) + directorySize;
-    for (uint32_t i = 0; i < entries; i++) {
-        if (at + CENTRAL_SIZE > directoryEnd || Read32(zip + at) != CENTRAL_SIGNATURE)
-            return ZIP_DIRECTORY_DAMAGED;
-        const unsigned char *c = zip + at;
-        uint32_t flags = Read16(c + 8);
-        uint32_t method = Read16(c + 10);
-        uint32_t packed = Read32(c + 20);
-        uint32_t nameLength = Read16(c + 28);
-        size_t entrySize = CENTRAL_SIZE + nameLength + Read16(c + 30) + Read16(c + 32);
-        uint32_t localOffset = Read32(c + 42);
-        if (at + entrySize > directoryEnd)
-            return ZIP_DIRECTORY_DAMAGED;
-        at += entrySize;
-        if (nameLength > 0 && (c[CENTRAL_SIZE + nameLength - 1] == '/' || c[CENTRAL_SIZE + nameLength - 1] == '\\'))
-            continue;   // a folder
-        if (i >= limits.members)
-            return ZIP_LIMIT_REACHED;
+    for (const Entry &entry : entries) {
+        if (entry.folder)
+            continue;
+        if (budget->membersLeft == 0)
+            return Spent(budget, ZIP_MEMBERS_SPENT);
+        if (Overdue(budget))
+            return Spent(budget, ZIP_OVERDUE);
+        budget->membersLeft--;
 
         ZipMember member = {};
-        CopyName(c + CENTRAL_SIZE, nameLength, member.name);
-        const unsigned char *local = zip + localOffset;
-        size_t dataStart = 0;
-        if (static_cast<uint64_t>(localOffset) + LOCAL_SIZE > size || Read32(local) != LOCAL_SIGNATURE) {
-            member.status = ZIP_MEMBER_DAMAGED;
-        } else {
-            dataStart = static_cast<size_t>(localOffset) + LOCAL_SIZE + Read16(local + 26) + Read16(local + 28);
-            if (static_cast<uint64_t>(dataStart) + packed > size)
-                member.status = ZIP_MEMBER_DAMAGED;   // the directory claims more than there is
-            else if (flags & 1)
-                member.status = ZIP_MEMBER_ENCRYPTED;
-            else if (method != 0 && method != 8)
-                member.status = ZIP_MEMBER_UNSUPPORTED;
-        }
-        size_t left = limits.totalBytes > total ? limits.totalBytes - total : 0;
-        size_t limit = limits.memberBytes < left ? limits.memberBytes : left;
-        if (member.status == ZIP_MEMBER_READ && method == 0) {
-            member.data = zip + dataStart;
-            member.size = packed;
-            if (packed > limit)
-                member.status = ZIP_MEMBER_TOO_LARGE;
+        CopyName(entry.record + CENTRAL_SIZE, entry.nameLength, member.name);
+        if (entry.dataStart == 0 || static_cast<uint64_t>(entry.dataStart) + entry.packed > size)
+            member.status = ZIP_MEMBER_DAMAGED;   // no local header, or more claimed than there is
+        else if (entry.flags & 1)
+            member.status = ZIP_MEMBER_ENCRYPTED;
+        else if (entry.method != 0 && entry.method != 8)
+            member.status = ZIP_MEMBER_UNSUPPORTED;
+        size_t limit = limits.memberBytes < budget->bytesLeft ? limits.memberBytes : budget->bytesLeft;
+        if (member.status == ZIP_MEMBER_READ && entry.method == 0) {
+            member.data = zip + entry.dataStart;
+            member.size = entry.packed;
+            if (entry.packed > limit)
+                member.status = ZIP_MEMBER_TOO_LARGE;   // nothing inflated: nothing to charge
+            else
+                budget->bytesLeft -= entry.packed;
         } else if (member.status == ZIP_MEMBER_READ) {
-            member.status = Inflate(zip + dataStart, packed, limit, &buffer, &member.size);
+            int late = 0;
+            member.status = Inflate(zip + entry.dataStart, entry.packed, limit, budget, &buffer, &member.size, &late);
+            if (late)
+                return Spent(budget, ZIP_OVERDUE);
             member.data = buffer.data();
         }
         if (member.status != ZIP_MEMBER_READ) {
             member.data = nullptr;
             member.size = 0;
         }
-        total += member.size;
         if (!visit(member, context))
-            return ZIP_STOPPED;
+            return budget->reached ? budget->reached : ZIP_STOPPED;
+        if (budget->reached)
+            return budget->reached;   // an archive inside this member spent the budget
         if (member.status == ZIP_MEMBER_TOO_LARGE && limit < limits.memberBytes)
-            return ZIP_LIMIT_REACHED;   // the whole archive's allowance is spent
+            return Spent(budget, ZIP_BYTES_SPENT);
     }
-    return ZIP_DONE;
+    return whole ? ZIP_DONE : ZIP_DIRECTORY_DAMAGED;
 }
 
 const char *ZipMemberStatusText(int status)
@@ -192,7 +270,10 @@ const char *ZipResultText(int result)
     case ZIP_NO_DIRECTORY: return "no central directory";
     case ZIP_DIRECTORY_DAMAGED: return "central directory damaged";
     case ZIP_TOO_BIG: return "ZIP64 archives are not read";
-    case ZIP_LIMIT_REACHED: return "limit reached";
+    case ZIP_ENTRIES_OVERLAP: return "entries share their data";
+    case ZIP_MEMBERS_SPENT: return "more members than one file may hold";
+    case ZIP_BYTES_SPENT: return "inflates beyond what one file may";
+    case ZIP_OVERDUE: return "takes longer than one file may";
     }
     return "unknown";
 }

@@ -1,5 +1,6 @@
 // Reading the members of a ZIP archive held in memory: the central directory, stored and deflated
-// members (zlib's inflate), with limits against lying sizes and members that inflate without end.
+// members (zlib's inflate), with one budget per scanned file against lying sizes, entries that
+// share their data and members that inflate without end, at every depth of nesting.
 // No windows.h: built natively for the unit tests and fuzzing.
 #pragma once
 #include <cstddef>
@@ -7,14 +8,27 @@
 constexpr size_t ZIP_NAME_SIZE = 260;
 
 struct ZipLimits {
-    size_t memberBytes;     // a member that would grow beyond this is not read (a zip bomb)
-    size_t totalBytes;      // all members of the archive together
-    unsigned members;       // members looked at, at most
+    size_t memberBytes;     // a member that would grow beyond this is inflated this far and not read
+    size_t totalBytes;      // bytes inflated or read for one scanned file, all its archives together
+    unsigned members;       // members looked at for one scanned file, all its archives together
 };
+
+// What one scanned file may still cost: made once per file (MakeZipBudget) and handed down to the
+// archives inside it, so that nesting does not multiply the limits. Every byte inflated counts,
+// also those of a member that turns out too large, and every byte of a stored member read.
+struct ZipBudget {
+    size_t bytesLeft;
+    unsigned membersLeft;
+    int (*overdue)(void);   // asked before each member and while inflating: 1 ends the reading;
+                            // may be null
+    int reached;            // the ZIP_ result of the bound that ended the reading, or 0
+};
+
+ZipBudget MakeZipBudget(const ZipLimits &limits, int (*overdue)(void));
 
 enum {
     ZIP_MEMBER_READ = 0,        // data and size hold the member's bytes
-    ZIP_MEMBER_TOO_LARGE,       // beyond memberBytes, or beyond what is left of totalBytes
+    ZIP_MEMBER_TOO_LARGE,       // beyond memberBytes
     ZIP_MEMBER_DAMAGED,         // sizes or offsets point outside the archive, or the data is broken
     ZIP_MEMBER_UNSUPPORTED,     // neither stored nor deflated
     ZIP_MEMBER_ENCRYPTED,
@@ -37,14 +51,22 @@ enum {
     ZIP_DIRECTORY_DAMAGED,      // the directory lies outside the archive or its entries are broken
                                 // (the members before the damage were visited)
     ZIP_TOO_BIG,                // a ZIP64 archive, which this reader does not read
-    ZIP_LIMIT_REACHED,          // members or totalBytes ran out; the members before were visited
+    ZIP_ENTRIES_OVERLAP,        // two entries share or overlap their local headers or data: the
+                                // directory is refused, no member is visited
+    // The bounds of the budget; the members before were visited, and budget->reached names it.
+    ZIP_MEMBERS_SPENT,          // no members left
+    ZIP_BYTES_SPENT,            // no bytes left
+    ZIP_OVERDUE,                // overdue said so
 };
 
 // 1 when bytes (count of them, from the file's start) begin like a ZIP archive.
 int LooksLikeZip(const unsigned char *bytes, size_t count);
 
-// Visits the members of the archive of size bytes at zip, in the order of its directory.
-int ReadZip(const unsigned char *zip, size_t size, const ZipLimits &limits, ZipVisit visit, void *context);
+// Visits the members of the archive of size bytes at zip, in the order of its directory, at most
+// limits.memberBytes each, and charges them to budget (which an archive inside a member shares).
+// Once the budget is spent it stays spent: every later call returns the same bound at once.
+int ReadZip(const unsigned char *zip, size_t size, const ZipLimits &limits, ZipBudget *budget, ZipVisit visit,
+            void *context);
 
 // A word for a ZipMember status or a ReadZip result, for the journal.
 const char *ZipMemberStatusText(int status);

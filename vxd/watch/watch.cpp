@@ -6,7 +6,6 @@
 
 #include <cstring>
 #include <string>
-#include <unordered_map>
 
 #include "vxd/common/paths.h"
 #include "vxd/common/text.h"
@@ -14,13 +13,15 @@
 #include "vxd/journal/journal.h"
 #include "vxd/queue/folder_walk.h"
 #include "vxd/queue/queue.h"
+#include "vxd/queue/version_rules.h"
+#include "vxd/queue/versions.h"
+#include "vxd/watch/arrivals.h"
 
 constexpr DWORD NOTIFY_BUFFER_SIZE = 64 * 1024;
 constexpr DWORD WATCH_FILTER = FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_DIR_NAME | FILE_NOTIFY_CHANGE_LAST_WRITE
                                | FILE_NOTIFY_CHANGE_SIZE;   // folder names: a folder moved in brings files
-constexpr DWORD FRESH_MS = 30000;           // writes this soon after a name arrived belong to its arrival
-constexpr size_t ARRIVALS_KEPT = 4096;      // names remembered before the oldest are dropped
-constexpr ULONGLONG RESCAN_MARGIN = 2 * 10000000ull;   // 2 s in file-time units (FAT keeps 2 s steps)
+constexpr size_t ARRIVALS_KEPT = 4096;      // names being filled that are remembered at most
+constexpr uint64_t RESCAN_MARGIN = TIME_STEP;   // notices lost may go back a little before their batch
 constexpr DWORD CHECK_MS = 3000;            // how often every folder's name is looked at again
 
 struct WatchedFolder {
@@ -39,30 +40,10 @@ struct WatchedFolder {
 static WatchedFolder folders[MAXIMUM_WAIT_OBJECTS];
 static int folderCount;
 static int watchersStarted;
-static std::unordered_map<std::wstring, DWORD> arrivals;   // the watch thread's only
+static Arrivals arrivals = {ARRIVALS_KEPT, {}, 0, 0};   // the watch thread's only
 
-// The watch thread's view of one notice: 1 when the name arrived (was created, copied, moved or
-// renamed here) or was written within FRESH_MS of its arrival.
-static int NoteArrival(const wchar_t *path, DWORD action)
-{
-    std::wstring key = NameKey(path);
-    DWORD now = GetTickCount();
-    if (action == FILE_ACTION_ADDED || action == FILE_ACTION_RENAMED_NEW_NAME) {
-        if (arrivals.size() >= ARRIVALS_KEPT) {
-            for (auto it = arrivals.begin(); it != arrivals.end();)
-                it = now - it->second > FRESH_MS ? arrivals.erase(it) : std::next(it);
-            if (arrivals.size() >= ARRIVALS_KEPT)
-                arrivals.clear();
-        }
-        arrivals[key] = now;
-        return 1;
-    }
-    auto known = arrivals.find(key);
-    return known != arrivals.end() && now - known->second <= FRESH_MS;
-}
-
-// Walks one batch of notifications (bytes long) for folder.
-static void HandleBatch(const WatchedFolder *folder, const unsigned char *batch, DWORD bytes)
+// Walks one batch of notifications (bytes long) for folder, of changes since since (a file time).
+static void HandleBatch(const WatchedFolder *folder, const unsigned char *batch, DWORD bytes, uint64_t since)
 {
     size_t folderLength = static_cast<size_t>(lstrlenW(folder->path));
     int needsSeparator = folderLength > 0 && folder->path[folderLength - 1] != L'\\';
@@ -83,21 +64,13 @@ static void HandleBatch(const WatchedFolder *folder, const unsigned char *batch,
                 path[length++] = L'\\';
             std::memcpy(path + length, info->FileName, nameLength * sizeof(wchar_t));
             path[length + nameLength] = 0;
-            QueueScan(path, NoteArrival(path, info->Action));
+            int arrived = info->Action == FILE_ACTION_ADDED || info->Action == FILE_ACTION_RENAMED_NEW_NAME;
+            QueueScan(path, NoteNotice(&arrivals, NameKey(path), arrived, GetTickCount()), folder->path, since);
         }
         if (info->NextEntryOffset == 0)
             return;
         offset += info->NextEntryOffset;
     }
-}
-
-static FILETIME EarlierBy(FILETIME time, ULONGLONG units)
-{
-    ULARGE_INTEGER value;
-    value.LowPart = time.dwLowDateTime;
-    value.HighPart = time.dwHighDateTime;
-    value.QuadPart = value.QuadPart > units ? value.QuadPart - units : 0;
-    return {value.LowPart, value.HighPart};
 }
 
 static int IssueRead(WatchedFolder *folder)
@@ -163,10 +136,12 @@ static void CheckFolders(void)
         JournalLine("WATCH %s watched again", name);
         // Another folder, or one that was elsewhere: whatever it holds came unseen. The same folder
         // after a failed watch: what was written while it was not watched, as after an overflow.
-        if (folder->renamed || !SameFile(before, folder->identity))
-            QueueFolderContents(folder->path);
-        else
-            QueueWrittenSince(folder->path, EarlierBy(since, RESCAN_MARGIN));
+        if (folder->renamed || !SameFile(before, folder->identity)) {
+            QueueRescan(folder->path, 0);   // every file but the versions scanned already
+        } else {
+            uint64_t from = FileTimeNumber(since);
+            QueueRescan(folder->path, from > RESCAN_MARGIN ? from - RESCAN_MARGIN : 0);
+        }
         folder->renamed = 0;
     }
 }
@@ -216,7 +191,8 @@ static DWORD WINAPI WatchThreadProc(void *)
         }
         // Take the batch out and ask for the next one at once, so that changes go on being
         // collected while this batch is handed over.
-        FILETIME since = folder->since;
+        uint64_t since = FileTimeNumber(folder->since);
+        since = since > RESCAN_MARGIN ? since - RESCAN_MARGIN : 0;
         GetSystemTimeAsFileTime(&folder->since);
         if (bytes > 0)
             std::memcpy(batch, folder->buffer, bytes);
@@ -225,12 +201,13 @@ static DWORD WINAPI WatchThreadProc(void *)
             CloseFolder(folder);
         }
         if (bytes > 0) {
-            HandleBatch(folder, batch, bytes);
+            HandleBatch(folder, batch, bytes, since);
         } else {
-            // More changes than the buffer holds: the names are lost, so look for every file
-            // written since the last complete batch instead.
+            // More changes than the buffer holds: the names are lost. The scan thread looks for
+            // every file below whose version it cannot vouch for (files moved or copied in keep
+            // their old times); the watch goes on collecting meanwhile.
             JournalLine("WATCH %s overflow", name);
-            QueueWrittenSince(folder->path, EarlierBy(since, RESCAN_MARGIN));
+            QueueRescan(folder->path, since);
         }
     }
 }
@@ -268,7 +245,7 @@ static int WatchPath(WatchedFolder *folder)
     GetSystemTimeAsFileTime(&folder->since);
     if (IssueRead(folder)) {
         if (RunsOnWine())
-            WalkFolder(folder->path, nullptr, OpenOnce, nullptr);
+            WalkFolder(folder->path, nullptr, OpenOnce, nullptr, nullptr);
         return 1;
     }
     DWORD error = GetLastError();
@@ -288,8 +265,10 @@ static int OpenFolder(const char *name, WatchedFolder *folder)
         folder->path[--length] = 0;   // "C:\TEMP\" becomes "C:\TEMP"; "C:\" stays
     folder->event = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     folder->buffer = static_cast<DWORD *>(VirtualAlloc(nullptr, NOTIFY_BUFFER_SIZE, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
-    if (folder->event != nullptr && folder->buffer != nullptr && WatchPath(folder))
+    if (folder->event != nullptr && folder->buffer != nullptr && WatchPath(folder)) {
+        QueueBaseline(folder->path);   // the files there now are noted, so a rescan need not read them
         return 1;
+    }
     DWORD error = GetLastError();
     if (folder->event != nullptr)
         CloseHandle(folder->event);
