@@ -128,7 +128,9 @@ TEST(VxdWatch, AFolderRenamedAwayIsWatchedAgainWhenItComesBack)
     ASSERT_TRUE(CreateDirectoryA(watched.c_str(), nullptr));
     ASSERT_EQ(1, ConnectTestDriver(&driver));
     auto journalled = [&](const std::string &line) { return !JournalLinesFrom(driver, line).empty(); };
-    ASSERT_TRUE(MoveFileA(watched.c_str(), (driver.folder + "\\away").c_str()));
+    // The driver notes what the new watch holds just now; while it lists the folder, the folder
+    // cannot be renamed, as on Windows, so the user tries again.
+    ASSERT_TRUE(WaitUntil([&] { return MoveFileA(watched.c_str(), (driver.folder + "\\away").c_str()) != 0; }, 5000));
     EXPECT_TRUE(WaitUntil([&] { return journalled("WATCH " + watched + " gone"); }, 10000));
     // Made again: what is written before the watch finds it, and after, is scanned.
     ASSERT_TRUE(CreateDirectoryA(watched.c_str(), nullptr));

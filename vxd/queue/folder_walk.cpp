@@ -2,6 +2,8 @@
 #include "vxd/queue/folder_walk.h"
 
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include "vxd/common/text.h"
 #include "vxd/journal/journal.h"
@@ -51,6 +53,9 @@ static void WalkBelow(const wchar_t *folder, int depth, Walk *walk)
         }
         return;
     }
+    // The folders below are entered once this one's listing is closed: a listing held open through
+    // the whole walk below it would refuse a rename of this folder (or any above it) for that long.
+    std::vector<std::wstring> below;
     do {
         size_t nameLength = static_cast<size_t>(lstrlenW(found.cFileName));
         if (lstrcmpW(found.cFileName, L".") == 0 || lstrcmpW(found.cFileName, L"..") == 0 || length + nameLength >= PATH_CHARS)
@@ -62,11 +67,14 @@ static void WalkBelow(const wchar_t *folder, int depth, Walk *walk)
         } else if (!(found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
             if (--walk->budget < 0)
                 walk->tooMany = 1;
-            else if (walk->enterFolder(path))
-                WalkBelow(path, depth + 1, walk);
+            else
+                below.emplace_back(path);
         }
     } while (FindNextFileW(search, &found));
     FindClose(search);
+    for (const std::wstring &folderBelow : below)
+        if (walk->enterFolder(folderBelow.c_str()))
+            WalkBelow(folderBelow.c_str(), depth + 1, walk);
 }
 
 void WalkFolder(const wchar_t *folder, FileVisit onFile, FolderVisit enterFolder, HeldVisit onHeld,
