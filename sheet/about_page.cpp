@@ -42,6 +42,9 @@ static void ShowDateLine(HWND page, int control, int number, const char (&field)
     ShowConverted(page, control, line);
 }
 
+// FormatFits lets a driver's %lu through: it must read the 32 bits each number is passed in.
+static_assert(sizeof(long) == sizeof(uint32_t), "long is 32 bits on both Windows builds");
+
 // Text 700 takes the eight numbers with the third one in seventh place.
 static void ShowVersionText(HWND page)
 {

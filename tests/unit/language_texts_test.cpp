@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "sheet/driver_format.h"
 #include "vxd/texts/language_texts.h"
 
 namespace {
@@ -111,43 +112,6 @@ long VisibleCount(const char *text)
         count++;
     }
     return count;
-}
-
-// The conversions of a printf format in order: "s", "int", "%" is not one; "bad" for anything
-// the front end's arguments cannot match (other types, '*', a lone '%' at the end).
-std::vector<std::string> Conversions(const char *format)
-{
-    std::vector<std::string> found;
-    for (const char *p = format; *p; p++) {
-        if (*p != '%')
-            continue;
-        p++;
-        if (*p == '%')
-            continue;
-        while (*p && std::strchr("-+ #0", *p))
-            p++;
-        while (*p >= '0' && *p <= '9')
-            p++;
-        if (*p == '.') {
-            p++;
-            while (*p >= '0' && *p <= '9')
-                p++;
-        }
-        std::string length;
-        while (*p && std::strchr("hlLqjzt", *p))
-            length += *p++;
-        if (*p == 0) {
-            found.push_back("bad");
-            break;
-        }
-        if (*p == 's' && length.empty())
-            found.push_back("s");
-        else if (std::strchr("diuxX", *p) && (length.empty() || length == "l"))
-            found.push_back("int");
-        else
-            found.push_back("bad");
-    }
-    return found;
 }
 
 // Texts whose '&' marks a mnemonic, grouped by the dialog or menu in which they show together.
@@ -281,15 +245,18 @@ TEST(LanguageTexts, EveryCharacterFitsTheOemCodePage)
 
 TEST(LanguageTexts, FormatsMatchTheirArguments)
 {
+    // Checked as the About page checks them before it formats: a format it would refuse shows as
+    // plain text.
     struct Format {
         int number;
-        std::vector<std::string> conversions;
+        FormatArgument kind;
+        int conversions;        // exactly this many
         long longestArgument;   // characters one argument may add
     };
     const Format formats[] = {
-        {650, {"s"}, 39},                                                    // signature date, 40-byte field
-        {651, {"s"}, 39},
-        {700, {"int", "int", "int", "int", "int", "int", "int", "int"}, 11},   // 32-bit numbers
+        {650, FORMAT_TEXTS, 1, 39},     // signature date, 40-byte field
+        {651, FORMAT_TEXTS, 1, 39},
+        {700, FORMAT_NUMBERS, 8, 11},   // 32-bit numbers
     };
     for (const Language &language : languages) {
         for (int number = DRIVER_FIRST_TEXT; number <= DRIVER_LAST_TEXT; number++) {
@@ -305,15 +272,11 @@ TEST(LanguageTexts, FormatsMatchTheirArguments)
                 EXPECT_EQ(nullptr, std::strchr(text, '%')) << Where(language, number) << ": '%' outside a format";
                 continue;
             }
-            std::vector<std::string> got = Conversions(text);
-            std::string gotList, expectedList;
-            for (const std::string &c : got)
-                gotList += c + " ";
-            for (const std::string &c : format->conversions)
-                expectedList += c + " ";
-            EXPECT_EQ(expectedList, gotList) << Where(language, number);
+            EXPECT_TRUE(FormatFits(text, format->kind, format->conversions)) << Where(language, number);
+            EXPECT_FALSE(FormatFits(text, format->kind, format->conversions - 1))
+                << Where(language, number) << ": fewer conversions than arguments";
             // The formatted text goes into a 1024-byte buffer.
-            long longest = CharCount(text) + static_cast<long>(got.size()) * format->longestArgument;
+            long longest = CharCount(text) + format->conversions * format->longestArgument;
             EXPECT_LE(longest, 1023) << Where(language, number) << ": formatted text may not fit";
         }
     }
