@@ -67,7 +67,7 @@ static void FillLanguages(HWND page)
         count = MAX_LANGUAGES;
     for (uint32_t i = 0; i < count; i++) {
         char name[LANGUAGE_NAME_SIZE];
-        ConvertText(static_cast<int>(languageList[i]), name, sizeof name);
+        ConvertLanguageName(i, name, sizeof name);
         SendMessageA(box, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name));
     }
     SendMessageA(box, CB_SETCURSEL, languageId < count ? languageId : static_cast<WPARAM>(-1), 0);
