@@ -104,6 +104,7 @@ static void ReadLogFileName(HWND page)
     char typed[sizeof block.logFileName];
     if (ReadWholeText(page, IDC_REPORT_FILE_NAME, typed) && typed[0] != 0) {
         CopyBounded(block.logFileName, typed);
+        MarkEditApplied(page, IDC_REPORT_FILE_NAME);
         return;
     }
     CopyBounded(block.logFileName, LogFileNameInForce());

@@ -80,6 +80,9 @@ static void SwitchLanguageIfPending(void)
 
 int ShowPropertiesSheet(void)
 {
+    // From the first step on: "Can not load new language" runs a message loop of its own, in which
+    // another request for the sheet must find it open.
+    sheetOpen = 1;
     SwitchLanguageIfPending();
 
     // The buffers live as long as the sheet; static keeps them off the stack of a re-entered loop.
@@ -113,7 +116,6 @@ int ShowPropertiesSheet(void)
     header.ppsp = reinterpret_cast<LPCPROPSHEETPAGEA>(pages);
     header.pfnCallback = nullptr;
 
-    sheetOpen = 1;
     int result = static_cast<int>(PropertySheetA(&header));
     sheetOpen = 0;
     return result;
@@ -184,6 +186,11 @@ int ReadWholeText(HWND page, int control, char *text, size_t size)
         return 0;
     GetWindowTextA(edit, text, static_cast<int>(size));
     return 1;
+}
+
+void MarkEditApplied(HWND page, int control)
+{
+    SendDlgItemMessageA(page, control, EM_SETMODIFY, FALSE, 0);
 }
 
 int IsTicked(HWND page, int control)

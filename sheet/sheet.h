@@ -9,7 +9,7 @@
 #include "driver/status_block.h"
 #include "driver/texts.h"
 
-extern int sheetOpen;               // 1 while the sheet runs; keeps a second one from opening
+extern int sheetOpen;               // 1 while the sheet opens and runs; keeps a second one from opening
 extern int languageSwitchPending;   // set by the About page; the next opening switches the language
 
 // What the sheet takes from the program that opens it. Start-up hands it over once the main window
@@ -88,6 +88,10 @@ template <size_t N> inline int ReadWholeText(HWND page, int control, char (&text
 {
     return ReadWholeText(page, control, text, N);
 }
+
+// An edit whose text an apply has taken holds no change any more: its modified mark is cleared, so
+// that clicking into it does not mark the page changed again. (Setting its text clears it too.)
+void MarkEditApplied(HWND page, int control);
 
 // Shows a StatusBlock text field in a control; a field without its terminator shows cut to fit.
 template <size_t N> inline void ShowFieldText(HWND page, int control, const char (&field)[N])

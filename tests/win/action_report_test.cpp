@@ -78,9 +78,13 @@ TEST_F(Sheet, ActionPageFillsAndAppliesEveryActionAndFollowsItsRadios)
         HWND page = CreatePage(IDD_ACTION_PAGE, ActionPageProc);
         EXPECT_EQ(BST_CHECKED, IsDlgButtonChecked(page, IDC_ACTION_STOP_MACROS));
         shows(page, c, c.radio);
+        SetDlgItemTextA(page, IDC_ACTION_MOVE_DIR, "C:\\");
+        SendDlgItemMessageA(page, IDC_ACTION_MOVE_DIR, EM_SETMODIFY, TRUE, 0);   // as typing leaves it
         record.clear();
         Notify(page, PSN_APPLY, ActionPageProc);
+        Command(page, IDC_ACTION_MOVE_DIR);   // a click into the edit: the folder applied is no change
         EXPECT_EQ("unchanged action-code ", record) << c.action;
+        EXPECT_STREQ("C:\\", statusBlock->moveDir);
         EXPECT_EQ(c.applied, statusBlock->action);
         EXPECT_EQ(c.action & 3, statusBlock->macroSpecial) << c.action;
         EXPECT_EQ(c.action & 1, statusBlock->onlyLog) << c.action;
@@ -208,10 +212,12 @@ TEST_F(Sheet, ReportApplyTellsOfEveryRefusalAndTakesNoCutName)
             SendDlgItemMessageA(page, IDC_REPORT_LOG_TO_FILE, BM_CLICK, 0, 0);
         EXPECT_EQ(static_cast<uint32_t>(c.on), statusBlock->logToFile) << "written at once: " << what;
         SetDlgItemTextA(page, IDC_REPORT_FILE_NAME, c.typed.c_str());
+        SendDlgItemMessageA(page, IDC_REPORT_FILE_NAME, EM_SETMODIFY, TRUE, 0);   // as typing leaves it
         SendDlgItemMessageA(page, IDC_REPORT_USER, BM_CLICK, 0, 0);   // one more bit: 0xB5
         refusedCode = c.refused;
         record.clear();
         CaughtBox box = CatchMessageBox([&] { Notify(page, PSN_APPLY, ReportPageProc); });
+        Command(page, IDC_REPORT_FILE_NAME);   // a click into the edit: the name applied is no change
         EXPECT_EQ(std::string(c.sent) + "unchanged ", record) << what;
         EXPECT_EQ(c.box, box.found ? box.text + " / " + box.caption : "") << what;
         EXPECT_EQ(c.name, std::string(statusBlock->logFileName)) << what;

@@ -191,6 +191,8 @@ TEST_F(Sheet, FrameSwitchesLanguageFirstAndCutsTextsToFit)
             [&] {
                 HWND active = GetActiveWindow();   // a message box first, if any, then the sheet
                 if (GetDlgItem(active, 0xFFFF) != nullptr) {
+                    // Another request for the sheet, which this box's loop may take, must find it open.
+                    EXPECT_EQ(1, sheetOpen) << "the sheet counts as open from its first step";
                     box = WindowText(GetDlgItem(active, 0xFFFF)) + " / " + WindowText(active);
                     PostMessageA(active, WM_COMMAND, IDOK, 0);
                     return 0;
