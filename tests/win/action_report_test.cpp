@@ -11,6 +11,7 @@
 #include "base/bounded.h"
 #include "driver/link.h"
 #include "res/resource.h"
+#include "sheet/folder_picker.h"
 #include "sheet/logging.h"
 #include "sheet/pages.h"
 #include "sheet/sheet.h"
@@ -227,6 +228,44 @@ TEST_F(Sheet, ReportApplyTellsOfEveryRefusalAndTakesNoCutName)
         EXPECT_EQ(0xB5u, statusBlock->logMask) << what;
         DestroyWindow(page);
     }
+}
+
+// The report page's Browse against a stand-in for the open-file dialog.
+int dialogResult;
+std::string dialogWrites;
+DWORD dialogFlags;
+BOOL WINAPI StandInOpenDialog(LPOPENFILENAMEA record)
+{
+    dialogFlags = record->Flags;
+    CopyBounded(record->lpstrFile, record->nMaxFile, dialogWrites.c_str());
+    return dialogResult;
+}
+
+TEST_F(Sheet, ReportBrowseTakesOnlyWhatTheDialogChose)
+{
+    struct Case {
+        int result;
+        std::string writes, name, sent;
+    } cases[] = {
+        {1, "D:\\LOGS\\CHOSEN.REP", "D:\\LOGS\\CHOSEN.REP", "changed "},
+        {0, "", "C:\\OLD.REP", ""},                // Cancel
+        {0, "\x04\x01", "C:\\OLD.REP", ""},      // too long a path: the size it needs, written all the same
+    };
+    getOpenFileName = StandInOpenDialog;
+    for (const Case &c : cases) {
+        CopyBounded(statusBlock->logFileName, "C:\\OLD.REP");
+        statusBlock->logToFile = 1;
+        HWND page = CreatePage(IDD_REPORT_PAGE, ReportPageProc);
+        dialogResult = c.result, dialogWrites = c.writes;
+        record.clear();
+        SendDlgItemMessageA(page, IDC_REPORT_BROWSE, BM_CLICK, 0, 0);
+        EXPECT_EQ(c.name, std::string(statusBlock->logFileName)) << c.writes;
+        EXPECT_EQ(c.name, WindowText(GetDlgItem(page, IDC_REPORT_FILE_NAME))) << c.writes;
+        EXPECT_EQ(c.sent, record) << c.writes;
+        EXPECT_EQ(static_cast<DWORD>(OFN_HIDEREADONLY | OFN_LONGNAMES), dialogFlags);
+        DestroyWindow(page);
+    }
+    getOpenFileName = GetOpenFileNameA;
 }
 
 }   // namespace
