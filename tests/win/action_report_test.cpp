@@ -110,30 +110,32 @@ TEST_F(Sheet, OnlyLogWarnsThenStartsAndStopsOnlyTheLoggingItStarted)
     struct Case {
         RECT main;                           // the main window, which the warning is centred over
         int tick;                            // the box after the click
-        uint32_t logToFile;
+        int lastOn;                          // the report page's Log to file as in force
+        uint32_t logToFile;                  // and as its box stands, applied or not
         std::string home, name;              // homeDir and logFileName before the click
         uint32_t refused;
         std::string shown, sent, nameAfter;
         int logging;                         // onlyLogLogging afterwards
     } cases[] = {
-        {{100, 50, 701, 451}, 1, 0, "C:\\P\\", "", 0, warned, "START changed ", "C:\\P\\Torvane.REP", 1},
-        {{}, 0, 0, "", "C:\\R", 0, "", "STOP changed ", "C:\\R", 0},
-        {{}, 0, 0, "", "C:\\R", 0, "", "changed ", "C:\\R", 0},   // nothing of its own to stop
-        {{0, 0, 1, 1}, 1, 0, "C:\\P\\", "C:\\R", 0, warned, "START changed ", "C:\\R", 1},
-        {{}, 0, 0, "", "C:\\R", CTL_LOG_STOP, ", T610 / T600", "STOP changed ", "C:\\R", 1},
-        {{}, 0, 0, "", "C:\\R", 0, "", "STOP changed ", "C:\\R", 0},   // tried again at the next untick
-        {{-300, -201, 3, 2}, 1, 1, "C:\\P\\", "", 0, warned, "changed ", "", 0},   // the report page logs
-        {{37, 11, 38, 12}, 1, 0, "C:\\P\\", "", CTL_LOG_START, warned + ", T609 / T600", "START changed ",
+        {{100, 50, 701, 451}, 1, 0, 0, "C:\\P\\", "", 0, warned, "START changed ", "C:\\P\\Torvane.REP", 1},
+        {{}, 0, 0, 0, "", "C:\\R", 0, "", "STOP changed ", "C:\\R", 0},
+        {{}, 0, 0, 0, "", "C:\\R", 0, "", "changed ", "C:\\R", 0},   // nothing of its own to stop
+        {{0, 0, 1, 1}, 1, 0, 0, "C:\\P\\", "C:\\R", 0, warned, "START changed ", "C:\\R", 1},
+        {{}, 0, 0, 0, "", "C:\\R", CTL_LOG_STOP, ", T610 / T600", "STOP changed ", "C:\\R", 1},
+        {{}, 0, 0, 0, "", "C:\\R", 0, "", "STOP changed ", "C:\\R", 0},   // tried again at the next untick
+        {{-300, -201, 3, 2}, 1, 1, 0, "C:\\P\\", "", 0, warned, "changed ", "", 0},   // the report page logs
+        {{37, 11, 38, 12}, 1, 0, 0, "C:\\P\\", "", CTL_LOG_START, warned + ", T609 / T600", "START changed ",
          "C:\\P\\Torvane.REP", 0},
-        {{}, 1, 0, home248 + "X", "", 0, warned + ", T609 / T600", "changed ", "", 0},   // no cut name
-        {{}, 1, 0, home248, "", 0, warned, "START changed ", home248 + "Torvane.REP", 1},
+        {{}, 1, 0, 0, home248 + "X", "", 0, warned + ", T609 / T600", "changed ", "", 0},   // no cut name
+        {{}, 1, 0, 0, home248, "", 0, warned, "START changed ", home248 + "Torvane.REP", 1},
+        {{}, 1, 0, 1, "C:\\P\\", "C:\\R", 0, warned, "START changed ", "C:\\R", 1},   // its box ticked, not applied
     };
     HWND page = CreatePage(IDD_ACTION_PAGE, ActionPageProc);
     onlyLogLogging = 0;
     for (const Case &c : cases) {
         const std::string what = c.sent + c.shown + " " + c.home.substr(0, 12);
         MoveWindow(mainWindow, c.main.left, c.main.top, c.main.right - c.main.left, c.main.bottom - c.main.top, FALSE);
-        statusBlock->logToFile = c.logToFile;
+        lastLogToFile = c.lastOn, statusBlock->logToFile = c.logToFile;
         CopyBounded(statusBlock->homeDir, c.home.c_str());
         CopyBounded(statusBlock->logFileName, c.name.c_str());
         refusedCode = c.refused;
