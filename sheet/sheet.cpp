@@ -66,6 +66,30 @@ void FormatProductLine(char *buffer, size_t size, const char *format)
         OemToCharA(buffer, buffer);   // in place: a converted text is never longer than its source
 }
 
+static const char SAVE_FAILED_TEXT[] = "Can not save the settings.";
+static UINT_PTR saveFailureTimer;   // a refused save waits on it for its message
+
+static void CALLBACK TellSaveFailure(HWND, UINT, UINT_PTR timer, DWORD)
+{
+    KillTimer(nullptr, timer);   // before the message box, whose loop would run the timer again
+    saveFailureTimer = 0;
+    ShowStop(SAVE_FAILED_TEXT, StoredText(TEXT_PRODUCT));
+}
+
+int SaveSettingsOrTell(void)
+{
+    if (SaveSettings())
+        return 1;
+    // An OK applies every visited page in one go, each with its own save; a thread timer fires only
+    // once the sheet has done so and a message loop waits again, whichever loop that is.
+    if (saveFailureTimer == 0) {
+        saveFailureTimer = SetTimer(nullptr, 0, 0, TellSaveFailure);
+        if (saveFailureTimer == 0)
+            ShowStop(SAVE_FAILED_TEXT, StoredText(TEXT_PRODUCT));   // nothing to wait with: told now
+    }
+    return 0;
+}
+
 // A pending choice from the About page is carried out before any page exists, so the whole sheet
 // speaks the new language. A refusal keeps the old table and languageId alike (SelectLanguage shows
 // the message); only a switch that happened is saved.
@@ -75,7 +99,7 @@ static void SwitchLanguageIfPending(void)
         return;
     languageSwitchPending = 0;
     if (SelectLanguage(languageId))
-        SaveSettings();
+        SaveSettingsOrTell();
 }
 
 int ShowPropertiesSheet(void)
@@ -150,7 +174,7 @@ static void ApplyEditingPage(HWND page, const EditingPage &editing)
     *editing.dirty = 0;
     if (editing.changeCode != 0)
         sendControl(editing.changeCode);
-    SaveSettings();
+    SaveSettingsOrTell();
 }
 
 INT_PTR NotifyEditingPage(HWND page, const EditingPage &editing, const NMHDR *header)

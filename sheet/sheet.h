@@ -26,6 +26,14 @@ extern SheetHost sheetHost;
 // switch; returns PropertySheetA's result when the sheet is closed. Callers test sheetOpen first.
 int ShowPropertiesSheet(void);
 
+// Saves the settings (SaveSettings) for a change the user made (an apply, the extensions dialog's
+// Close, a language switch) or for start-up. A refused save is told with the program's own "Can not
+// save the settings." under caption text 600 (as stored), once for all the saves one action makes:
+// the message shows when the program next waits for messages, so that the pages one OK applies
+// share it. The values stay in force in the StatusBlock whatever the registry did. Returns
+// SaveSettings's result.
+int SaveSettingsOrTell(void);
+
 // Titles and the caption live in buffers of this size: at most 51 characters, longer ones are cut.
 constexpr size_t SHEET_TEXT_SIZE = 52;
 
@@ -63,7 +71,7 @@ void InitEditingPage(HWND page, const EditingPage &editing);
 void MarkPageChanged(HWND page, const EditingPage &editing);
 
 // WM_NOTIFY: PSN_SETACTIVE (PSM_CHANGED again when dirty), PSN_KILLACTIVE (PSM_UNCHANGED) and
-// PSN_APPLY (read, PSM_UNCHANGED, flag cleared, change code, SaveSettings). Sets the page's result
+// PSN_APPLY (read, PSM_UNCHANGED, flag cleared, change code, SaveSettingsOrTell). Sets the page's result
 // (always accept, PSNRET_NOERROR) and returns TRUE for these three; FALSE for any other.
 INT_PTR NotifyEditingPage(HWND page, const EditingPage &editing, const NMHDR *header);
 
