@@ -2,6 +2,8 @@
 // values set, damaged, deleted or read back.
 #include "tests/e2e/robot.h"
 
+#include <aclapi.h>
+
 static const char SETTINGS_PARENT[] = "SOFTWARE\\Brannholt";
 static const char SETTINGS_KEY[] = "SOFTWARE\\Brannholt\\Torvane";
 static const char DEFAULT_EXTENSIONS[] = "COM,EXE,DLL,SYS,DRV,OVL,BIN,VXD,386,SCR,CPL,OCX,DOC,DOT,XLS,XLT";
@@ -54,6 +56,30 @@ int DeleteSettingsKey(void)
     LONG status = RegDeleteKeyA(parent, "Torvane");
     RegCloseKey(parent);
     return status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND;
+}
+
+int SetSettingsWritable(int writable)
+{
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, SETTINGS_KEY, 0, WRITE_DAC, &key) != ERROR_SUCCESS)
+        return 0;
+    // Read-only: the program opens the key for all access and is refused. Changing this again and
+    // deleting the key stay allowed, so a test that stops half-way spoils nothing after it.
+    SID_IDENTIFIER_AUTHORITY world = SECURITY_WORLD_SID_AUTHORITY;
+    PSID everyone = nullptr;
+    alignas(DWORD) BYTE aclBytes[128];
+    PACL acl = reinterpret_cast<PACL>(aclBytes);
+    SECURITY_DESCRIPTOR descriptor;
+    int ok = InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION)
+             && AllocateAndInitializeSid(&world, 1, SECURITY_WORLD_RID, 0, 0, 0, 0, 0, 0, 0, &everyone)
+             && InitializeAcl(acl, sizeof aclBytes, ACL_REVISION)
+             && AddAccessAllowedAce(acl, ACL_REVISION, KEY_READ | WRITE_DAC | DELETE, everyone)
+             && SetSecurityDescriptorDacl(&descriptor, TRUE, writable ? nullptr : acl, FALSE)   // none: all may
+             && RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, &descriptor) == ERROR_SUCCESS;
+    if (everyone != nullptr)
+        FreeSid(everyone);
+    RegCloseKey(key);
+    return ok;
 }
 
 int ReadSettingNumber(const char *name, DWORD *value)
