@@ -2,7 +2,7 @@
 // values set, damaged, deleted or read back.
 #include "tests/e2e/robot.h"
 
-#include <aclapi.h>
+#include <sddl.h>
 
 static const char SETTINGS_PARENT[] = "SOFTWARE\\Brannholt";
 static const char SETTINGS_KEY[] = "SOFTWARE\\Brannholt\\Torvane";
@@ -60,25 +60,17 @@ int DeleteSettingsKey(void)
 
 int SetSettingsWritable(int writable)
 {
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, SETTINGS_KEY, 0, WRITE_DAC, &key) != ERROR_SUCCESS)
-        return 0;
     // Read-only: the program opens the key for all access and is refused. Changing this again and
     // deleting the key stay allowed, so a test that stops half-way spoils nothing after it.
-    SID_IDENTIFIER_AUTHORITY world = SECURITY_WORLD_SID_AUTHORITY;
-    PSID everyone = nullptr;
-    alignas(DWORD) BYTE aclBytes[128];
-    PACL acl = reinterpret_cast<PACL>(aclBytes);
-    SECURITY_DESCRIPTOR descriptor;
-    int ok = InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION)
-             && AllocateAndInitializeSid(&world, 1, SECURITY_WORLD_RID, 0, 0, 0, 0, 0, 0, 0, &everyone)
-             && InitializeAcl(acl, sizeof aclBytes, ACL_REVISION)
-             && AddAccessAllowedAce(acl, ACL_REVISION, KEY_READ | WRITE_DAC | DELETE, everyone)
-             && SetSecurityDescriptorDacl(&descriptor, TRUE, writable ? nullptr : acl, FALSE)   // none: all may
-             && RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, &descriptor) == ERROR_SUCCESS;
-    if (everyone != nullptr)
-        FreeSid(everyone);
-    RegCloseKey(key);
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    HKEY key = nullptr;
+    int ok = ConvertStringSecurityDescriptorToSecurityDescriptorA(writable ? "D:(A;;KA;;;WD)" : "D:(A;;KRWDSD;;;WD)",
+                                                                  SDDL_REVISION_1, &descriptor, nullptr)
+             && RegOpenKeyExA(HKEY_LOCAL_MACHINE, SETTINGS_KEY, 0, WRITE_DAC, &key) == ERROR_SUCCESS
+             && RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, descriptor) == ERROR_SUCCESS;
+    if (key != nullptr)
+        RegCloseKey(key);
+    LocalFree(descriptor);
     return ok;
 }
 

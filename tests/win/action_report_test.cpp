@@ -232,41 +232,33 @@ TEST_F(Sheet, ReportApplyTellsOfEveryRefusalAndTakesNoCutName)
     }
 }
 
-// The report page's Browse against a stand-in for the open-file dialog.
+// The report page's Browse against a stand-in for the open-file dialog: it writes into its buffer
+// and succeeds, or writes the size a path too long for it needs and fails.
 int dialogResult;
-std::string dialogWrites;
 DWORD dialogFlags;
 BOOL WINAPI StandInOpenDialog(LPOPENFILENAMEA record)
 {
     dialogFlags = record->Flags;
-    CopyBounded(record->lpstrFile, record->nMaxFile, dialogWrites.c_str());
+    CopyBounded(record->lpstrFile, record->nMaxFile, dialogResult ? "D:\\CHOSEN.REP" : "\x04\x01");
     return dialogResult;
 }
 
 TEST_F(Sheet, ReportBrowseTakesOnlyWhatTheDialogChose)
 {
-    struct Case {
-        int result;
-        std::string writes, name, sent;
-    } cases[] = {
-        {1, "D:\\LOGS\\CHOSEN.REP", "D:\\LOGS\\CHOSEN.REP", "changed "},
-        {0, "", "C:\\OLD.REP", ""},                // Cancel
-        {0, "\x04\x01", "C:\\OLD.REP", ""},      // too long a path: the size it needs, written all the same
-    };
     getOpenFileName = StandInOpenDialog;
-    for (const Case &c : cases) {
+    statusBlock->logToFile = 1;
+    HWND page = CreatePage(IDD_REPORT_PAGE, ReportPageProc);
+    for (int result : {0, 1}) {
         CopyBounded(statusBlock->logFileName, "C:\\OLD.REP");
-        statusBlock->logToFile = 1;
-        HWND page = CreatePage(IDD_REPORT_PAGE, ReportPageProc);
-        dialogResult = c.result, dialogWrites = c.writes;
+        dialogResult = result;
         record.clear();
         SendDlgItemMessageA(page, IDC_REPORT_BROWSE, BM_CLICK, 0, 0);
-        EXPECT_EQ(c.name, std::string(statusBlock->logFileName)) << c.writes;
-        EXPECT_EQ(c.name, WindowText(GetDlgItem(page, IDC_REPORT_FILE_NAME))) << c.writes;
-        EXPECT_EQ(c.sent, record) << c.writes;
+        EXPECT_EQ(result ? "D:\\CHOSEN.REP" : "C:\\OLD.REP", std::string(statusBlock->logFileName));
+        EXPECT_EQ(result ? "changed " : "", record);
         EXPECT_EQ(static_cast<DWORD>(OFN_HIDEREADONLY | OFN_LONGNAMES), dialogFlags);
-        DestroyWindow(page);
     }
+    EXPECT_EQ("D:\\CHOSEN.REP", WindowText(GetDlgItem(page, IDC_REPORT_FILE_NAME)));
+    DestroyWindow(page);
     getOpenFileName = GetOpenFileNameA;
 }
 

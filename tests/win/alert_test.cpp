@@ -58,7 +58,7 @@ int ColumnWidth(void)
     return static_cast<int>(SendMessageA(AlertList(), LVM_GETCOLUMNWIDTH, 0, 0));
 }
 
-// Whether the last WM_SETREDRAW the alert's list got turned drawing off.
+// Whether the last WM_SETREDRAW of the alert's list turned drawing off.
 WNDPROC listProc;
 int redrawOff;
 LRESULT CALLBACK WatchRedraw(HWND list, UINT message, WPARAM wParam, LPARAM lParam)

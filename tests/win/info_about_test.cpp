@@ -177,12 +177,9 @@ TEST_F(Pages, AboutShowsTheDriversTextsAndRecordsTheChoice)
     SetTestTextAddress(706, 0x10);
     languageList = farNames, languageCount = 4;
     page = Create(IDD_ABOUT_PAGE, AboutPageProc);
-    std::vector<std::string> names;
-    for (int i = 0; i < 4; i++) {
-        char name[64] = "?";
-        SendDlgItemMessageA(page, IDC_ABOUT_LANGUAGE, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(name));
-        names.push_back(name);
-    }
+    std::vector<std::string> names(4, std::string(64, '?'));
+    for (int i = 0; i < 4; i++)
+        names[i].resize(SendDlgItemMessageA(page, IDC_ABOUT_LANGUAGE, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(&names[i][0])));
     EXPECT_EQ((std::vector<std::string>{"Fern", "T592", "", ""}), names);
     DestroyWindow(page);
 }
