@@ -10,6 +10,7 @@
 #include "base/bounded.h"
 #include "driver/address.h"
 #include "driver/link.h"
+#include "driver/readable.h"
 #include "driver/texts.h"
 #include "res/resource.h"
 
@@ -29,31 +30,6 @@ static const TextLabel alertLabels[] = {
     {TEXT_ALERT_MESSAGE, IDC_ALERT_TEXT},
     {TEXT_ALERT_TITLE, LABEL_TITLE},
 };
-
-// 1 when the text at name can be read up to its terminator, or up to limit bytes when it has none
-// there, without touching memory that is not committed and readable. The address comes in a
-// message that any program on the desktop can post.
-static int IsReadableName(const char *name, size_t limit)
-{
-    constexpr DWORD READABLE = PAGE_READONLY | PAGE_READWRITE | PAGE_WRITECOPY | PAGE_EXECUTE_READ
-                               | PAGE_EXECUTE_READWRITE | PAGE_EXECUTE_WRITECOPY;
-    const char *at = name;
-    size_t left = limit;
-    while (left > 0) {
-        MEMORY_BASIC_INFORMATION region;
-        if (VirtualQuery(at, &region, sizeof region) == 0)
-            return 0;
-        if (region.State != MEM_COMMIT || (region.Protect & (PAGE_GUARD | PAGE_NOACCESS)) || !(region.Protect & READABLE))
-            return 0;
-        const char *end = static_cast<const char *>(region.BaseAddress) + region.RegionSize;
-        size_t span = static_cast<size_t>(end - at) < left ? static_cast<size_t>(end - at) : left;
-        if (std::memchr(at, 0, span) != nullptr)
-            return 1;
-        at += span;
-        left -= span;
-    }
-    return 1;   // limit readable bytes without a terminator: the copy cuts there
-}
 
 void AddAlertRow(HWND list, const char *name)
 {
@@ -136,35 +112,52 @@ INT_PTR CALLBACK VirusAlertDialogProc(HWND dialog, UINT message, WPARAM wParam, 
     return FALSE;
 }
 
-void HandleVirusFound(HWND mainWindow, LPARAM lParam)
+// The file name a detection carries, or nullptr for an address that is 0, does not fit 32 bits or
+// cannot be read up to the name's terminator (or its first 1024 bytes).
+static const char *DetectedName(LPARAM lParam)
 {
     if (lParam == 0 || static_cast<ULONG_PTR>(lParam) > UINT32_MAX)
-        return;
+        return nullptr;
     const char *name = FromAddress32<const char>(static_cast<uint32_t>(lParam));
-    if (!IsReadableName(name, ALERT_NAME_SIZE))
-        return;
-    int opening = !alertDialogOpen;
-    SetAlertShowing(1);   // every detection tells the driver again, an alert already up or not
-    if (opening) {
-        // Modal: further detections reach MainWindowProc through this dialog's loop and add rows.
-        HINSTANCE module = reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(mainWindow, GWLP_HINSTANCE));
-        INT_PTR result = DialogBoxParamA(module, MAKEINTRESOURCEA(IDD_VIRUS_ALERT), nullptr, VirusAlertDialogProc,
-                                         reinterpret_cast<LPARAM>(name));
-        // No alert came up: without this, every later detection would only add rows to a list that
-        // does not exist.
-        if (result == -1)
-            SetAlertShowing(0);
-    } else {
-        // A burst of detections goes into the list without a repaint for every row: the list is
-        // drawn again once no further detection waits in the queue.
-        MSG waiting;
-        int more = PeekMessageA(&waiting, mainWindow, WM_VIRUS_FOUND, WM_VIRUS_FOUND, PM_NOREMOVE);
+    return IsReadableText(name, ALERT_NAME_SIZE) ? name : nullptr;
+}
+
+// A detection while the alert shows, or one ignored then. A burst goes into the list without a
+// repaint for every row: the list is drawn again once no further detection waits in the queue,
+// whether the last of them is listed or ignored.
+static void AddToOpenAlert(HWND mainWindow, const char *name)
+{
+    MSG waiting;
+    int more = PeekMessageA(&waiting, mainWindow, WM_VIRUS_FOUND, WM_VIRUS_FOUND, PM_NOREMOVE);
+    if (name != nullptr) {
         if (more)
             SendMessageA(alertList, WM_SETREDRAW, FALSE, 0);
         AddAlertRow(alertList, name);
-        if (!more) {
-            SendMessageA(alertList, WM_SETREDRAW, TRUE, 0);
-            InvalidateRect(alertList, nullptr, TRUE);
-        }
     }
+    if (!more) {
+        SendMessageA(alertList, WM_SETREDRAW, TRUE, 0);
+        InvalidateRect(alertList, nullptr, TRUE);
+    }
+}
+
+void HandleVirusFound(HWND mainWindow, LPARAM lParam)
+{
+    const char *name = DetectedName(lParam);
+    int opening = !alertDialogOpen;
+    if (name != nullptr)
+        SetAlertShowing(1);   // every detection tells the driver again, an alert already up or not
+    if (!opening) {
+        AddToOpenAlert(mainWindow, name);
+        return;
+    }
+    if (name == nullptr)
+        return;
+    // Modal: further detections reach MainWindowProc through this dialog's loop and add rows.
+    HINSTANCE module = reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(mainWindow, GWLP_HINSTANCE));
+    INT_PTR result = DialogBoxParamA(module, MAKEINTRESOURCEA(IDD_VIRUS_ALERT), nullptr, VirusAlertDialogProc,
+                                     reinterpret_cast<LPARAM>(name));
+    // No alert came up: without this, every later detection would only add rows to a list that
+    // does not exist.
+    if (result == -1)
+        SetAlertShowing(0);
 }

@@ -84,7 +84,9 @@ static int Configure(void)
         ShowStop(message, StoredText(TEXT_PRODUCT));
         return 0;
     }
-    SaveSettings();     // the stored seal is rewritten at every successful start
+    // The stored seal is rewritten at every successful start. A refusal does not stop the program:
+    // the settings just loaded are in force; the user is told that changes will not be kept.
+    SaveSettingsOrTell();
     sendControl(CTL_SCAN_OPTIONS_CHANGED);
     sendControl(CTL_ACTION_OPTIONS_CHANGED);
     sendControl(CTL_EXCLUSIONS_CHANGED);

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <cstddef>
+#include <cstdint>
 
 // Text numbers the code names; dialogs label their controls from tables of plain numbers.
 enum TextNumber {
@@ -30,6 +31,13 @@ const char *StoredText(int number);
 // Converts text number from OEM to ANSI into buffer (size bytes, always terminated).
 // Returns 1 when the whole text fit, 0 when it was cut.
 int ConvertText(int number, char *buffer, size_t size);
+
+// Converts the name of language (its position in languageList) into name (size bytes, always
+// terminated). The driver chooses the names' numbers and vouches for them, also past the 702 texts
+// every table holds, but a table that does not reach that far is no reason to read astray: the
+// table's entry and the name are checked readable first, and a name that cannot be read is "".
+// Returns 1 when the whole name fit.
+int ConvertLanguageName(uint32_t language, char *name, size_t size);
 
 // One label of a dialog: the text number and the control that receives it, or LABEL_TITLE for the
 // dialog's own title.

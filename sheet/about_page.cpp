@@ -42,6 +42,9 @@ static void ShowDateLine(HWND page, int control, int number, const char (&field)
     ShowConverted(page, control, line);
 }
 
+// FormatFits lets a driver's %lu through: it must read the 32 bits each number is passed in.
+static_assert(sizeof(long) == sizeof(uint32_t), "long is 32 bits on both Windows builds");
+
 // Text 700 takes the eight numbers with the third one in seventh place.
 static void ShowVersionText(HWND page)
 {
@@ -64,7 +67,7 @@ static void FillLanguages(HWND page)
         count = MAX_LANGUAGES;
     for (uint32_t i = 0; i < count; i++) {
         char name[LANGUAGE_NAME_SIZE];
-        ConvertText(static_cast<int>(languageList[i]), name, sizeof name);
+        ConvertLanguageName(i, name, sizeof name);
         SendMessageA(box, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name));
     }
     SendMessageA(box, CB_SETCURSEL, languageId < count ? languageId : static_cast<WPARAM>(-1), 0);

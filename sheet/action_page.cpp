@@ -88,10 +88,12 @@ static void ReadActionPage(HWND page)
     // Checked whatever the action, also while the edit is disabled; a refused folder brings back
     // the one in force, silently.
     char folder[sizeof block.moveDir];
-    if (ReadMoveFolder(page, folder))
+    if (ReadMoveFolder(page, folder)) {
         CopyBounded(block.moveDir, folder);
-    else
+        MarkEditApplied(page, IDC_ACTION_MOVE_DIR);
+    } else {
         ShowFieldText(page, IDC_ACTION_MOVE_DIR, block.moveDir);
+    }
     uint32_t macros = 0;
     if (IsTicked(page, IDC_ACTION_MACRO_NEW))
         macros |= MACRO_REMOVE_NEW;

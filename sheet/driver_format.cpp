@@ -22,6 +22,8 @@ int FormatFits(const char *format, FormatArgument kind, int maxConversions)
             while (*p >= '0' && *p <= '9')
                 p++;
         }
+        if (kind == FORMAT_NUMBERS && (*p == 'l' || *p == 'h'))
+            p++;
         if (*p == 0 || std::strchr(allowed, *p) == nullptr || ++conversions > maxConversions)
             return 0;
     }

@@ -28,6 +28,13 @@ int NextExclusion(const char *text, size_t length, size_t *position, ExclusionEn
     return 1;
 }
 
+const char *StoredExclusionPath(const char *path)
+{
+    while (*path == ' ')
+        path++;
+    return path;
+}
+
 // Appends source to row (size bytes) as far as it fits.
 static void AppendCut(char *row, size_t size, const char *source)
 {
@@ -45,28 +52,38 @@ void MakeExclusionRow(char *row, size_t size, const ExclusionMarks &marks, Exclu
     CopyBounded(row, size, mark);
     if (origin == ROW_ADDED)
         AppendCut(row, size, subfolders ? "  " : "   ");
-    // Both shapes fill at least five characters: the read-back looks for the last blank among the
-    // first six, so a path that began any earlier would lose the part before a blank of its own
-    // (with a two-character 606, "Ja  C x" read back as "x").
+    // Both shapes fill at least five characters, so that the paths of short marks line up.
     for (size_t length = BoundedLength(row, size); length < 5 && length + 1 < size; length++)
         AppendCut(row, size, " ");
-    // Blanks a path begins with cannot be told from the padding when the row is read back: each
-    // Apply would drop one more. The row shows the path without them, and so reads back as shown.
-    while (*path == ' ')
-        path++;
-    AppendCut(row, size, path);
+    // Blanks a path begins with cannot be told from the padding when the row is read back: the row
+    // shows the path without them, and so reads back as shown.
+    AppendCut(row, size, StoredExclusionPath(path));
+}
+
+// 1 when row begins with mark, and then *rest is what follows it.
+static int BeginsWith(const char *row, const char *mark, const char **rest)
+{
+    size_t length = std::strlen(mark);
+    if (std::strncmp(row, mark, length) != 0)
+        return 0;
+    *rest = row + length;
+    return 1;
 }
 
 const char *ReadExclusionRow(const char *row, const ExclusionMarks &marks, int *subfolders)
 {
-    *subfolders = row[0] != 0 && row[0] == marks.subfolders[0];
-    size_t head = BoundedLength(row, 6);
-    const char *path = head > 0 ? row + 1 : row;
-    for (size_t i = 0; i < head; i++) {
-        if (row[i] == ' ')
-            path = row + i + 1;
-    }
-    return path;
+    // The longer mark first: "Jamais" is not read as "Ja" followed by a path "mais".
+    int subfoldersFirst = std::strlen(marks.subfolders) >= std::strlen(marks.alone);
+    const char *first = subfoldersFirst ? marks.subfolders : marks.alone;
+    const char *second = subfoldersFirst ? marks.alone : marks.subfolders;
+    const char *path = row;
+    if (BeginsWith(row, first, &path))
+        *subfolders = subfoldersFirst;
+    else if (BeginsWith(row, second, &path))
+        *subfolders = !subfoldersFirst;
+    else
+        *subfolders = 0;
+    return StoredExclusionPath(path);
 }
 
 size_t ExclusionEntryLength(int subfolders, const char *path)
@@ -93,6 +110,10 @@ int AppendExclusion(char *text, size_t size, int subfolders, const char *path)
 
 int AddExclusionResult(const char *typed, size_t typedLength, int subfolders, size_t textLength)
 {
+    while (typedLength > 0 && *typed == ' ') {
+        typed++;
+        typedLength--;
+    }
     if (typedLength < 3)
         return 0;
     if (typedLength >= EXCLUSION_PATH_SIZE || std::memchr(typed, ']', typedLength) != nullptr)

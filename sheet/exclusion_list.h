@@ -21,7 +21,8 @@ struct ExclusionEntry {
 // a path of more than 259 characters keeps its first 259.
 int NextExclusion(const char *text, size_t length, size_t *position, ExclusionEntry *entry);
 
-// The two marks of a row (texts 606 and 607 as shown): they are told apart by their first character.
+// The two marks of a row (texts 606 and 607 as shown). A row is read back by its whole mark, so
+// any two marks that differ will do: long ones, ones with blanks, ones that begin alike.
 struct ExclusionMarks {
     const char *subfolders;   // 606
     const char *alone;        // 607
@@ -29,17 +30,22 @@ struct ExclusionMarks {
 
 // How a row's mark is followed: rows made from the stored text pad the mark with blanks to five
 // characters (none when it has five or more); rows the user adds follow 606 with two blanks and 607
-// with three, and then pad to five as well, so that a path always starts at the sixth character or
-// later and reads back whole. Blanks at the start of a path are left out of the row.
+// with three, and then pad to five as well. Blanks at the start of a path are left out of the row:
+// they could not be told from the padding.
 enum ExclusionRowOrigin { ROW_STORED, ROW_ADDED };
+
+// The path as a row holds it and the text stores it: without the blanks it begins with.
+const char *StoredExclusionPath(const char *path);
 
 // Builds the row of an entry into row (size bytes, always terminated, cut to fit).
 void MakeExclusionRow(char *row, size_t size, const ExclusionMarks &marks, ExclusionRowOrigin origin,
                       int subfolders, const char *path);
 
-// Reads a row back: subfolders when its first character is that of marks.subfolders; the path is
-// what follows the last blank among its first six characters, or its first character when none of
-// them is a blank. Returns a pointer into row.
+// Reads a row back: the mark it begins with (the longer one is tried first, so that a mark that
+// begins with the other is still told apart), then the blanks after it; the path is the rest.
+// Subfolders when the mark is marks.subfolders, also when both marks are the same. A row that
+// begins with neither is taken as an entry without subfolders whose path follows its blanks.
+// Returns a pointer into row.
 const char *ReadExclusionRow(const char *row, const ExclusionMarks &marks, int *subfolders);
 
 // Characters the entry takes in the text: "[", "+" when subfolders, the path, "]".
@@ -52,8 +58,10 @@ int AppendExclusion(char *text, size_t size, int subfolders, const char *path);
 // The add dialog's OK: what it closes with for the typed path (typedLength characters; the field
 // may hold more than a path can) when the list's text holds textLength characters now.
 constexpr int ADD_REFUSED = -1;   // the dialog stays open
-// 0: fewer than three characters, nothing to add. ADD_REFUSED: a path of more than 259 characters,
-// a path with "]" (the text would end the entry there and leave the rest outside the brackets), a
-// path starting with "+" without subfolders (the text would read it back as one with subfolders),
-// or an entry that would take the text past 2047 characters. Else 3 with subfolders, 1 without.
+// The path is judged as it will be stored, without the blanks it begins with (the row leaves them
+// out). 0: fewer than three characters, nothing to add. ADD_REFUSED: a path of more than 259
+// characters, a path with "]" (the text would end the entry there and leave the rest outside the
+// brackets), a path starting with "+" without subfolders (the text would read it back as one with
+// subfolders), or an entry that would take the text past 2047 characters. Else 3 with subfolders,
+// 1 without.
 int AddExclusionResult(const char *typed, size_t typedLength, int subfolders, size_t textLength);

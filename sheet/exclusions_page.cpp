@@ -178,7 +178,7 @@ static void OnAddOk(HWND dialog)
         SendDlgItemMessageA(dialog, IDC_ADDEXCL_PATH, EM_SETSEL, 0, -1);
         return;
     }
-    CopyBounded(addedPath, typed);
+    CopyBounded(addedPath, StoredExclusionPath(typed));   // judged so: it fits
     EndDialog(dialog, result);
 }
 

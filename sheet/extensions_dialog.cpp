@@ -4,7 +4,6 @@
 #include "driver/address.h"
 #include "driver/link.h"
 #include "res/resource.h"
-#include "settings/store.h"
 #include "sheet/extension_list.h"
 #include "sheet/pages.h"
 #include "sheet/sheet.h"
@@ -86,7 +85,7 @@ static void OnClose(HWND dialog)
     char *inUse = FromAddress32<char>(statusBlock->inUse);
     if (inUse != nullptr)
         CopyBounded(inUse, IN_USE_SIZE, joined);
-    SaveSettings();
+    SaveSettingsOrTell();
     extensionsChanged = 0;
 }
 

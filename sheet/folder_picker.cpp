@@ -21,6 +21,9 @@ static_assert(offsetof(OPENFILENAMEA, lpstrFile) == 28 && offsetof(OPENFILENAMEA
               "first form of the file-dialog record");
 #endif
 
+BOOL(WINAPI *getSaveFileName)(LPOPENFILENAMEA record) = GetSaveFileNameA;
+BOOL(WINAPI *getOpenFileName)(LPOPENFILENAMEA record) = GetOpenFileNameA;
+
 static const char PICK_TITLE[] = "Select Folder";   // as in template 130
 static char initialFolder[MAX_PATH];
 static char pickedPath[PICKED_FOLDER_SIZE];    // the dialog's answer: a dummy file in the folder open at OK
@@ -56,8 +59,10 @@ int PickFolder(HWND owner, const char *startIn, char *folder, size_t size)
     // them) put "Save As" over the template's caption when no title is given.
     record.lpstrTitle = PICK_TITLE;
     // No OFN_EXPLORER: with a template or a hook that makes the dialog old-style, whose standard
-    // controls template 130 rearranges.
-    record.Flags = OFN_HIDEREADONLY | OFN_ENABLEHOOK | OFN_ENABLETEMPLATE | OFN_NOREADONLYRETURN;
+    // controls template 130 rearranges. Unless asked for long names, that style shows and returns
+    // 8.3 names on Windows 95/98 ("C:\PROGRA~1"), which a driver comparing the long names the file
+    // system reports would never match; NT ignores the flag.
+    record.Flags = OFN_HIDEREADONLY | OFN_ENABLEHOOK | OFN_ENABLETEMPLATE | OFN_NOREADONLYRETURN | OFN_LONGNAMES;
     record.lpstrDefExt = "REP";
     record.lCustData = 0;
     record.lpfnHook = KeepOldStyle;
@@ -66,7 +71,7 @@ int PickFolder(HWND owner, const char *startIn, char *folder, size_t size)
     // own, as the action page's folder check does.
     char current[MAX_PATH];
     DWORD length = GetCurrentDirectoryA(sizeof current, current);
-    BOOL taken = GetSaveFileNameA(&record);
+    BOOL taken = getSaveFileName(&record);
     if (length > 0 && length < sizeof current)
         SetCurrentDirectoryA(current);
     if (!taken)

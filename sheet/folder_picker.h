@@ -3,11 +3,18 @@
 #pragma once
 #include <windows.h>
 
+#include <commdlg.h>
+
 #include <cstddef>
 
 // The record in its first form, which every version of the common dialogs accepts: the fields up
 // to lpTemplateName, 76 bytes on the 32-bit build.
 constexpr DWORD FILE_DIALOG_RECORD_SIZE = offsetof(OPENFILENAMEA, lpTemplateName) + sizeof(LPCSTR);
+
+// The common dialogs behind the folder chooser and the report page's Browse: GetSaveFileNameA and
+// GetOpenFileNameA, or a recorder that tests put here.
+extern BOOL(WINAPI *getSaveFileName)(LPOPENFILENAMEA record);
+extern BOOL(WINAPI *getOpenFileName)(LPOPENFILENAMEA record);
 
 // The chooser's own buffer for the path its dialog returns: a folder it takes has at most 519
 // characters.

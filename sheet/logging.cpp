@@ -35,8 +35,12 @@ void RecordLoggingInForce(void)
 void StartLoggingFromSettings(void)
 {
     RecordLoggingInForce();
-    if (statusBlock->logToFile && !sendControl(CTL_LOG_START))
-        ShowLoggingFailure(TEXT_LOG_START_FAILED);
+    if (statusBlock->logToFile) {
+        if (!sendControl(CTL_LOG_START))
+            ShowLoggingFailure(TEXT_LOG_START_FAILED);
+    } else if (statusBlock->onlyLog) {
+        StartOnlyLogLogging();   // "Only log to report" stored on: it logs from the start, too
+    }
 }
 
 void SwitchOnlyLog(int ticked)
@@ -61,8 +65,10 @@ static int SetDefaultReportName(void)
 
 void StartOnlyLogLogging(void)
 {
-    if (statusBlock->logToFile)
-        return;   // the Report page's setting already logs
+    // The Report page's setting as put in force, not as its box may show it unapplied: logging
+    // that runs for it goes on, and the box's logging has to start when none runs.
+    if (lastLogToFile)
+        return;
     if (statusBlock->logFileName[0] == 0 && !SetDefaultReportName()) {
         ShowLoggingFailure(TEXT_LOG_START_FAILED);   // no file to log into: the start fails here
         return;
@@ -116,6 +122,9 @@ void PutReportLoggingInForce(void)
 {
     const StatusBlock &block = *statusBlock;
     int nameChanged = lstrcmpiA(block.logFileName, lastLogFileName) != 0;
-    ActOnLogging(PlanLogging(lastLogToFile, static_cast<int>(block.logToFile), nameChanged));
+    LoggingPlan plan = PlanLogging(lastLogToFile, static_cast<int>(block.logToFile), nameChanged,
+                                   block.onlyLog != 0, onlyLogLogging);
+    onlyLogLogging = plan.onlyLogLogging;
+    ActOnLogging(plan);
     RecordLoggingInForce();
 }

@@ -5,13 +5,15 @@
 
 // The logging in force. Written only by the procedures below; declared for the tests, which read
 // and prepare it.
-extern int onlyLogLogging;   // 1 while logging runs because ticking "Only log to report" started it
+extern int onlyLogLogging;   // 1 while logging runs for "Only log to report": the box started it, or the
+                             // Report page switched its own off while the box was ticked
 extern int onlyLogToggled;   // set by every click of the Only log box, until the Report page takes it
 extern int lastLogToFile;    // logToFile as last acted on for the Report page (start-up or its apply)
 extern char lastLogFileName[260];   // logFileName as last put in force for the Report page
 
 // Start-up, once the stored language is selected: the loaded settings become the logging in force,
-// and logging starts when logToFile is set (a refusal is shown with text 609).
+// and logging starts when logToFile is set, or else for "Only log to report" when onlyLog is (as
+// StartOnlyLogLogging). A refusal is shown with text 609.
 void StartLoggingFromSettings(void);
 
 // The record half of the above alone: lastLogToFile and lastLogFileName from the StatusBlock.
@@ -22,12 +24,13 @@ void RecordLoggingInForce(void);
 void SwitchOnlyLog(int ticked);
 
 // The Only log box ticked and its warning read: logging into the report file, named by default
-// when logFileName is empty, unless the Report page's own setting already logs. A refusal, or a
-// default name that does not fit logFileName, is shown with text 609.
+// when logFileName is empty, unless logging already runs for the Report page's setting in force
+// (which then hands it to the box if it is switched off). A refusal, or a default name that does
+// not fit logFileName, is shown with text 609.
 void StartOnlyLogLogging(void);
 
-// The Only log box unticked: stops only the logging StartOnlyLogLogging started. A refusal is shown
-// with text 610 and is tried again at the next untick.
+// The Only log box unticked: stops only the logging that runs for the box (onlyLogLogging). A
+// refusal is shown with text 610 and is tried again at the next untick.
 void StopOnlyLogLogging(void);
 
 // 1 once for every click of the Only log box since the last call: the Report page takes it on each
@@ -42,6 +45,7 @@ int LogFileSectionLocked(void);
 const char *LogFileNameInForce(void);
 
 // The Report page's apply, once it has read logToFile and logFileName into the StatusBlock: starts,
-// stops or restarts logging as PlanLogging says (every refusal shown, none retried), then takes both
-// as the logging in force, refused or not.
+// stops or restarts logging as PlanLogging says (every refusal shown, none retried), logging the
+// Only log box keeps running changing hands instead, then takes both as the logging in force,
+// refused or not.
 void PutReportLoggingInForce(void);

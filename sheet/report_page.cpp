@@ -104,6 +104,7 @@ static void ReadLogFileName(HWND page)
     char typed[sizeof block.logFileName];
     if (ReadWholeText(page, IDC_REPORT_FILE_NAME, typed) && typed[0] != 0) {
         CopyBounded(block.logFileName, typed);
+        MarkEditApplied(page, IDC_REPORT_FILE_NAME);
         return;
     }
     CopyBounded(block.logFileName, LogFileNameInForce());
@@ -123,25 +124,31 @@ static void ReadReportPage(HWND page)
     PutReportLoggingInForce();
 }
 
-// The open-file dialog writing straight into logFileName; 1 when a file was chosen.
+// The open-file dialog, proposing the name in force; 1 when a file was chosen, which is then in
+// force at once, whatever becomes of the sheet.
 static int BrowseLogFile(HWND page)
 {
     static char fileTitle[516];   // receives the file title; never read
+    StatusBlock &block = *statusBlock;
+    // Into a copy: a dialog that fails may still write into its buffer (a path too long for it
+    // leaves there the size it would need).
+    char chosen[sizeof block.logFileName];
+    CopyBounded(chosen, block.logFileName);
     OPENFILENAMEA record = {};
     record.lStructSize = FILE_DIALOG_RECORD_SIZE;
     record.hwndOwner = page;
     record.lpstrFilter = "Log Files (*.REP)\0*.rep\0AllFiles (*.*)\0*.*\0";
     record.nFilterIndex = 0;   // the first pair
-    // Straight into the field: its text is the proposed name, and a chosen name is in force at
-    // once, whatever becomes of the sheet.
-    record.lpstrFile = statusBlock->logFileName;
-    record.nMaxFile = sizeof statusBlock->logFileName;
+    record.lpstrFile = chosen;
+    record.nMaxFile = sizeof chosen;
     record.lpstrFileTitle = fileTitle;
     record.nMaxFileTitle = sizeof fileTitle;
-    record.Flags = OFN_HIDEREADONLY;   // the file need not exist
+    // The file need not exist; long names as the folder chooser takes them.
+    record.Flags = OFN_HIDEREADONLY | OFN_LONGNAMES;
     record.lpstrDefExt = "log";
-    if (!GetOpenFileNameA(&record))
+    if (!getOpenFileName(&record))
         return 0;
+    CopyBounded(block.logFileName, chosen);
     ShowLogFileName(page);
     return 1;
 }

@@ -66,6 +66,30 @@ void FormatProductLine(char *buffer, size_t size, const char *format)
         OemToCharA(buffer, buffer);   // in place: a converted text is never longer than its source
 }
 
+static const char SAVE_FAILED_TEXT[] = "Can not save the settings.";
+static UINT_PTR saveFailureTimer;   // a refused save waits on it for its message
+
+static void CALLBACK TellSaveFailure(HWND, UINT, UINT_PTR timer, DWORD)
+{
+    KillTimer(nullptr, timer);   // before the message box, whose loop would run the timer again
+    saveFailureTimer = 0;
+    ShowStop(SAVE_FAILED_TEXT, StoredText(TEXT_PRODUCT));
+}
+
+int SaveSettingsOrTell(void)
+{
+    if (SaveSettings())
+        return 1;
+    // An OK applies every visited page in one go, each with its own save; a thread timer fires only
+    // once the sheet has done so and a message loop waits again, whichever loop that is.
+    if (saveFailureTimer == 0) {
+        saveFailureTimer = SetTimer(nullptr, 0, 0, TellSaveFailure);
+        if (saveFailureTimer == 0)
+            ShowStop(SAVE_FAILED_TEXT, StoredText(TEXT_PRODUCT));   // nothing to wait with: told now
+    }
+    return 0;
+}
+
 // A pending choice from the About page is carried out before any page exists, so the whole sheet
 // speaks the new language. A refusal keeps the old table and languageId alike (SelectLanguage shows
 // the message); only a switch that happened is saved.
@@ -75,11 +99,14 @@ static void SwitchLanguageIfPending(void)
         return;
     languageSwitchPending = 0;
     if (SelectLanguage(languageId))
-        SaveSettings();
+        SaveSettingsOrTell();
 }
 
 int ShowPropertiesSheet(void)
 {
+    // From the first step on: "Can not load new language" runs a message loop of its own, in which
+    // another request for the sheet must find it open.
+    sheetOpen = 1;
     SwitchLanguageIfPending();
 
     // The buffers live as long as the sheet; static keeps them off the stack of a re-entered loop.
@@ -113,7 +140,6 @@ int ShowPropertiesSheet(void)
     header.ppsp = reinterpret_cast<LPCPROPSHEETPAGEA>(pages);
     header.pfnCallback = nullptr;
 
-    sheetOpen = 1;
     int result = static_cast<int>(PropertySheetA(&header));
     sheetOpen = 0;
     return result;
@@ -148,7 +174,7 @@ static void ApplyEditingPage(HWND page, const EditingPage &editing)
     *editing.dirty = 0;
     if (editing.changeCode != 0)
         sendControl(editing.changeCode);
-    SaveSettings();
+    SaveSettingsOrTell();
 }
 
 INT_PTR NotifyEditingPage(HWND page, const EditingPage &editing, const NMHDR *header)
@@ -184,6 +210,11 @@ int ReadWholeText(HWND page, int control, char *text, size_t size)
         return 0;
     GetWindowTextA(edit, text, static_cast<int>(size));
     return 1;
+}
+
+void MarkEditApplied(HWND page, int control)
+{
+    SendDlgItemMessageA(page, control, EM_SETMODIFY, FALSE, 0);
 }
 
 int IsTicked(HWND page, int control)

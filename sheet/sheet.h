@@ -9,7 +9,7 @@
 #include "driver/status_block.h"
 #include "driver/texts.h"
 
-extern int sheetOpen;               // 1 while the sheet runs; keeps a second one from opening
+extern int sheetOpen;               // 1 while the sheet opens and runs; keeps a second one from opening
 extern int languageSwitchPending;   // set by the About page; the next opening switches the language
 
 // What the sheet takes from the program that opens it. Start-up hands it over once the main window
@@ -25,6 +25,14 @@ extern SheetHost sheetHost;
 // Opens the modal property sheet on the Scan options page, after carrying out a pending language
 // switch; returns PropertySheetA's result when the sheet is closed. Callers test sheetOpen first.
 int ShowPropertiesSheet(void);
+
+// Saves the settings (SaveSettings) for a change the user made (an apply, the extensions dialog's
+// Close, a language switch) or for start-up. A refused save is told with the program's own "Can not
+// save the settings." under caption text 600 (as stored), once for all the saves one action makes:
+// the message shows when the program next waits for messages, so that the pages one OK applies
+// share it. The values stay in force in the StatusBlock whatever the registry did. Returns
+// SaveSettings's result.
+int SaveSettingsOrTell(void);
 
 // Titles and the caption live in buffers of this size: at most 51 characters, longer ones are cut.
 constexpr size_t SHEET_TEXT_SIZE = 52;
@@ -63,7 +71,7 @@ void InitEditingPage(HWND page, const EditingPage &editing);
 void MarkPageChanged(HWND page, const EditingPage &editing);
 
 // WM_NOTIFY: PSN_SETACTIVE (PSM_CHANGED again when dirty), PSN_KILLACTIVE (PSM_UNCHANGED) and
-// PSN_APPLY (read, PSM_UNCHANGED, flag cleared, change code, SaveSettings). Sets the page's result
+// PSN_APPLY (read, PSM_UNCHANGED, flag cleared, change code, SaveSettingsOrTell). Sets the page's result
 // (always accept, PSNRET_NOERROR) and returns TRUE for these three; FALSE for any other.
 INT_PTR NotifyEditingPage(HWND page, const EditingPage &editing, const NMHDR *header);
 
@@ -88,6 +96,10 @@ template <size_t N> inline int ReadWholeText(HWND page, int control, char (&text
 {
     return ReadWholeText(page, control, text, N);
 }
+
+// An edit whose text an apply has taken holds no change any more: its modified mark is cleared, so
+// that clicking into it does not mark the page changed again. (Setting its text clears it too.)
+void MarkEditApplied(HWND page, int control);
 
 // Shows a StatusBlock text field in a control; a field without its terminator shows cut to fit.
 template <size_t N> inline void ShowFieldText(HWND page, int control, const char (&field)[N])

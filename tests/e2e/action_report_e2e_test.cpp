@@ -104,7 +104,8 @@ TEST(ActionReportE2e, OnlyLogWarnsStartsItsOwnLoggingAndLocksTheReportPage)
             EXPECT_EQ(1, ControlEnabled(page, control)) << control;
         SaveScreenshot("report-page-" + suffix);
 
-        // With Log to file on, ticking only warns, and locks the whole log-file section.
+        // With Log to file ticked but not applied, ticking locks the whole log-file section and starts
+        // the report: Cancel keeps Only log on, so the report must run for it.
         page = SelectPage(sheet, SHEET_ACTION_PAGE);
         ASSERT_TRUE(PressButton(page, IDC_ACTION_ONLY_LOG));
         AnswerWarning(run.processId, texts);
@@ -113,9 +114,52 @@ TEST(ActionReportE2e, OnlyLogWarnsStartsItsOwnLoggingAndLocksTheReportPage)
         for (int control : logDependents)
             EXPECT_EQ(0, ControlEnabled(page, control)) << control;
         EXPECT_TRUE(PressSheetButton(sheet, IDCANCEL));
-        EXPECT_EQ((std::vector<std::string>{"CTL_LOG_START", "CTL_LOG_STOP"}), LoggingCodesFrom(folder, started));
+        EXPECT_EQ((std::vector<std::string>{"CTL_LOG_START", "CTL_LOG_STOP", "CTL_LOG_START"}),
+                  LoggingCodesFrom(folder, started));
         EXPECT_TRUE(EndNormally(run));
     }
+}
+
+TEST(ActionReportE2e, OnlyLogKeepsTheReportWrittenAndARefusedSaveIsToldOnce)
+{
+    std::string folder = PrepareWatched();
+    ASSERT_TRUE(SetSettingNumber("LogToFile", 1));
+    TorvaneRun run;
+    ASSERT_NE(nullptr, StartNormally(folder, &run));
+    ASSERT_TRUE(WaitJournalLine(folder, "CTL_LOG_START result=1", ROBOT_TIMEOUT_MS));
+    size_t started = JournalCodes(ReadJournal(folder)).size();
+
+    // Log to file unticked without an apply, Only log ticked, then OK, whose saves the registry
+    // refuses: the message, and the logging goes on for Only log.
+    HWND sheet = OpenSheet(run, SHEET_BY_MESSAGE);
+    ASSERT_TRUE(SetTicked(SelectPage(sheet, SHEET_REPORT_PAGE), IDC_REPORT_LOG_TO_FILE, 0));
+    ASSERT_TRUE(PressButton(SelectPage(sheet, SHEET_ACTION_PAGE), IDC_ACTION_ONLY_LOG));
+    AnswerWarning(run.processId, englishTexts);
+    ASSERT_TRUE(SetSettingsWritable(0));
+    ASSERT_TRUE(PressButton(sheet, IDOK));
+    HWND box = WaitForMessageBox(run.processId, ROBOT_TIMEOUT_MS);
+    ExpectStopMessage(box, "Torvane", "Can not save the settings.");
+    EXPECT_TRUE(PressButton(box, IDOK) && WaitClosed(box, ROBOT_TIMEOUT_MS));
+    ASSERT_TRUE(SetSettingsWritable(1));
+    EXPECT_EQ(std::vector<std::string>{}, LoggingCodesFrom(folder, started));
+    ASSERT_TRUE(WriteFileBytes(folder + "\\watched\\SAMPLE.COM", TestFileBytes()));
+    HWND alert = WaitForAlert(run.processId, ROBOT_TIMEOUT_MS);
+    EXPECT_TRUE(alert != nullptr && PressButton(alert, IDOK) && WaitClosed(alert, ROBOT_TIMEOUT_MS));
+    std::string report;
+    EXPECT_TRUE(WaitUntil([&] {
+        return ReadFileBytes(folder + "\\Torvane.REP", &report) && report.find("SAMPLE.COM") != std::string::npos;
+    }, ROBOT_TIMEOUT_MS)) << "no report of the detection: " << report;
+
+    // Saved by the next OK, Only log logs from the next start on, too.
+    sheet = OpenSheet(run, SHEET_BY_MESSAGE);
+    EXPECT_TRUE(PressSheetButton(sheet, IDOK));
+    DWORD onlyLog = 0;
+    EXPECT_TRUE(ReadSettingNumber("OnlyLog", &onlyLog) && onlyLog == 1);
+    EXPECT_TRUE(EndNormally(run));
+    DeleteFileA((folder + "\\journal.txt").c_str());
+    ASSERT_NE(nullptr, StartNormally(folder, &run));
+    EXPECT_TRUE(WaitJournalLine(folder, "CTL_LOG_START result=1", ROBOT_TIMEOUT_MS));
+    EXPECT_TRUE(EndNormally(run));
 }
 
 TEST(ActionReportE2e, MoveFolderIsKeptOnlyWhenItCanBeEnteredAndTheChooserTakesOne)

@@ -126,6 +126,7 @@ int SetSettingText(const char *name, const std::string &value);   // REG_SZ
 int SetSettingBytes(const char *name, DWORD type, const std::string &bytes);   // any type, raw
 int DeleteSetting(const char *name);
 int DeleteSettingsKey(void);                                      // 1 also when it did not exist
+int SetSettingsWritable(int writable);   // 0: the key can be read (and deleted), not written
 int ReadSettingNumber(const char *name, DWORD *value);            // 0 when missing or not 4 bytes
 int ReadSettingText(const char *name, std::string *value);        // 0 when missing
 

@@ -2,6 +2,8 @@
 // values set, damaged, deleted or read back.
 #include "tests/e2e/robot.h"
 
+#include <sddl.h>
+
 static const char SETTINGS_PARENT[] = "SOFTWARE\\Brannholt";
 static const char SETTINGS_KEY[] = "SOFTWARE\\Brannholt\\Torvane";
 static const char DEFAULT_EXTENSIONS[] = "COM,EXE,DLL,SYS,DRV,OVL,BIN,VXD,386,SCR,CPL,OCX,DOC,DOT,XLS,XLT";
@@ -54,6 +56,22 @@ int DeleteSettingsKey(void)
     LONG status = RegDeleteKeyA(parent, "Torvane");
     RegCloseKey(parent);
     return status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND;
+}
+
+int SetSettingsWritable(int writable)
+{
+    // Read-only: the program opens the key for all access and is refused. Changing this again and
+    // deleting the key stay allowed, so a test that stops half-way spoils nothing after it.
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    HKEY key = nullptr;
+    int ok = ConvertStringSecurityDescriptorToSecurityDescriptorA(writable ? "D:(A;;KA;;;WD)" : "D:(A;;KRWDSD;;;WD)",
+                                                                  SDDL_REVISION_1, &descriptor, nullptr)
+             && RegOpenKeyExA(HKEY_LOCAL_MACHINE, SETTINGS_KEY, 0, WRITE_DAC, &key) == ERROR_SUCCESS
+             && RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, descriptor) == ERROR_SUCCESS;
+    if (key != nullptr)
+        RegCloseKey(key);
+    LocalFree(descriptor);
+    return ok;
 }
 
 int ReadSettingNumber(const char *name, DWORD *value)

@@ -195,6 +195,16 @@ TEST(SheetE2e, ExtensionsDialogEditsTheListInForce)
     EXPECT_TRUE(WaitUntil([&] { return ReadSettingText("InUse", &inUse) && inUse == sorted.back(); }, 3000)) << inUse;
     EXPECT_EQ(0, ApplyEnabled(sheet)) << "the dialog does not mark the page";
     EXPECT_TRUE(CodesAfter(folder, seen).empty()) << "the dialog tells the driver nothing";
+
+    // A Close whose save the registry refuses says so.
+    dialog = OpenExtensions(run, sheet);
+    PressButton(dialog, IDC_EXT_DEFAULT);
+    ASSERT_TRUE(SetSettingsWritable(0));
+    PressButton(dialog, IDOK);
+    HWND box = WaitForMessageBox(run.processId, ROBOT_TIMEOUT_MS);
+    ExpectStopMessage(box, "Torvane", "Can not save the settings.");
+    EXPECT_TRUE(PressButton(box, IDOK) && WaitClosed(box, ROBOT_TIMEOUT_MS));
+    ASSERT_TRUE(SetSettingsWritable(1));
     ASSERT_TRUE(PressSheetButton(sheet, IDCANCEL));
 }
 

@@ -1,5 +1,6 @@
 // The ExclusionList text as the Exclusions page reads it into rows and rebuilds it on Apply, with
-// the marks (texts 606 and 607) of each of the driver's languages, and as the driver counts it.
+// the marks (texts 606 and 607) of each of the driver's languages and of drivers whose marks are
+// long, hold blanks or begin alike, and as the driver counts it.
 // Holds: each entry's row, in both shapes (made from the stored text, added by the user), reads
 // back to the same entry, less the blanks its path begins with (the row leaves them out); the rows
 // rebuild into at most 2047 characters of whole entries, which read back to the same rows, so a
@@ -69,8 +70,11 @@ static std::string Rebuild(const std::vector<std::string> &rows, const Exclusion
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     static const char *const *const languages[] = {englishTexts, germanTexts, frenchTexts};
-    const char *const *texts = languages[TakeByte(&data, &size) % 3];
-    ExclusionMarks marks = {texts[606 - DRIVER_FIRST_TEXT], texts[607 - DRIVER_FIRST_TEXT]};
+    static const ExclusionMarks others[] = {{"Incl.", "Excl."}, {"Sub yes", "Sub no"}, {"Y", "Yo"}, {"Inclus", "+"}};
+    size_t choice = TakeByte(&data, &size) % (3 + sizeof others / sizeof others[0]);
+    ExclusionMarks marks = choice < 3 ? ExclusionMarks{languages[choice][606 - DRIVER_FIRST_TEXT],
+                                                       languages[choice][607 - DRIVER_FIRST_TEXT]}
+                                      : others[choice - 3];
     std::unique_ptr<unsigned char[]> bytes = ExactCopy(data, size);
     const char *text = reinterpret_cast<const char *>(bytes.get());
     size_t length = TextLength(data, size);

@@ -23,6 +23,10 @@ TEST(DriverFormat, OnlyWhatTheArgumentsCanServe)
         {"%u.%u %x.%X %d %i %08o %+u", FORMAT_NUMBERS, 8, 1},
         {"%u %u %u %u %u %u %u %u %u", FORMAT_NUMBERS, 8, 0},
         {"%lu %s", FORMAT_NUMBERS, 8, 0},
+        {"%lu.%ld %lx %hu %hX %-4lo", FORMAT_NUMBERS, 8, 1},   // one l or h: 32 bits read all the same
+        {"%llu", FORMAT_NUMBERS, 8, 0},
+        {"%hhu", FORMAT_NUMBERS, 8, 0},
+        {"%ls", FORMAT_TEXTS, 1, 0},
         {"%.*u", FORMAT_NUMBERS, 8, 0},
     };
     for (const Case &c : cases)

@@ -43,6 +43,7 @@ std::string Rebuild(const std::vector<std::string> &rows, const ExclusionMarks &
 TEST(ExclusionList, StoredTextReadsIntoRowsAndBack)
 {
     const ExclusionMarks english = {"Yes", "No"}, german = {"Ja", "-"}, wide = {"Incl", "-"}, alike = {"Y", "Yo"};
+    const ExclusionMarks five = {"Incl.", "Excl."}, blanks = {"Sub yes", "Sub no"};
     const std::string longPath(300, 'P');
     struct Case {
         const char *what;
@@ -64,8 +65,10 @@ TEST(ExclusionList, StoredTextReadsIntoRowsAndBack)
          {"Yes  " + longPath.substr(0, 259)}, "[+" + longPath.substr(0, 259) + "]"},
         {"blanks a path begins with are left out once, not one more at each Apply", english, "[+   C:\\A][ ]",
          {"Yes  C:\\A", "No   "}, "[+C:\\A][]"},
-        {"marks alike: every row reads back with +", alike, "[C:\\A][+C:\\B]", {"Yo   C:\\A", "Y    C:\\B"},
-         "[+C:\\A][+C:\\B]"},
+        {"a mark that begins with the other", alike, "[C:\\A][+C:\\B][+o]", {"Yo   C:\\A", "Y    C:\\B", "Y    o"}, "="},
+        {"five-character marks, no blank after them", five, "[+C:\\A][B:\\][]", {"Incl.C:\\A", "Excl.B:\\", "Excl."},
+         "="},
+        {"marks with blanks", blanks, "[+C:\\A][ B][+]", {"Sub yesC:\\A", "Sub noB", "Sub yes"}, "[+C:\\A][B][+]"},
     };
     for (const Case &c : cases) {
         std::vector<std::string> rows = Fill(c.text, c.marks);
@@ -84,15 +87,14 @@ TEST(ExclusionList, StoredTextReadsIntoRowsAndBack)
     char small[8];
     MakeExclusionRow(small, sizeof small, german, ROW_ADDED, 1, "C:\\TEMP");
     EXPECT_STREQ("Ja   C:", small);
-    // Short marks: an added row still starts its path at the sixth character, so a blank within the
-    // path's first characters is not taken for the end of the mark.
-    for (const ExclusionMarks &marks : {german, english, alike}) {
+    // A blank within the path's first characters is not taken for the end of the mark.
+    for (const ExclusionMarks &marks : {german, english, alike, five, blanks}) {
         for (int subfolders : {0, 1}) {
             char row[EXCLUSION_ROW_SIZE];
             MakeExclusionRow(row, sizeof row, marks, ROW_ADDED, subfolders, "C x\\a b");
             int readSubfolders = -1;
             EXPECT_STREQ("C x\\a b", ReadExclusionRow(row, marks, &readSubfolders)) << row;
-            EXPECT_EQ(subfolders || marks.subfolders[0] == marks.alone[0], readSubfolders) << row;
+            EXPECT_EQ(subfolders, readSubfolders) << row;
         }
     }
     EXPECT_EQ("[C:\\A]", Rebuild({"No   C:\\A", "No   C:\\B"}, english, 7));
@@ -116,6 +118,9 @@ TEST(ExclusionList, AddDialogResult)
         {"C:\\A]B", 1, 0, ADD_REFUSED},
         {"]:\\", 0, 0, ADD_REFUSED},
         {"+X\\A", 0, 0, ADD_REFUSED},          // would read back as "X\A" with subfolders
+        {"  +X\\A", 0, 0, ADD_REFUSED},        // judged as stored: without its leading blanks
+        {"   C:", 0, 0, 0},
+        {"  " + longest, 0, 0, 1},
         {"+X\\A", 1, 0, 3},
         {longest, 0, 0, 1},
         {tooLong, 0, 0, ADD_REFUSED},

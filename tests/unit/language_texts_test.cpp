@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "sheet/driver_format.h"
 #include "vxd/texts/language_texts.h"
 
 namespace {
@@ -111,43 +112,6 @@ long VisibleCount(const char *text)
         count++;
     }
     return count;
-}
-
-// The conversions of a printf format in order: "s", "int", "%" is not one; "bad" for anything
-// the front end's arguments cannot match (other types, '*', a lone '%' at the end).
-std::vector<std::string> Conversions(const char *format)
-{
-    std::vector<std::string> found;
-    for (const char *p = format; *p; p++) {
-        if (*p != '%')
-            continue;
-        p++;
-        if (*p == '%')
-            continue;
-        while (*p && std::strchr("-+ #0", *p))
-            p++;
-        while (*p >= '0' && *p <= '9')
-            p++;
-        if (*p == '.') {
-            p++;
-            while (*p >= '0' && *p <= '9')
-                p++;
-        }
-        std::string length;
-        while (*p && std::strchr("hlLqjzt", *p))
-            length += *p++;
-        if (*p == 0) {
-            found.push_back("bad");
-            break;
-        }
-        if (*p == 's' && length.empty())
-            found.push_back("s");
-        else if (std::strchr("diuxX", *p) && (length.empty() || length == "l"))
-            found.push_back("int");
-        else
-            found.push_back("bad");
-    }
-    return found;
 }
 
 // Texts whose '&' marks a mnemonic, grouped by the dialog or menu in which they show together.
@@ -281,15 +245,18 @@ TEST(LanguageTexts, EveryCharacterFitsTheOemCodePage)
 
 TEST(LanguageTexts, FormatsMatchTheirArguments)
 {
+    // Checked as the About page checks them before it formats: a format it would refuse shows as
+    // plain text.
     struct Format {
         int number;
-        std::vector<std::string> conversions;
+        FormatArgument kind;
+        int conversions;        // exactly this many
         long longestArgument;   // characters one argument may add
     };
     const Format formats[] = {
-        {650, {"s"}, 39},                                                    // signature date, 40-byte field
-        {651, {"s"}, 39},
-        {700, {"int", "int", "int", "int", "int", "int", "int", "int"}, 11},   // 32-bit numbers
+        {650, FORMAT_TEXTS, 1, 39},     // signature date, 40-byte field
+        {651, FORMAT_TEXTS, 1, 39},
+        {700, FORMAT_NUMBERS, 8, 11},   // 32-bit numbers
     };
     for (const Language &language : languages) {
         for (int number = DRIVER_FIRST_TEXT; number <= DRIVER_LAST_TEXT; number++) {
@@ -305,15 +272,11 @@ TEST(LanguageTexts, FormatsMatchTheirArguments)
                 EXPECT_EQ(nullptr, std::strchr(text, '%')) << Where(language, number) << ": '%' outside a format";
                 continue;
             }
-            std::vector<std::string> got = Conversions(text);
-            std::string gotList, expectedList;
-            for (const std::string &c : got)
-                gotList += c + " ";
-            for (const std::string &c : format->conversions)
-                expectedList += c + " ";
-            EXPECT_EQ(expectedList, gotList) << Where(language, number);
+            EXPECT_TRUE(FormatFits(text, format->kind, format->conversions)) << Where(language, number);
+            EXPECT_FALSE(FormatFits(text, format->kind, format->conversions - 1))
+                << Where(language, number) << ": fewer conversions than arguments";
             // The formatted text goes into a 1024-byte buffer.
-            long longest = CharCount(text) + static_cast<long>(got.size()) * format->longestArgument;
+            long longest = CharCount(text) + format->conversions * format->longestArgument;
             EXPECT_LE(longest, 1023) << Where(language, number) << ": formatted text may not fit";
         }
     }
@@ -330,8 +293,7 @@ TEST(LanguageTexts, TextsFitTheirBuffers)
         {588, 588, 19, "user name field of 20 bytes"},
         {601, 602, 63, "tray tip of 64 bytes"},
         {605, 605, 99, "message buffer of 100 bytes"},
-        {606, 606, 4, "exclusion mark read back within six characters"},
-        {607, 607, 3, "exclusion mark read back within six characters"},
+        {606, 607, 5, "exclusion mark within the column its header gives it"},
         {611, 616, 51, "tab title buffer of 52 bytes"},
         {592, 594, 49, "language name"},
     };
@@ -354,13 +316,8 @@ TEST(LanguageTexts, TextsFitTheirBuffers)
             << Where(language, 589) << ": digits only";
         EXPECT_LE(CharCount(product) + 1 + CharCount(version) + 3, 51) << language.name << " sheet caption";
 
-        // The exclusion marks are told apart by their first character alone, and a blank in a mark
-        // would end it early when a row is read back.
-        const char *marks[] = {Text(language, 606), Text(language, 607)};
-        ASSERT_TRUE(marks[0] && marks[1]) << language.name;
-        EXPECT_NE(marks[0][0], marks[1][0]) << Where(language, 606) << " and " << Where(language, 607);
-        for (int i = 0; i < 2; i++)
-            EXPECT_EQ(nullptr, std::strchr(marks[i], ' ')) << Where(language, 606 + i) << ": blank in a mark";
+        // Rows are read back by their mark: two equal marks could not be told apart.
+        EXPECT_STRNE(Text(language, 606), Text(language, 607)) << language.name;
     }
 }
 

@@ -11,6 +11,7 @@
 #include "base/bounded.h"
 #include "driver/link.h"
 #include "res/resource.h"
+#include "sheet/folder_picker.h"
 #include "sheet/logging.h"
 #include "sheet/pages.h"
 #include "sheet/sheet.h"
@@ -78,9 +79,13 @@ TEST_F(Sheet, ActionPageFillsAndAppliesEveryActionAndFollowsItsRadios)
         HWND page = CreatePage(IDD_ACTION_PAGE, ActionPageProc);
         EXPECT_EQ(BST_CHECKED, IsDlgButtonChecked(page, IDC_ACTION_STOP_MACROS));
         shows(page, c, c.radio);
+        SetDlgItemTextA(page, IDC_ACTION_MOVE_DIR, "C:\\");
+        SendDlgItemMessageA(page, IDC_ACTION_MOVE_DIR, EM_SETMODIFY, TRUE, 0);   // as typing leaves it
         record.clear();
         Notify(page, PSN_APPLY, ActionPageProc);
+        Command(page, IDC_ACTION_MOVE_DIR);   // a click into the edit: the folder applied is no change
         EXPECT_EQ("unchanged action-code ", record) << c.action;
+        EXPECT_STREQ("C:\\", statusBlock->moveDir);
         EXPECT_EQ(c.applied, statusBlock->action);
         EXPECT_EQ(c.action & 3, statusBlock->macroSpecial) << c.action;
         EXPECT_EQ(c.action & 1, statusBlock->onlyLog) << c.action;
@@ -105,30 +110,32 @@ TEST_F(Sheet, OnlyLogWarnsThenStartsAndStopsOnlyTheLoggingItStarted)
     struct Case {
         RECT main;                           // the main window, which the warning is centred over
         int tick;                            // the box after the click
-        uint32_t logToFile;
+        int lastOn;                          // the report page's Log to file as in force
+        uint32_t logToFile;                  // and as its box stands, applied or not
         std::string home, name;              // homeDir and logFileName before the click
         uint32_t refused;
         std::string shown, sent, nameAfter;
         int logging;                         // onlyLogLogging afterwards
     } cases[] = {
-        {{100, 50, 701, 451}, 1, 0, "C:\\P\\", "", 0, warned, "START changed ", "C:\\P\\Torvane.REP", 1},
-        {{}, 0, 0, "", "C:\\R", 0, "", "STOP changed ", "C:\\R", 0},
-        {{}, 0, 0, "", "C:\\R", 0, "", "changed ", "C:\\R", 0},   // nothing of its own to stop
-        {{0, 0, 1, 1}, 1, 0, "C:\\P\\", "C:\\R", 0, warned, "START changed ", "C:\\R", 1},
-        {{}, 0, 0, "", "C:\\R", CTL_LOG_STOP, ", T610 / T600", "STOP changed ", "C:\\R", 1},
-        {{}, 0, 0, "", "C:\\R", 0, "", "STOP changed ", "C:\\R", 0},   // tried again at the next untick
-        {{-300, -201, 3, 2}, 1, 1, "C:\\P\\", "", 0, warned, "changed ", "", 0},   // the report page logs
-        {{37, 11, 38, 12}, 1, 0, "C:\\P\\", "", CTL_LOG_START, warned + ", T609 / T600", "START changed ",
+        {{100, 50, 701, 451}, 1, 0, 0, "C:\\P\\", "", 0, warned, "START changed ", "C:\\P\\Torvane.REP", 1},
+        {{}, 0, 0, 0, "", "C:\\R", 0, "", "STOP changed ", "C:\\R", 0},
+        {{}, 0, 0, 0, "", "C:\\R", 0, "", "changed ", "C:\\R", 0},   // nothing of its own to stop
+        {{0, 0, 1, 1}, 1, 0, 0, "C:\\P\\", "C:\\R", 0, warned, "START changed ", "C:\\R", 1},
+        {{}, 0, 0, 0, "", "C:\\R", CTL_LOG_STOP, ", T610 / T600", "STOP changed ", "C:\\R", 1},
+        {{}, 0, 0, 0, "", "C:\\R", 0, "", "STOP changed ", "C:\\R", 0},   // tried again at the next untick
+        {{-300, -201, 3, 2}, 1, 1, 0, "C:\\P\\", "", 0, warned, "changed ", "", 0},   // the report page logs
+        {{37, 11, 38, 12}, 1, 0, 0, "C:\\P\\", "", CTL_LOG_START, warned + ", T609 / T600", "START changed ",
          "C:\\P\\Torvane.REP", 0},
-        {{}, 1, 0, home248 + "X", "", 0, warned + ", T609 / T600", "changed ", "", 0},   // no cut name
-        {{}, 1, 0, home248, "", 0, warned, "START changed ", home248 + "Torvane.REP", 1},
+        {{}, 1, 0, 0, home248 + "X", "", 0, warned + ", T609 / T600", "changed ", "", 0},   // no cut name
+        {{}, 1, 0, 0, home248, "", 0, warned, "START changed ", home248 + "Torvane.REP", 1},
+        {{}, 1, 0, 1, "C:\\P\\", "C:\\R", 0, warned, "START changed ", "C:\\R", 1},   // its box ticked, not applied
     };
     HWND page = CreatePage(IDD_ACTION_PAGE, ActionPageProc);
     onlyLogLogging = 0;
     for (const Case &c : cases) {
         const std::string what = c.sent + c.shown + " " + c.home.substr(0, 12);
         MoveWindow(mainWindow, c.main.left, c.main.top, c.main.right - c.main.left, c.main.bottom - c.main.top, FALSE);
-        statusBlock->logToFile = c.logToFile;
+        lastLogToFile = c.lastOn, statusBlock->logToFile = c.logToFile;
         CopyBounded(statusBlock->homeDir, c.home.c_str());
         CopyBounded(statusBlock->logFileName, c.name.c_str());
         refusedCode = c.refused;
@@ -208,10 +215,12 @@ TEST_F(Sheet, ReportApplyTellsOfEveryRefusalAndTakesNoCutName)
             SendDlgItemMessageA(page, IDC_REPORT_LOG_TO_FILE, BM_CLICK, 0, 0);
         EXPECT_EQ(static_cast<uint32_t>(c.on), statusBlock->logToFile) << "written at once: " << what;
         SetDlgItemTextA(page, IDC_REPORT_FILE_NAME, c.typed.c_str());
+        SendDlgItemMessageA(page, IDC_REPORT_FILE_NAME, EM_SETMODIFY, TRUE, 0);   // as typing leaves it
         SendDlgItemMessageA(page, IDC_REPORT_USER, BM_CLICK, 0, 0);   // one more bit: 0xB5
         refusedCode = c.refused;
         record.clear();
         CaughtBox box = CatchMessageBox([&] { Notify(page, PSN_APPLY, ReportPageProc); });
+        Command(page, IDC_REPORT_FILE_NAME);   // a click into the edit: the name applied is no change
         EXPECT_EQ(std::string(c.sent) + "unchanged ", record) << what;
         EXPECT_EQ(c.box, box.found ? box.text + " / " + box.caption : "") << what;
         EXPECT_EQ(c.name, std::string(statusBlock->logFileName)) << what;
@@ -221,6 +230,36 @@ TEST_F(Sheet, ReportApplyTellsOfEveryRefusalAndTakesNoCutName)
         EXPECT_EQ(0xB5u, statusBlock->logMask) << what;
         DestroyWindow(page);
     }
+}
+
+// The report page's Browse against a stand-in for the open-file dialog: it writes into its buffer
+// and succeeds, or writes the size a path too long for it needs and fails.
+int dialogResult;
+DWORD dialogFlags;
+BOOL WINAPI StandInOpenDialog(LPOPENFILENAMEA record)
+{
+    dialogFlags = record->Flags;
+    CopyBounded(record->lpstrFile, record->nMaxFile, dialogResult ? "D:\\CHOSEN.REP" : "\x04\x01");
+    return dialogResult;
+}
+
+TEST_F(Sheet, ReportBrowseTakesOnlyWhatTheDialogChose)
+{
+    getOpenFileName = StandInOpenDialog;
+    statusBlock->logToFile = 1;
+    HWND page = CreatePage(IDD_REPORT_PAGE, ReportPageProc);
+    for (int result : {0, 1}) {
+        CopyBounded(statusBlock->logFileName, "C:\\OLD.REP");
+        dialogResult = result;
+        record.clear();
+        SendDlgItemMessageA(page, IDC_REPORT_BROWSE, BM_CLICK, 0, 0);
+        EXPECT_EQ(result ? "D:\\CHOSEN.REP" : "C:\\OLD.REP", std::string(statusBlock->logFileName));
+        EXPECT_EQ(result ? "changed " : "", record);
+        EXPECT_EQ(static_cast<DWORD>(OFN_HIDEREADONLY | OFN_LONGNAMES), dialogFlags);
+    }
+    EXPECT_EQ("D:\\CHOSEN.REP", WindowText(GetDlgItem(page, IDC_REPORT_FILE_NAME)));
+    DestroyWindow(page);
+    getOpenFileName = GetOpenFileNameA;
 }
 
 }   // namespace

@@ -58,6 +58,16 @@ int ColumnWidth(void)
     return static_cast<int>(SendMessageA(AlertList(), LVM_GETCOLUMNWIDTH, 0, 0));
 }
 
+// Whether the last WM_SETREDRAW of the alert's list turned drawing off.
+WNDPROC listProc;
+int redrawOff;
+LRESULT CALLBACK WatchRedraw(HWND list, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_SETREDRAW)
+        redrawOff = !wParam;
+    return CallWindowProcA(listProc, list, message, wParam, lParam);
+}
+
 void PressKey(HWND alert, WPARAM key)
 {
     // Posted to the focused control, as a real key press arrives, so the dialog's own loop sees it.
@@ -116,6 +126,16 @@ TEST_F(Alert, RowsArriveOnTopAndOnlyOkCloses)
         },
         [&] { return RowCount() == 4; },
         [&] {
+            // A row, then a detection that is ignored: the list is drawn again all the same.
+            listProc = reinterpret_cast<WNDPROC>(
+                SetWindowLongPtrA(AlertList(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(WatchRedraw)));
+            PostMessageA(mainWindow, WM_VIRUS_FOUND, 0, Detection(5, "B:\\Y.COM"));
+            PostMessageA(mainWindow, WM_VIRUS_FOUND, 0, 0x10);
+            return 1;
+        },
+        [&] { return RowCount() == 5; },
+        [&] {
+            EXPECT_EQ(0, redrawOff) << "the list was left frozen";
             EXPECT_EQ(widened, ColumnWidth()) << "a narrower name never narrows the column";
             PressKey(FindAlert(), VK_ESCAPE);
             SendMessageA(FindAlert(), WM_SYSCOMMAND, SC_CLOSE, 0);

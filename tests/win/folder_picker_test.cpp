@@ -32,8 +32,16 @@ std::string Upper(std::string text)
     return text;
 }
 
+DWORD flagsGiven;
+BOOL WINAPI RecordFlags(LPOPENFILENAMEA record)
+{
+    flagsGiven = record->Flags;
+    return GetSaveFileNameA(record);
+}
+
 TEST(FolderPicker, TakesTheFolderOpenAtOkAndNothingElse)
 {
+    getSaveFileName = RecordFlags;
     instance = GetModuleHandleA(nullptr);
     const std::string top = BuiltFilePath("pick-test"), a = top + "\\A", b = top + "\\B";
     for (const std::string &folder : {top, a, b})
@@ -93,8 +101,11 @@ TEST(FolderPicker, TakesTheFolderOpenAtOkAndNothingElse)
         EXPECT_EQ(c.picked, std::string(folder.data())) << c.what;
         EXPECT_EQ("", WindowText(GetDlgItem(owner, IDC_ACTION_MOVE_DIR))) << "the owner's field is its own: " << c.what;
         EXPECT_EQ(start, CurrentFolder()) << "the program's current folder is kept: " << c.what;
+        // Old style, template and hook, and long names (Windows 95/98 would show 8.3 names).
+        EXPECT_EQ(0x00208064u, flagsGiven) << c.what;
     }
     DestroyWindow(owner);
+    getSaveFileName = GetSaveFileNameA;
 }
 
 }   // namespace

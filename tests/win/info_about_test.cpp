@@ -169,6 +169,19 @@ TEST_F(Pages, AboutShowsTheDriversTextsAndRecordsTheChoice)
     }
     EXPECT_EQ("", record);
     DestroyWindow(page);
+
+    // Names wherever the driver put them, past the table's 702 texts too; a number the table does
+    // not reach, or an entry whose name cannot be read, shows an empty name.
+    static const uint32_t farNames[] = {705, 592, 0xFFFFFFF0u, 706};
+    SetTestText(705, "Fern");
+    SetTestTextAddress(706, 0x10);
+    languageList = farNames, languageCount = 4;
+    page = Create(IDD_ABOUT_PAGE, AboutPageProc);
+    std::vector<std::string> names(4, std::string(64, '?'));
+    for (int i = 0; i < 4; i++)
+        names[i].resize(SendDlgItemMessageA(page, IDC_ABOUT_LANGUAGE, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(&names[i][0])));
+    EXPECT_EQ((std::vector<std::string>{"Fern", "T592", "", ""}), names);
+    DestroyWindow(page);
 }
 
 }   // namespace

@@ -7,6 +7,7 @@
 #include "app/tray.h"
 #include "driver/link.h"
 #include "driver/protocol.h"
+#include "sheet/logging.h"
 #include "sheet/sheet.h"
 #include "tests/win/test_support.h"
 
@@ -90,6 +91,7 @@ void Sheet::SetUp()
     record.clear();
     sheetOpen = 0;
     languageSwitchPending = 0;
+    onlyLogLogging = 0, onlyLogToggled = 0;
 }
 
 void Sheet::TearDown()

@@ -168,6 +168,7 @@ TEST_F(Sheet, FrameSwitchesLanguageFirstAndCutsTextsToFit)
         std::string product, version, scanTitle;
         const char *box;            // the message shown before the sheet, or nullptr
         std::string caption, firstTitle;
+        int refused;                // 1: the registry refuses the saves of the OK
     } cases[] = {
         {"a refused switch: the message, then the old language", 1, "T600", "T589", "T611",
          "Can not load new language", "T600 T589.05", "T611"},
@@ -175,6 +176,8 @@ TEST_F(Sheet, FrameSwitchesLanguageFirstAndCutsTextsToFit)
          std::string(44, 'P') + " 1.05", std::string(51, 'S')},
         {"longer texts are cut to 51", 0, std::string(60, 'P'), "1", std::string(70, 'S'), nullptr,
          std::string(51, 'P'), std::string(51, 'S')},
+        // Last: the fixture brings the key back.
+        {"saves refused: told once for the OK", 0, "T600", "T589", "T611", nullptr, "T600 T589.05", "T611", 1},
     };
     for (const Case &c : cases) {
         InstallTestDriver();
@@ -185,12 +188,16 @@ TEST_F(Sheet, FrameSwitchesLanguageFirstAndCutsTextsToFit)
         languageId = 2;
         std::string box = "none";
         HWND sheetWindow = nullptr;
+        DWORD closed = 0;
+        std::vector<std::string> told;   // message boxes after the OK
         record.clear();
         PostMessageA(mainWindow, WM_OPEN_PROPERTIES, 0, 0);
         int all = RunSteps({
             [&] {
                 HWND active = GetActiveWindow();   // a message box first, if any, then the sheet
                 if (GetDlgItem(active, 0xFFFF) != nullptr) {
+                    // Another request for the sheet, which this box's loop may take, must find it open.
+                    EXPECT_EQ(1, sheetOpen) << "the sheet counts as open from its first step";
                     box = WindowText(GetDlgItem(active, 0xFFFF)) + " / " + WindowText(active);
                     PostMessageA(active, WM_COMMAND, IDOK, 0);
                     return 0;
@@ -209,12 +216,23 @@ TEST_F(Sheet, FrameSwitchesLanguageFirstAndCutsTextsToFit)
                 EXPECT_TRUE(help != nullptr && IsWindowVisible(help) && !IsWindowEnabled(help)) << "Help shown disabled";
                 EXPECT_FALSE(IsWindowEnabled(GetDlgItem(sheetWindow, 0x3021))) << "Apply starts disabled";
                 PropSheet_SetCurSel(sheetWindow, nullptr, 1);
+                if (c.refused)
+                    RegDeleteKeyA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Brannholt\\Torvane");   // the store never creates it
                 PropSheet_PressButton(sheetWindow, PSBTN_OK);
                 return 1;
             },
-            [&] { return sheetOpen == 0; },
+            [&] { return sheetOpen == 0 ? (closed = GetTickCount(), 1) : 0; },
+            [&] {   // message boxes for a while after the OK
+                HWND shown = FindOwnDialog([](HWND w) { return GetDlgItem(w, 0xFFFF) != nullptr ? 1 : 0; });
+                if (shown != nullptr && PostMessageA(shown, WM_COMMAND, IDOK, 0))
+                    told.push_back(WindowText(GetDlgItem(shown, 0xFFFF)) + " / " + WindowText(shown));
+                return GetTickCount() - closed > 500 ? 1 : 0;
+            },
         });
         EXPECT_TRUE(all) << c.what;
+        EXPECT_EQ(c.refused ? std::vector<std::string>{"Can not save the settings. / T600"} : std::vector<std::string>{},
+                  told) << c.what;
+        EXPECT_EQ(SCAN_ALL, statusBlock->scanType) << "applied, and in force saved or not: " << c.what;
         EXPECT_EQ(c.box ? std::string(c.box) + " / T600" : "none", box) << c.what;
         EXPECT_EQ(0, languageSwitchPending) << c.what;
         EXPECT_EQ(2u, languageId) << "a refused language stays chosen: " << c.what;

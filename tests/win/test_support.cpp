@@ -14,8 +14,8 @@ static char extensionsBuffer[EXTENSIONS_SIZE];
 static char userExtensionsBuffer[USER_EXTENSIONS_SIZE];
 static char inUseBuffer[IN_USE_SIZE];
 static char exclusionsBuffer[EXCLUSIONS_SIZE];
-static uint32_t testTable[LANGUAGE_TABLE_ENTRIES];
-static char testTexts[LANGUAGE_TABLE_ENTRIES][256];
+static uint32_t testTable[TEST_TABLE_ENTRIES];
+static char testTexts[TEST_TABLE_ENTRIES][256];
 static const uint32_t testLanguageList[3] = {592, 593, 594};
 
 void InstallTestDriver(void)
@@ -29,7 +29,7 @@ void InstallTestDriver(void)
     testBlock.userExtensions = Address32(userExtensionsBuffer);
     testBlock.inUse = Address32(inUseBuffer);
     testBlock.exclusions = Address32(exclusionsBuffer);
-    for (uint32_t n = 0; n < LANGUAGE_TABLE_ENTRIES; n++) {
+    for (uint32_t n = 0; n < TEST_TABLE_ENTRIES; n++) {
         std::string text = "T" + std::to_string(n);
         CopyBounded(testTexts[n], text.c_str());
         testTable[n] = Address32(testTexts[n]);
@@ -44,6 +44,11 @@ void InstallTestDriver(void)
 void SetTestText(int number, const std::string &text)
 {
     CopyBounded(testTexts[number], text.c_str());
+}
+
+void SetTestTextAddress(int number, uint32_t address)
+{
+    testTable[number] = address;
 }
 
 char *TestBuffer(uint32_t StatusBlock::*field)

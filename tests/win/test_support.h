@@ -7,11 +7,14 @@
 
 // Points the front end's globals (statusBlock, languageTable, languageCount, languageList) at fresh
 // test records: every field zero, the address fields set, and text n reading "T<n>" (OEM) unless
-// SetTestText changed it.
+// SetTestText changed it. The table holds a few texts past the 702 every driver's has.
 void InstallTestDriver(void);
+constexpr int TEST_TABLE_ENTRIES = 710;
 
-// Replaces text number of the test LanguageTable (stored as given, i.e. as OEM bytes).
+// Replaces text number of the test LanguageTable (stored as given, i.e. as OEM bytes), or the
+// address its entry holds.
 void SetTestText(int number, const std::string &text);
+void SetTestTextAddress(int number, uint32_t address);
 
 // The buffers behind the address fields of the test StatusBlock.
 char *TestBuffer(uint32_t StatusBlock::*field);

@@ -1,0 +1,51 @@
+// Checking memory readable before reading it, in the way the platform allows.
+#include "driver/readable.h"
+
+#include <windows.h>
+
+#include <cstring>
+
+// Windows NT: every region the span touches is committed and readable; for a text, the span ends
+// at the region that holds its terminator.
+static int RegionsReadable(const char *at, size_t left, int text)
+{
+    constexpr DWORD READABLE = PAGE_READONLY | PAGE_READWRITE | PAGE_WRITECOPY | PAGE_EXECUTE_READ
+                               | PAGE_EXECUTE_READWRITE | PAGE_EXECUTE_WRITECOPY;
+    while (left > 0) {
+        MEMORY_BASIC_INFORMATION region;
+        if (VirtualQuery(at, &region, sizeof region) == 0)
+            return 0;
+        if (region.State != MEM_COMMIT || (region.Protect & (PAGE_GUARD | PAGE_NOACCESS)) || !(region.Protect & READABLE))
+            return 0;
+        const char *end = static_cast<const char *>(region.BaseAddress) + region.RegionSize;
+        size_t span = static_cast<size_t>(end - at) < left ? static_cast<size_t>(end - at) : left;
+        if (text && std::memchr(at, 0, span) != nullptr)
+            return 1;
+        at += span;
+        left -= span;
+    }
+    return 1;
+}
+
+static ReadCheck PlatformCheck(void)
+{
+    return ReadCheckFor(static_cast<uint32_t>(GetVersion()));
+}
+
+int IsReadableMemory(const void *p, size_t count)
+{
+    if (p == nullptr)
+        return 0;
+    if (PlatformCheck() == READ_CHECK_PROBE)
+        return !IsBadReadPtr(p, count);
+    return RegionsReadable(static_cast<const char *>(p), count, 0);
+}
+
+int IsReadableText(const char *p, size_t limit)
+{
+    if (p == nullptr)
+        return 0;
+    if (PlatformCheck() == READ_CHECK_PROBE)
+        return !IsBadStringPtrA(p, limit);
+    return RegionsReadable(p, limit, 1);
+}
