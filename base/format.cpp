@@ -18,7 +18,7 @@ struct Output {
 };
 
 // What one conversion asks for besides its argument.
-struct Spec {
+struct Conversion {
     int left, plus, space, alternate, zero;
     size_t width;
     int precision;   // -1: none given
@@ -63,42 +63,42 @@ int ReadNumber(const char **p)
     return value;
 }
 
-void PutPadded(Output *out, const Spec &spec, const char *text, size_t count)
+void PutPadded(Output *out, const Conversion &conv, const char *text, size_t count)
 {
-    size_t pad = spec.width > count ? spec.width - count : 0;
-    if (!spec.left)
+    size_t pad = conv.width > count ? conv.width - count : 0;
+    if (!conv.left)
         PutRepeated(out, ' ', pad);
     PutText(out, text, count);
-    if (spec.left)
+    if (conv.left)
         PutRepeated(out, ' ', pad);
 }
 
-void PutInteger(Output *out, const Spec &spec, unsigned long magnitude, char sign, unsigned base, int upper)
+void PutInteger(Output *out, const Conversion &conv, unsigned long magnitude, char sign, unsigned base, int upper)
 {
     const char *symbols = upper ? "0123456789ABCDEF" : "0123456789abcdef";
     char digits[CHAR_BIT * sizeof magnitude / 3 + 1];
     size_t count = 0;
     for (unsigned long rest = magnitude; rest != 0; rest /= base)
         digits[sizeof digits - ++count] = symbols[rest % base];
-    size_t precision = spec.precision >= 0 ? static_cast<size_t>(spec.precision) : 1;
+    size_t precision = conv.precision >= 0 ? static_cast<size_t>(conv.precision) : 1;
     size_t zeros = precision > count ? precision - count : 0;
-    if (spec.alternate && base == 8 && zeros == 0)
+    if (conv.alternate && base == 8 && zeros == 0)
         zeros = 1;   // the first digit of an alternate octal is 0
-    const char *prefix = spec.alternate && base == 16 && magnitude != 0 ? (upper ? "0X" : "0x") : "";
+    const char *prefix = conv.alternate && base == 16 && magnitude != 0 ? (upper ? "0X" : "0x") : "";
     size_t body = (sign != 0) + std::strlen(prefix) + zeros + count;
-    size_t pad = spec.width > body ? spec.width - body : 0;
-    if (!spec.left && spec.zero && spec.precision < 0) {
+    size_t pad = conv.width > body ? conv.width - body : 0;
+    if (!conv.left && conv.zero && conv.precision < 0) {
         zeros += pad;
         pad = 0;
     }
-    if (!spec.left)
+    if (!conv.left)
         PutRepeated(out, ' ', pad);
     if (sign != 0)
         PutText(out, &sign, 1);
     PutText(out, prefix, std::strlen(prefix));
     PutRepeated(out, '0', zeros);
     PutText(out, digits + sizeof digits - count, count);
-    if (spec.left)
+    if (conv.left)
         PutRepeated(out, ' ', pad);
 }
 
@@ -122,37 +122,37 @@ int FormatBoundedV(char *dest, size_t size, const char *format, va_list args)
             p++;
             continue;
         }
-        Spec spec = {0, 0, 0, 0, 0, 0, -1};
+        Conversion conv = {0, 0, 0, 0, 0, 0, -1};
         for (;; p++) {
             if (*p == '-')
-                spec.left = 1;
+                conv.left = 1;
             else if (*p == '+')
-                spec.plus = 1;
+                conv.plus = 1;
             else if (*p == ' ')
-                spec.space = 1;
+                conv.space = 1;
             else if (*p == '#')
-                spec.alternate = 1;
+                conv.alternate = 1;
             else if (*p == '0')
-                spec.zero = 1;
+                conv.zero = 1;
             else
                 break;
         }
         if (*p == '*') {
             int width = va_arg(args, int);
-            spec.left |= width < 0;
-            spec.width = width < 0 ? 0u - static_cast<unsigned>(width) : static_cast<unsigned>(width);
+            conv.left |= width < 0;
+            conv.width = width < 0 ? 0u - static_cast<unsigned>(width) : static_cast<unsigned>(width);
             p++;
         } else {
-            spec.width = static_cast<size_t>(ReadNumber(&p));
+            conv.width = static_cast<size_t>(ReadNumber(&p));
         }
         if (*p == '.') {
             p++;
             if (*p == '*') {
                 int precision = va_arg(args, int);
-                spec.precision = precision < 0 ? -1 : precision;
+                conv.precision = precision < 0 ? -1 : precision;
                 p++;
             } else {
-                spec.precision = ReadNumber(&p);
+                conv.precision = ReadNumber(&p);
             }
         }
         int longs = 0, shorts = 0;   // l; h or hh
@@ -169,21 +169,21 @@ int FormatBoundedV(char *dest, size_t size, const char *format, va_list args)
             long value = longs ? va_arg(args, long) : va_arg(args, int);
             value = shorts == 1 ? static_cast<short>(value) : shorts == 2 ? static_cast<signed char>(value) : value;
             unsigned long magnitude = value < 0 ? 0ul - static_cast<unsigned long>(value) : static_cast<unsigned long>(value);
-            char sign = value < 0 ? '-' : spec.plus ? '+' : spec.space ? ' ' : 0;
-            PutInteger(&out, spec, magnitude, sign, 10, 0);
+            char sign = value < 0 ? '-' : conv.plus ? '+' : conv.space ? ' ' : 0;
+            PutInteger(&out, conv, magnitude, sign, 10, 0);
         } else if (conversion == 'u' || conversion == 'o' || conversion == 'x' || conversion == 'X') {
             unsigned long value = longs ? va_arg(args, unsigned long) : va_arg(args, unsigned);
             value = shorts == 1 ? static_cast<unsigned short>(value) : shorts == 2 ? static_cast<unsigned char>(value) : value;
-            PutInteger(&out, spec, value, 0, conversion == 'u' ? 10 : conversion == 'o' ? 8 : 16, conversion == 'X');
+            PutInteger(&out, conv, value, 0, conversion == 'u' ? 10 : conversion == 'o' ? 8 : 16, conversion == 'X');
         } else if (conversion == 'c' && !sized) {
             char c = static_cast<char>(va_arg(args, int));
-            PutPadded(&out, spec, &c, 1);
+            PutPadded(&out, conv, &c, 1);
         } else if (conversion == 's' && !sized) {
             const char *text = va_arg(args, const char *);
             if (text == nullptr)
                 text = "(null)";
-            size_t count = spec.precision >= 0 ? BoundedLength(text, static_cast<size_t>(spec.precision)) : std::strlen(text);
-            PutPadded(&out, spec, text, count);
+            size_t count = conv.precision >= 0 ? BoundedLength(text, static_cast<size_t>(conv.precision)) : std::strlen(text);
+            PutPadded(&out, conv, text, count);
         } else {
             PutText(&out, start, std::strlen(start));
             break;
