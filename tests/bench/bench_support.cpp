@@ -155,3 +155,26 @@ int CountLines(const std::vector<std::string> &lines, const std::string &prefix)
     }
     return count;
 }
+
+uint64_t ListFiles(const std::string &folder, std::vector<std::string> *names)
+{
+    uint64_t bytes = 0;
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return 0;
+    do {
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+            names->push_back(found.cFileName);
+            bytes += (static_cast<uint64_t>(found.nFileSizeHigh) << 32) | found.nFileSizeLow;
+        }
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+    return bytes;
+}
+
+void MoveFiles(const std::vector<std::string> &names, const std::string &from, const std::string &to)
+{
+    for (const std::string &name : names)
+        MoveFileA((from + "\\" + name).c_str(), (to + "\\" + name).c_str());
+}

@@ -46,3 +46,9 @@ Spread SpreadOf(std::vector<double> values);
 
 // Lines of lines that start with prefix.
 int CountLines(const std::vector<std::string> &lines, const std::string &prefix);
+
+// The files (not folders) directly in folder: their names into names, their bytes summed.
+uint64_t ListFiles(const std::string &folder, std::vector<std::string> *names);
+
+// Moves the named files from one folder to another, one by one, as a copy arriving would.
+void MoveFiles(const std::vector<std::string> &names, const std::string &from, const std::string &to);
