@@ -7,6 +7,7 @@
 #     over the same files and the same daemon;
 #   - detection latency end to end, from a test file's write to its row in the virus alert,
 #     median and worst of 100.
+# Throughputs are measured in three rounds, floor and driver in turn; each figure is the median.
 # Usage: scripts/bench-driver.sh [busy] [builtin] [clamd] [latency]
 #   busy: a process spins on the other core the whole time, floors and driver alike (the figures
 #   of a machine doing something else as well); the parts named, or all three, are measured.
@@ -20,6 +21,7 @@ export TORVANE_BUILD="$build"
 export LC_ALL=C
 MIXED_MB=200
 LATENCY_COUNT=100
+ROUNDS=3        # floor and driver measured in turns, each figure the median of its rounds
 busy=0
 parts=""
 for arg in "$@"; do
@@ -89,6 +91,15 @@ ms_of() {
   echo $(( (end - start) / 1000 ))
 }
 
+# rounds <tag>: keeps, of the rounds' "RESULT <tag> ... ms=<n> ..." lines in $out/rounds.txt, the
+# one of median ms, in the results.
+median_round() {
+  grep "^RESULT $1 " "$out/rounds.txt" | awk '{ for (i = 3; i <= NF; i++) if ($i ~ /^ms=/) print substr($i, 4), $0 }' \
+    | sort -n | awk '{ line[NR] = $0 } END { if (NR > 0) { sub(/^[^ ]* /, "", line[int((NR + 1) / 2)]); print line[int((NR + 1) / 2)] } }' \
+    >> "$results"
+}
+: > "$out/rounds.txt"
+
 # ---- The other core busy: one process spinning, pinned where the machine lets it -----------------
 spinner=
 stop_spinner() { [ -z "$spinner" ] || { kill "$spinner" 2>/dev/null || true; wait "$spinner" 2>/dev/null || true; spinner=; }; }
@@ -108,10 +119,14 @@ cat "$area/staging"/* > /dev/null   # all start from a warm cache
 grep_ms=$(ms_of grep -F -c -r -f "$area/pattern.txt" "$area/staging")
 grep_hits=$(grep -F -l -r -f "$area/pattern.txt" "$area/staging" | wc -l)
 echo "RESULT floor_grep ms=$grep_ms files_with_string=$grep_hits" >> "$results"
-xvfb-run -a -s "-screen 0 800x600x24" "$build/wine-exec" "$benches/watch_floor.exe" \
-  "$win_area\\staging" "$win_area\\watched-floor" | tee -a "$results"
-xvfb-run -a -s "-screen 0 800x600x24" "$build/wine-exec" "$benches/scan_bench.exe" \
-  "$win_area\\staging" "$win_area\\watched" builtin | tee -a "$results"
+for round in $(seq "$ROUNDS"); do
+  xvfb-run -a -s "-screen 0 800x600x24" "$build/wine-exec" "$benches/watch_floor.exe" \
+    "$win_area\\staging" "$win_area\\watched-floor-$round" | tee -a "$out/rounds.txt"
+  xvfb-run -a -s "-screen 0 800x600x24" "$build/wine-exec" "$benches/scan_bench.exe" \
+    "$win_area\\staging" "$win_area\\watched-$round" builtin | tee -a "$out/rounds.txt"
+done
+median_round floor_watch
+median_round scan_builtin
 fi
 
 # ---- ClamAV engine beside clamdscan --stream ---------------------------------------------------------
@@ -121,10 +136,15 @@ source "$top/scripts/clamd-local.sh"
 trap 'clamd_stop; stop_spinner' EXIT
 clamd_start "$out/clamd" "Torvane.Bench.Signature" "TORVANE-BENCH-SIGNATURE-$RANDOM$RANDOM"
 find "$area/staging" -type f > "$out/files.txt"
-clamdscan_ms=$(ms_of clamdscan -c "$out/clamd/clamd.conf" --stream --no-summary --file-list="$out/files.txt")
-echo "RESULT floor_clamdscan ms=$clamdscan_ms found=$(grep -c ' FOUND$' "$out/floor.txt" || true)" >> "$results"
-xvfb-run -a -s "-screen 0 800x600x24" "$build/wine-exec" "$benches/scan_bench.exe" \
-  "$win_area\\staging" "$win_area\\watched-clamd" clamd "$CLAMD_PORT" | tee -a "$results"
+for round in $(seq "$ROUNDS"); do
+  : > "$out/floor.txt"
+  clamdscan_ms=$(ms_of clamdscan -c "$out/clamd/clamd.conf" --stream --no-summary --file-list="$out/files.txt")
+  echo "RESULT floor_clamdscan ms=$clamdscan_ms found=$(grep -c ' FOUND$' "$out/floor.txt" || true)" | tee -a "$out/rounds.txt"
+  xvfb-run -a -s "-screen 0 800x600x24" "$build/wine-exec" "$benches/scan_bench.exe" \
+    "$win_area\\staging" "$win_area\\watched-clamd-$round" clamd "$CLAMD_PORT" | tee -a "$out/rounds.txt"
+done
+median_round floor_clamdscan
+median_round scan_clamd
 clamd_stop
 fi
 

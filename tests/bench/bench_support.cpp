@@ -22,6 +22,17 @@ double NowMs(void)
     return static_cast<double>(now.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
 }
 
+double ProcessorMs(void)
+{
+    FILETIME created, ended, kernel, user;
+    if (!GetProcessTimes(GetCurrentProcess(), &created, &ended, &kernel, &user))
+        return 0;
+    auto ms = [](const FILETIME &t) {
+        return static_cast<double>((static_cast<uint64_t>(t.dwHighDateTime) << 32) | t.dwLowDateTime) / 10000.0;
+    };
+    return ms(kernel) + ms(user);
+}
+
 // A bench that was itself ended early leaves its Torvane running, and a new start would only meet
 // that "running instance". End it by its id, but only when it runs from a bench folder.
 static int EndStrayBenchTorvane(void)

@@ -14,6 +14,9 @@ constexpr int SPLASH_MS = 1500;         // the splash stands this long before th
 // Milliseconds on the high-resolution clock (any origin; only differences count).
 double NowMs(void);
 
+// Milliseconds of processor time this process has used, its threads' user and kernel time.
+double ProcessorMs(void);
+
 // Fresh bench folder C:\torvane-e2e\bench_<name> with Torvane.exe, the driver and Torvane.ini
 // ([Driver] Watch=watch, Journal=journal.txt), optionally an empty subfolder (subfolder not empty),
 // and the default settings in the registry. Ends a Torvane left running by an earlier bench first.

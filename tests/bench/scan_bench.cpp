@@ -83,18 +83,20 @@ int main(int argc, char **argv)
     if (names.empty())
         return 1;
 
+    double processor = ProcessorMs();
     double start = NowMs();
     MoveFiles(names, staging, watched);
     double moved = NowMs() - start;
     while (block->filesScanned < names.size() && NowMs() - start < 600000)
         Sleep(5);
     double elapsed = NowMs() - start;
+    processor = ProcessorMs() - processor;
     double mb = static_cast<double>(bytes) / (1024.0 * 1024.0);
     std::printf("RESULT scan_%s files=%zu scanned=%u infected=%u mb=%.1f ms=%.0f move_ms=%.0f mb_per_s=%.1f "
-                "files_per_s=%.0f\n",
+                "files_per_s=%.0f cpu_ms=%.0f\n",
                 engine.c_str(), names.size(), static_cast<unsigned>(block->filesScanned),
                 static_cast<unsigned>(block->filesInfected), mb, elapsed, moved, mb / (elapsed / 1000.0),
-                static_cast<double>(names.size()) / (elapsed / 1000.0));
+                static_cast<double>(names.size()) / (elapsed / 1000.0), processor);
     MoveFiles(names, watched, staging);   // back where they came from, for the next run
     entry(CTL_DISABLE, nullptr, 0, nullptr, 0, nullptr, nullptr);
     return block->filesScanned >= names.size() ? 0 : 1;
