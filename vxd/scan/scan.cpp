@@ -4,6 +4,8 @@
 #include "vxd/scan/scan.h"
 
 #include <cstdio>
+#include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -38,8 +40,16 @@ constexpr int ARCHIVE_DEPTH = 3;            // archives inside archives, at most
 constexpr ZipLimits ARCHIVE_LIMITS = {32u << 20, 128u << 20, 10000};
 constexpr DWORD ARCHIVE_MS = 750;
 
-static std::vector<unsigned char> content;  // the scan thread's reading buffer, kept between files
-                                            // (new memory costs more than reading into it)
+// A reading buffer. Room is added uncleared (every byte used is read into it first), and only the
+// bytes read so far are copied into it: clearing and copying a large file's room cost more than
+// reading the file.
+struct ReadBuffer {
+    std::unique_ptr<unsigned char[]> bytes;
+    size_t size;
+};
+
+static ReadBuffer content;                  // the scan thread's, kept between files (new memory
+                                            // costs more than reading into it)
 static DWORD archiveStart;                  // GetTickCount when the archive being read was opened
 
 static int ArchiveOverdue(void)
@@ -51,12 +61,17 @@ static int ArchiveOverdue(void)
 // (fewer when the file ends). 0 with *error set when a read failed.
 static int ReadContent(HANDLE file, size_t *count, size_t limit, DWORD *error)
 {
-    if (content.size() < limit)
-        content.resize(limit);
+    if (content.size < limit) {
+        std::unique_ptr<unsigned char[]> grown(new unsigned char[limit]);
+        if (*count > 0)
+            std::memcpy(grown.get(), content.bytes.get(), *count);
+        content.bytes = std::move(grown);
+        content.size = limit;
+    }
     while (*count < limit) {
         DWORD chunk = static_cast<DWORD>(limit - *count < (1u << 20) ? limit - *count : (1u << 20));
         DWORD got = 0;
-        if (!ReadFile(file, content.data() + *count, chunk, &got, nullptr)) {
+        if (!ReadFile(file, content.bytes.get() + *count, chunk, &got, nullptr)) {
             *error = GetLastError();
             return 0;
         }
@@ -194,12 +209,12 @@ struct Pending {
     std::string ansiPath;
     std::string oemName;
     ScanOptions options;
-    std::vector<unsigned char> bytes;
+    ReadBuffer bytes;
     int ticket;
 };
 
 static std::vector<Pending> pending;                      // ENGINE_WINDOW at most
-static std::vector<std::vector<unsigned char>> spare;     // reading buffers of judged files
+static std::vector<ReadBuffer> spare;                     // reading buffers of judged files
 
 // Takes the next verdict of a file in the engine's hands, as the daemons finish, and does what
 // follows it.
@@ -237,13 +252,14 @@ static void FinishPending(size_t keep)
 static int HandToEngine(HANDLE file, const wchar_t *path, const ScannedVersion &version, const char *ansiPath,
                         const char *oemName, const ScanOptions &options, size_t count)
 {
-    int ticket = EngineBegin(content.data(), count, ansiPath);
+    int ticket = EngineBegin(content.bytes.get(), count, ansiPath);
     if (ticket == 0)
         return 0;
     pending.push_back({file, path, version, ansiPath, oemName, options, {}, ticket});
-    pending.back().bytes.swap(content);
+    pending.back().bytes = std::move(content);
+    content = {};
     if (!spare.empty()) {
-        content.swap(spare.back());
+        content = std::move(spare.back());
         spare.pop_back();
     }
     FinishPending(ENGINE_WINDOW - 1);
@@ -354,7 +370,7 @@ static void ScanFile(const wchar_t *path, int fresh, unsigned attempt)
     size_t limit = TEST_FILE_MAX_SIZE + 1;
     size_t count = 0;
     read = read && ReadContent(file, &count, limit, &error);
-    int zip = read && options.archives && LooksLikeZip(content.data(), count);
+    int zip = read && options.archives && LooksLikeZip(content.bytes.get(), count);
     if (read && (zip || (wanted && config.engineClamd)) && count == limit) {
         if (size <= READ_LIMIT) {
             limit = static_cast<size_t>(size) + 1;
@@ -378,7 +394,7 @@ static void ScanFile(const wchar_t *path, int fresh, unsigned attempt)
         ReadLater(path, ansiPath, fresh, attempt, "changed while read");
         return;
     }
-    version.digest = DigestOf(content.data(), count);
+    version.digest = DigestOf(content.bytes.get(), count);
     if (RepeatedNotice(path, size, version.digest)) {
         CloseHandle(file);
         return;
@@ -391,7 +407,7 @@ static void ScanFile(const wchar_t *path, int fresh, unsigned attempt)
     // an action compares (a clean one never is). A file the built-in rule passes goes to the
     // engine, and the scan thread on to the next file.
     Verdict verdict = {};
-    if (wanted && !zip && !JudgeBuiltIn(content.data(), count, size, &verdict) && count == size
+    if (wanted && !zip && !JudgeBuiltIn(content.bytes.get(), count, size, &verdict) && count == size
         && HandToEngine(file, path, version, ansiPath, oemName, options, count))
         return;
     // Everything else is judged here and now, after the files in the engine's hands.
@@ -400,7 +416,7 @@ static void ScanFile(const wchar_t *path, int fresh, unsigned attempt)
         ReadVolume(file, &version.identity);   // an archive is read on without its file held
     CloseHandle(file);
     if (wanted && zip)
-        Judge(content.data(), count, size, ansiPath, &verdict);
+        Judge(content.bytes.get(), count, size, ansiPath, &verdict);
     if (verdict.found || !zip || count != size) {
         CountScanned(path, ansiPath);
         if (verdict.found)
@@ -410,7 +426,7 @@ static void ScanFile(const wchar_t *path, int fresh, unsigned attempt)
     archiveStart = GetTickCount();
     ZipBudget budget = MakeZipBudget(ARCHIVE_LIMITS, ArchiveOverdue);
     ArchiveScan scan = {ansiPath, "", &options, 1, &budget, 0, {}, ""};
-    int found = ScanArchive(content.data(), count, &scan);
+    int found = ScanArchive(content.bytes.get(), count, &scan);
     if (budget.reached)
         JournalLine("ARCHIVE %s skipped: %s", ansiPath, ZipResultText(budget.reached));
     CountScanned(path, ansiPath);
@@ -428,8 +444,8 @@ static void ScanFile(const wchar_t *path, int fresh, unsigned attempt)
 static void Idle(void)
 {
     FinishPending(0);
-    if (content.size() > KEEP_BYTES)
-        std::vector<unsigned char>().swap(content);
+    if (content.size > KEEP_BYTES)
+        content = {};
     spare.clear();
 }
 
