@@ -31,6 +31,8 @@ volatile LONG scanningEnabled = 1;
 
 constexpr size_t READ_LIMIT = 64u << 20;    // larger files: only what the built-in rule needs
 constexpr size_t KEEP_BYTES = 1u << 20;     // a reading buffer kept while no file waits, at most
+constexpr size_t ENGINE_HELD_BYTES = 32u << 20;   // the files left in the engine's hands while the
+                                                  // next is read hold this much, at most
 constexpr size_t NAME_SIZE = 1024;          // a found name: the file's, or the archive's and a member's
 constexpr char BUILT_IN_NAME[] = "anti-virus test file";
 constexpr int ARCHIVE_DEPTH = 3;            // archives inside archives, at most this deep
@@ -62,11 +64,14 @@ static int ArchiveOverdue(void)
 static int ReadContent(HANDLE file, size_t *count, size_t limit, DWORD *error)
 {
     if (content.size < limit) {
-        std::unique_ptr<unsigned char[]> grown(new unsigned char[limit]);
+        // Whole megabytes, so that the buffers handed round between files are seldom made anew:
+        // new memory costs a page fault per page, as much as reading into it.
+        size_t size = (limit + KEEP_BYTES - 1) / KEEP_BYTES * KEEP_BYTES;
+        std::unique_ptr<unsigned char[]> grown(new unsigned char[size]);
         if (*count > 0)
             std::memcpy(grown.get(), content.bytes.get(), *count);
         content.bytes = std::move(grown);
-        content.size = limit;
+        content.size = size;
     }
     while (*count < limit) {
         DWORD chunk = static_cast<DWORD>(limit - *count < (1u << 20) ? limit - *count : (1u << 20));
@@ -262,7 +267,11 @@ static int HandToEngine(HANDLE file, const wchar_t *path, const ScannedVersion &
         content = std::move(spare.back());
         spare.pop_back();
     }
-    FinishPending(ENGINE_WINDOW - 1);
+    // The files in the engine's hands hold their bytes: large ones are not left there together.
+    size_t held = 0;
+    for (const Pending &p : pending)
+        held += p.bytes.size;
+    FinishPending(held > ENGINE_HELD_BYTES ? 0 : ENGINE_WINDOW - 1);
     return 1;
 }
 
