@@ -1,12 +1,17 @@
 #!/usr/bin/env bash
 # Measures the reference driver and prints each figure beside its floor, measured in the same run:
-#   - built-in rule: scan throughput over about 200 MB of mixed files, beside grep -F -c of the
-#     test string over the same files;
+#   - built-in rule: scan throughput (MB and files per second) over about 200 MB of mixed files,
+#     beside a bare program that watches a folder as the driver does and reads each file arriving
+#     (tests/bench/watch_floor.cpp), and grep -F -c of the test string for context;
 #   - ClamAV engine: the driver sending every file to a private clamd, beside clamdscan --stream
 #     over the same files and the same daemon;
 #   - detection latency end to end, from a test file's write to its row in the virus alert,
 #     median and worst of 100.
-# Usage: scripts/bench-driver.sh   (BENCH_BUILD=<folder>: the x86_64 build, default build/x86_64)
+# Throughputs are measured in three rounds, floor and driver in turn; each figure is the median.
+# Usage: scripts/bench-driver.sh [busy] [builtin] [clamd] [latency]
+#   busy: a process spins on the other core the whole time, floors and driver alike (the figures
+#   of a machine doing something else as well); the parts named, or all three, are measured.
+#   BENCH_BUILD=<folder>: the x86_64 build, default build/x86_64.
 # The programs run under wine64 in the build's own prefix on a virtual screen; do not run the
 # build's tests in the same folder meanwhile.
 set -euo pipefail
@@ -16,11 +21,23 @@ export TORVANE_BUILD="$build"
 export LC_ALL=C
 MIXED_MB=200
 LATENCY_COUNT=100
+ROUNDS=3        # floor and driver measured in turns, each figure the median of its rounds
+busy=0
+parts=""
+for arg in "$@"; do
+  case $arg in
+    busy) busy=1 ;;
+    builtin|clamd|latency) parts="$parts $arg" ;;
+    *) echo "bench-driver: unknown argument $arg" >&2; exit 2 ;;
+  esac
+done
+[ -n "$parts" ] || parts=" builtin clamd latency"
+wants() { [[ " $parts " == *" $1 "* ]]; }
 
 if [ ! -f "$build/build.ninja" ]; then
   cmake -S "$top" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE="$top/cmake/mingw-x86_64.cmake" >/dev/null
 fi
-cmake --build "$build" --target Torvane TorvaneVxd scan_bench latency_bench -- -j2 >/dev/null
+cmake --build "$build" --target Torvane TorvaneVxd scan_bench latency_bench watch_floor -- -j2 >/dev/null
 
 out="$build/bench-driver"
 rm -rf "$out" && mkdir -p "$out"
@@ -74,29 +91,69 @@ ms_of() {
   echo $(( (end - start) / 1000 ))
 }
 
-# ---- Built-in rule beside grep ----------------------------------------------------------------------
-cat "$area/staging"/* > /dev/null   # both start from a warm cache
+# rounds <tag>: keeps, of the rounds' "RESULT <tag> ... ms=<n> ..." lines in $out/rounds.txt, the
+# one of median ms, in the results.
+median_round() {
+  grep "^RESULT $1 " "$out/rounds.txt" | awk '{ for (i = 3; i <= NF; i++) if ($i ~ /^ms=/) print substr($i, 4), $0 }' \
+    | sort -n | awk '{ line[NR] = $0 } END { if (NR > 0) { sub(/^[^ ]* /, "", line[int((NR + 1) / 2)]); print line[int((NR + 1) / 2)] } }' \
+    >> "$results"
+}
+: > "$out/rounds.txt"
+
+# ---- The other core busy: one process spinning, pinned where the machine lets it -----------------
+spinner=
+stop_spinner() { [ -z "$spinner" ] || { kill "$spinner" 2>/dev/null || true; wait "$spinner" 2>/dev/null || true; spinner=; }; }
+trap stop_spinner EXIT
+if [ $busy = 1 ]; then
+  if command -v taskset >/dev/null && [ "$(nproc)" -gt 1 ]; then
+    taskset -c $(( $(nproc) - 1 )) bash -c 'while :; do :; done' &
+  else
+    bash -c 'while :; do :; done' &
+  fi
+  spinner=$!
+fi
+
+# ---- Built-in rule beside a bare watcher that reads every file, and grep for context ------------
+if wants builtin; then
+cat "$area/staging"/* > /dev/null   # all start from a warm cache
 grep_ms=$(ms_of grep -F -c -r -f "$area/pattern.txt" "$area/staging")
 grep_hits=$(grep -F -l -r -f "$area/pattern.txt" "$area/staging" | wc -l)
 echo "RESULT floor_grep ms=$grep_ms files_with_string=$grep_hits" >> "$results"
-xvfb-run -a -s "-screen 0 800x600x24" "$build/wine-exec" "$benches/scan_bench.exe" \
-  "$win_area\\staging" "$win_area\\watched" builtin | tee -a "$results"
+for round in $(seq "$ROUNDS"); do
+  xvfb-run -a -s "-screen 0 800x600x24" "$build/wine-exec" "$benches/watch_floor.exe" \
+    "$win_area\\staging" "$win_area\\watched-floor-$round" | tee -a "$out/rounds.txt"
+  xvfb-run -a -s "-screen 0 800x600x24" "$build/wine-exec" "$benches/scan_bench.exe" \
+    "$win_area\\staging" "$win_area\\watched-$round" builtin | tee -a "$out/rounds.txt"
+done
+median_round floor_watch
+median_round scan_builtin
+fi
 
 # ---- ClamAV engine beside clamdscan --stream ---------------------------------------------------------
+if wants clamd; then
 # shellcheck source=scripts/clamd-local.sh
 source "$top/scripts/clamd-local.sh"
-trap clamd_stop EXIT
+trap 'clamd_stop; stop_spinner' EXIT
 clamd_start "$out/clamd" "Torvane.Bench.Signature" "TORVANE-BENCH-SIGNATURE-$RANDOM$RANDOM"
 find "$area/staging" -type f > "$out/files.txt"
-clamdscan_ms=$(ms_of clamdscan -c "$out/clamd/clamd.conf" --stream --no-summary --file-list="$out/files.txt")
-echo "RESULT floor_clamdscan ms=$clamdscan_ms found=$(grep -c ' FOUND$' "$out/floor.txt" || true)" >> "$results"
-xvfb-run -a -s "-screen 0 800x600x24" "$build/wine-exec" "$benches/scan_bench.exe" \
-  "$win_area\\staging" "$win_area\\watched-clamd" clamd "$CLAMD_PORT" | tee -a "$results"
+for round in $(seq "$ROUNDS"); do
+  : > "$out/floor.txt"
+  clamdscan_ms=$(ms_of clamdscan -c "$out/clamd/clamd.conf" --stream --no-summary --file-list="$out/files.txt")
+  echo "RESULT floor_clamdscan ms=$clamdscan_ms found=$(grep -c ' FOUND$' "$out/floor.txt" || true)" | tee -a "$out/rounds.txt"
+  xvfb-run -a -s "-screen 0 800x600x24" "$build/wine-exec" "$benches/scan_bench.exe" \
+    "$win_area\\staging" "$win_area\\watched-clamd-$round" clamd "$CLAMD_PORT" | tee -a "$out/rounds.txt"
+done
+median_round floor_clamdscan
+median_round scan_clamd
 clamd_stop
+fi
 
 # ---- Detection latency end to end -------------------------------------------------------------------
+if wants latency; then
 xvfb-run -a -s "-screen 0 800x600x24" "$build/wine-exec" "$benches/latency_bench.exe" "$LATENCY_COUNT" | tee -a "$results"
+fi
 WINEPREFIX="$build/wineprefix" /usr/lib/wine/wineserver -w || true
+stop_spinner
 
 # ---- The table ---------------------------------------------------------------------------------------
 field() {
@@ -105,18 +162,30 @@ field() {
   [[ " $line " =~ \ $2=([^ ]*)\  ]] && echo "${BASH_REMATCH[1]}" || echo "?"
 }
 rate() { awk -v mb="$1" -v ms="$2" 'BEGIN { if (ms > 0) printf "%.1f", mb / (ms / 1000); else print "?" }'; }
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (a + 0 > 0 && b + 0 > 0) printf "%.2f", a / b; else print "?" }'; }
 {
   echo
-  echo "Torvane driver bench, $(date '+%Y-%m-%d %H:%M'): $(nproc) cores, $(/usr/lib/wine/wine64 --version), load average $(cut -d' ' -f1-3 /proc/loadavg)"
+  echo "Torvane driver bench, $(date '+%Y-%m-%d %H:%M'): $(nproc) cores, $(/usr/lib/wine/wine64 --version), load average $(cut -d' ' -f1-3 /proc/loadavg)$([ $busy = 0 ] || echo ", the other core busy")"
   echo "Files: $(field files count), $(field files mb) MB (text, binary, documents, ZIP archives, test files plain and inside archives)"
   echo
-  printf '%-44s %-34s %s\n' "Measure" "Driver" "Floor, same files, same run"
-  printf '%-44s %-34s %s\n' "Built-in rule, throughput" \
-    "$(field scan_builtin mb_per_s) MB/s ($(field scan_builtin ms) ms, $(field scan_builtin infected) found)" \
-    "grep -F -c: $(rate "$(field files mb)" "$(field floor_grep ms)") MB/s ($(field floor_grep ms) ms, $(field floor_grep files_with_string) files)"
-  printf '%-44s %-34s %s\n' "ClamAV engine, throughput" \
-    "$(field scan_clamd mb_per_s) MB/s ($(field scan_clamd ms) ms, $(field scan_clamd infected) found)" \
-    "clamdscan --stream: $(rate "$(field files mb)" "$(field floor_clamdscan ms)") MB/s ($(field floor_clamdscan ms) ms)"
-  printf '%-44s %s\n' "Write to alert row, $(field latency count) detections" \
-    "median $(field latency median_ms) ms, worst $(field latency worst_ms) ms, best $(field latency best_ms) ms"
+  printf '%-36s %-40s %s\n' "Measure" "Driver" "Floor, same files, same run"
+  if wants builtin; then
+    printf '%-36s %-40s %s\n' "Built-in rule, throughput" \
+      "$(field scan_builtin mb_per_s) MB/s ($(field scan_builtin ms) ms, $(field scan_builtin infected) found)" \
+      "bare watcher reading each file: $(field floor_watch mb_per_s) MB/s ($(field floor_watch ms) ms), driver $(ratio "$(field scan_builtin mb_per_s)" "$(field floor_watch mb_per_s)")x"
+    printf '%-36s %-40s %s\n' "Built-in rule, files per second" "$(field scan_builtin files_per_s)" \
+      "bare watcher: $(field floor_watch files_per_s), driver $(ratio "$(field scan_builtin files_per_s)" "$(field floor_watch files_per_s)")x"
+    printf '%-36s %-40s %s\n' "" "" \
+      "context, grep -F -c: $(rate "$(field files mb)" "$(field floor_grep ms)") MB/s ($(field floor_grep ms) ms, $(field floor_grep files_with_string) files)"
+  fi
+  if wants clamd; then
+    floor_rate=$(rate "$(field files mb)" "$(field floor_clamdscan ms)")
+    printf '%-36s %-40s %s\n' "ClamAV engine, throughput" \
+      "$(field scan_clamd mb_per_s) MB/s ($(field scan_clamd ms) ms, $(field scan_clamd infected) found)" \
+      "clamdscan --stream: $floor_rate MB/s ($(field floor_clamdscan ms) ms), driver $(ratio "$(field scan_clamd mb_per_s)" "$floor_rate")x"
+  fi
+  if wants latency; then
+    printf '%-36s %s\n' "Write to alert row, $(field latency count) detections" \
+      "median $(field latency median_ms) ms, worst $(field latency worst_ms) ms, best $(field latency best_ms) ms"
+  fi
 } | tee "$out/table.txt"

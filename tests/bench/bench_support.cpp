@@ -22,6 +22,17 @@ double NowMs(void)
     return static_cast<double>(now.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
 }
 
+double ProcessorMs(void)
+{
+    FILETIME created, ended, kernel, user;
+    if (!GetProcessTimes(GetCurrentProcess(), &created, &ended, &kernel, &user))
+        return 0;
+    auto ms = [](const FILETIME &t) {
+        return static_cast<double>((static_cast<uint64_t>(t.dwHighDateTime) << 32) | t.dwLowDateTime) / 10000.0;
+    };
+    return ms(kernel) + ms(user);
+}
+
 // A bench that was itself ended early leaves its Torvane running, and a new start would only meet
 // that "running instance". End it by its id, but only when it runs from a bench folder.
 static int EndStrayBenchTorvane(void)
@@ -154,4 +165,27 @@ int CountLines(const std::vector<std::string> &lines, const std::string &prefix)
             count++;
     }
     return count;
+}
+
+uint64_t ListFiles(const std::string &folder, std::vector<std::string> *names)
+{
+    uint64_t bytes = 0;
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return 0;
+    do {
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+            names->push_back(found.cFileName);
+            bytes += (static_cast<uint64_t>(found.nFileSizeHigh) << 32) | found.nFileSizeLow;
+        }
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+    return bytes;
+}
+
+void MoveFiles(const std::vector<std::string> &names, const std::string &from, const std::string &to)
+{
+    for (const std::string &name : names)
+        MoveFileA((from + "\\" + name).c_str(), (to + "\\" + name).c_str());
 }

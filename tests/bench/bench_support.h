@@ -14,6 +14,9 @@ constexpr int SPLASH_MS = 1500;         // the splash stands this long before th
 // Milliseconds on the high-resolution clock (any origin; only differences count).
 double NowMs(void);
 
+// Milliseconds of processor time this process has used, its threads' user and kernel time.
+double ProcessorMs(void);
+
 // Fresh bench folder C:\torvane-e2e\bench_<name> with Torvane.exe, the driver and Torvane.ini
 // ([Driver] Watch=watch, Journal=journal.txt), optionally an empty subfolder (subfolder not empty),
 // and the default settings in the registry. Ends a Torvane left running by an earlier bench first.
@@ -46,3 +49,9 @@ Spread SpreadOf(std::vector<double> values);
 
 // Lines of lines that start with prefix.
 int CountLines(const std::vector<std::string> &lines, const std::string &prefix);
+
+// The files (not folders) directly in folder: their names into names, their bytes summed.
+uint64_t ListFiles(const std::string &folder, std::vector<std::string> *names);
+
+// Moves the named files from one folder to another, one by one, as a copy arriving would.
+void MoveFiles(const std::vector<std::string> &names, const std::string &from, const std::string &to);

@@ -79,33 +79,25 @@ int main(int argc, char **argv)
     entry(CTL_SCAN_OPTIONS_CHANGED, nullptr, 0, nullptr, 0, nullptr, nullptr);
 
     std::vector<std::string> names;
-    uint64_t bytes = 0;
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA((staging + "\\*").c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE)
+    uint64_t bytes = ListFiles(staging, &names);
+    if (names.empty())
         return 1;
-    do {
-        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
-            names.push_back(found.cFileName);
-            bytes += (static_cast<uint64_t>(found.nFileSizeHigh) << 32) | found.nFileSizeLow;
-        }
-    } while (FindNextFileA(search, &found));
-    FindClose(search);
 
+    double processor = ProcessorMs();
     double start = NowMs();
-    for (const std::string &name : names)
-        MoveFileA((staging + "\\" + name).c_str(), (watched + "\\" + name).c_str());
+    MoveFiles(names, staging, watched);
     double moved = NowMs() - start;
     while (block->filesScanned < names.size() && NowMs() - start < 600000)
         Sleep(5);
     double elapsed = NowMs() - start;
+    processor = ProcessorMs() - processor;
     double mb = static_cast<double>(bytes) / (1024.0 * 1024.0);
-    std::printf("RESULT scan_%s files=%zu scanned=%u infected=%u mb=%.1f ms=%.0f move_ms=%.0f mb_per_s=%.1f\n",
+    std::printf("RESULT scan_%s files=%zu scanned=%u infected=%u mb=%.1f ms=%.0f move_ms=%.0f mb_per_s=%.1f "
+                "files_per_s=%.0f cpu_ms=%.0f\n",
                 engine.c_str(), names.size(), static_cast<unsigned>(block->filesScanned),
-                static_cast<unsigned>(block->filesInfected), mb, elapsed, moved, mb / (elapsed / 1000.0));
-    // Back where they came from, for the next run.
-    for (const std::string &name : names)
-        MoveFileA((watched + "\\" + name).c_str(), (staging + "\\" + name).c_str());
+                static_cast<unsigned>(block->filesInfected), mb, elapsed, moved, mb / (elapsed / 1000.0),
+                static_cast<double>(names.size()) / (elapsed / 1000.0), processor);
+    MoveFiles(names, watched, staging);   // back where they came from, for the next run
     entry(CTL_DISABLE, nullptr, 0, nullptr, 0, nullptr, nullptr);
     return block->filesScanned >= names.size() ? 0 : 1;
 }

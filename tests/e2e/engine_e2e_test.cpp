@@ -1,12 +1,15 @@
-// Torvane with Engine=clamd against a real ClamAV daemon that tests/e2e/clamd_e2e.sh starts with a
-// signature of its own: the daemon's find reaches the alert and, by its signature's name, the
-// report; once the daemon is shut down, the built-in rule still catches the test file and the
-// outage is journalled once.
+// Torvane with Engine=clamd against real ClamAV daemons that tests/e2e/clamd_e2e.sh starts with a
+// signature of their own: with two daemons, one shut down while files are written, every file
+// that only a daemon knows is still caught; with one, the daemon's find reaches the alert and, by
+// its signature's name, the report, and once it is shut down the built-in rule still catches the
+// test file and the outage is journalled once. The scenarios run in this order: each shuts down a
+// daemon of its own (the second, then the first).
 #include <winsock2.h>
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -51,6 +54,45 @@ int ReportHas(const std::string &report, const std::string &text)
 }
 
 }  // namespace
+
+TEST(EngineE2e, TwoDaemonsCatchEveryFileWhileOneIsShutDown)
+{
+    const std::string first = EnvironmentValue("TORVANE_CLAMD_PORT");
+    const std::string second = EnvironmentValue("TORVANE_CLAMD_PORT2");
+    const std::string marker = EnvironmentValue("TORVANE_CLAMD_MARKER");
+    if (second.empty())
+        GTEST_SKIP() << "tests/e2e/clamd_e2e.sh runs this with daemons of its own";
+    FolderSetup setup;
+    setup.ini = {{"Watch", "watched"}, {"Engine", "clamd"}, {"ClamdHost", "127.0.0.1:" + first + ", 127.0.0.1:" + second},
+                 {"ClamdRetry", "600000"}};
+    std::string folder;
+    ASSERT_TRUE(PrepareFolder(ScenarioName(), setup, &folder));
+    ASSERT_TRUE(CreateDirectoryA((folder + "\\watched").c_str(), nullptr));
+    ASSERT_TRUE(WriteDefaultSettings(folder));
+    TorvaneRun run;
+    ASSERT_NE(nullptr, StartNormally(folder, &run));
+
+    std::vector<std::string> written;
+    HWND list = nullptr;
+    for (int i = 0; i < 24; i++) {
+        if (i == 12) {
+            ASSERT_TRUE(ShutDownDaemon(std::stoi(second))) << "the daemon did not shut down";
+        }
+        written.push_back(folder + "\\watched\\SIGNED" + std::to_string(i) + ".EXE");
+        ASSERT_TRUE(WriteFileBytes(written.back(), "MZ program " + std::to_string(i) + " carrying " + marker + "\r\n"));
+        if (i == 0) {
+            ASSERT_NE(nullptr, WaitForAlert(run.processId, ROBOT_TIMEOUT_MS, &list)) << "the daemons' find made no alert";
+        }
+    }
+    EXPECT_TRUE(WaitUntil([&] { return ListViewRows(list).size() >= written.size(); }, ROBOT_TIMEOUT_MS));
+    std::vector<std::string> rows = ListViewRows(list);
+    std::sort(rows.begin(), rows.end());
+    std::sort(written.begin(), written.end());
+    EXPECT_EQ(written, rows) << "a file went unscanned while a daemon answered";
+    EXPECT_TRUE(WaitJournalLine(folder, "ENGINE clamd 127.0.0.1:" + second + " fault", ROBOT_TIMEOUT_MS));
+    for (const std::string &line : ReadJournal(folder))
+        EXPECT_NE(0u, line.rfind("ENGINE clamd unavailable", 0)) << "the first daemon answered all along";
+}
 
 TEST(EngineE2e, ClamdNamesItsSignatureThenTheBuiltInRuleCarriesOn)
 {

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "vxd/engine/clamd_reply.h"
+#include "vxd/engine/daemon_list.h"
 #include "vxd/options/scan_rules.h"
 #include "vxd/report/report_line.h"
 
@@ -157,4 +158,55 @@ TEST(DriverRules, EngineRepliesAreReadStrictly)
     unsigned char header[4];
     ClamdChunkHeader(0x01020304ul, header);
     EXPECT_EQ(0, std::memcmp(header, "\x01\x02\x03\x04", 4));
+    // A session's answers carry their command's number; anything else answers no command.
+    struct Numbered {
+        const char *reply;
+        size_t taken;
+        unsigned long id;
+    } numbered[] = {
+        {"1: stream: OK", 3, 1},
+        {"4294967295: stream: OK", 12, 4294967295ul},
+        {"4294967296: stream: OK", 0, 0},   // beyond 32 bits
+        {"0: stream: OK", 0, 0},
+        {"12 stream: OK", 0, 0},
+        {"stream: OK", 0, 0},
+        {"7:", 0, 0},
+    };
+    for (const Numbered &c : numbered) {
+        unsigned long id = 99;
+        EXPECT_EQ(c.taken, TakeSessionId(c.reply, std::strlen(c.reply), &id)) << c.reply;
+        EXPECT_EQ(c.id, id) << c.reply;
+    }
+}
+
+TEST(DriverRules, DaemonListsAreReadStrictly)
+{
+    struct Case {
+        const char *text;
+        const char *names;   // the daemons read, each followed by a blank
+        int ignored;
+    } cases[] = {
+        {"127.0.0.1", "127.0.0.1:3310 ", 0},
+        {" 10.0.0.5:3311 ,10.0.0.6,\t10.0.0.7:1 ", "10.0.0.5:3311 10.0.0.6:3310 10.0.0.7:1 ", 0},
+        {"10.0.0.5,,", "10.0.0.5:3310 ", 0},
+        {"", "", 0},
+        {"server.local,10.0.0.1:0,10.0.0.1:65536,256.0.0.1,10.0.0,10.0.0.1.2,10.0.0.1:33x,1.2.3.4:", "", 8},
+        {"1.1.1.1,2.2.2.2,3.3.3.3,4.4.4.4,5.5.5.5,6.6.6.6,7.7.7.7,8.8.8.8,9.9.9.9",
+         "1.1.1.1:3310 2.2.2.2:3310 3.3.3.3:3310 4.4.4.4:3310 5.5.5.5:3310 6.6.6.6:3310 7.7.7.7:3310 8.8.8.8:3310 ", 1},
+    };
+    for (const Case &c : cases) {
+        DaemonAddress list[MAX_DAEMONS];
+        int ignored = -1;
+        int count = ParseDaemonList(c.text, 3310, list, MAX_DAEMONS, &ignored);
+        std::string names;
+        for (int i = 0; i < count; i++)
+            names += std::string(list[i].name) + " ";
+        EXPECT_EQ(c.names, names) << c.text;
+        EXPECT_EQ(c.ignored, ignored) << c.text;
+    }
+    DaemonAddress one[1];
+    int ignored = 0;
+    ASSERT_EQ(1, ParseDaemonList("192.168.1.20:3310", 1, one, 1, &ignored));
+    EXPECT_EQ(0, std::memcmp(one[0].ip, "\xC0\xA8\x01\x14", 4));
+    EXPECT_EQ(3310u, one[0].port);
 }

@@ -13,46 +13,70 @@
 
 namespace {
 
-// What the stand-in daemon does with the next stream. LIMIT: answers after the stream's first bytes
-// and closes, as the daemon does with a stream beyond its size limit.
-enum DaemonMode { ANSWER, SILENT, LIMIT };
+// What the stand-in daemon does with the next stream, in sessions (IDSESSION) as the daemon keeps
+// them: each answer numbered after its command. LIMIT: answers after the stream's first bytes and
+// closes, as the daemon does with a stream beyond its size limit; an answer without its NUL is the
+// last one of its session too; GONE: closes without answering, the daemon shutting down.
+enum DaemonMode { ANSWER, SILENT, LIMIT, GONE };
 volatile LONG daemonMode = ANSWER;
 std::string daemonReply;           // sent in ANSWER mode; set before files are written
 volatile LONG streamsSeen;
 SOCKET listener = INVALID_SOCKET;
 
-// Reads the INSTREAM command and its chunks up to the empty one (the test's files are small and
-// do not end in zero bytes). 1 when the stream was whole.
-int ReadStream(SOCKET s)
+// Takes count bytes into out from what came (got) and, while it is short, from s.
+int Take(SOCKET s, std::string *got, size_t count, std::string *out)
 {
-    std::string got;
     char buffer[4096];
-    while (got.size() < 14 || got.compare(got.size() - 4, 4, std::string(4, '\0')) != 0) {
+    while (got->size() < count) {
         int n = recv(s, buffer, sizeof buffer, 0);
         if (n <= 0)
             return 0;
-        got.append(buffer, static_cast<size_t>(n));
+        got->append(buffer, static_cast<size_t>(n));
     }
-    return got.compare(0, 10, std::string("zINSTREAM", 10)) == 0;
+    *out = got->substr(0, count);
+    got->erase(0, count);
+    return 1;
 }
 
-// One connection: a silent one must not hold up the next.
+// Reads one INSTREAM command and its chunks up to the empty one; in LIMIT mode only the first
+// chunk's header. 1 when the stream was what it should be.
+int ReadStream(SOCKET s, std::string *got)
+{
+    std::string part;
+    if (!Take(s, got, 10, &part) || part != std::string("zINSTREAM", 10))
+        return 0;
+    for (;;) {
+        if (!Take(s, got, 4, &part))
+            return 0;
+        size_t length = (static_cast<size_t>(static_cast<unsigned char>(part[0])) << 24)
+                        | (static_cast<size_t>(static_cast<unsigned char>(part[1])) << 16)
+                        | (static_cast<size_t>(static_cast<unsigned char>(part[2])) << 8)
+                        | static_cast<unsigned char>(part[3]);
+        if (length == 0 || daemonMode == LIMIT)
+            return 1;
+        if (!Take(s, got, length, &part))
+            return 0;
+    }
+}
+
+// One session: a silent one must not hold up the next.
 DWORD WINAPI ConnectionProc(void *parameter)
 {
     SOCKET s = static_cast<SOCKET>(reinterpret_cast<uintptr_t>(parameter));
-    char start[14];
-    int got = 0;
-    for (int n = 1; daemonMode == LIMIT && got < static_cast<int>(sizeof start) && n > 0; got += n > 0 ? n : 0)
-        n = recv(s, start + got, static_cast<int>(sizeof start) - got, 0);
-    if (daemonMode == LIMIT && got == sizeof start) {
+    std::string got, part;
+    int open = Take(s, &got, 11, &part) && part == std::string("zIDSESSION", 11);
+    for (int id = 1; open && ReadStream(s, &got); id++) {
+        LONG mode = daemonMode;
+        if (mode == GONE)
+            break;
         InterlockedIncrement(&streamsSeen);
-        send(s, daemonReply.data(), static_cast<int>(daemonReply.size()), 0);
-    } else if (daemonMode != LIMIT && ReadStream(s)) {
-        InterlockedIncrement(&streamsSeen);
-        if (daemonMode == ANSWER)
-            send(s, daemonReply.data(), static_cast<int>(daemonReply.size()), 0);
-        else
+        if (mode == SILENT) {
             Sleep(1000);   // well past the driver's limit
+            break;
+        }
+        std::string reply = std::to_string(id) + ": " + daemonReply;
+        send(s, reply.data(), static_cast<int>(reply.size()), 0);
+        open = mode == ANSWER && reply.back() == '\0';
     }
     closesocket(s);
     return 0;
@@ -125,7 +149,7 @@ TEST(VxdEngine, VerdictsFromTheDaemonAndTheBuiltInRuleThroughItsOutages)
         {"silence in the same outage", SILENT, "", false, "silent.com", nullptr, 1},
         {"answers again", ANSWER, std::string("stream: Fake.Sig.UNOFFICIAL FOUND\0", 34), false, "again.com",
          "Fake.Sig.UNOFFICIAL", 1},
-        {"gone", ANSWER, "", true, "gone.com", nullptr, 2},
+        {"gone", GONE, "", true, "gone.com", nullptr, 2},
     };
     for (const Case &c : cases) {
         daemonReply = c.reply;
@@ -155,7 +179,9 @@ TEST(VxdEngine, VerdictsFromTheDaemonAndTheBuiltInRuleThroughItsOutages)
         EXPECT_EQ(1, SendCode(driver, CTL_ENABLE));
         EXPECT_LT(GetTickCount() - start, 100u) << c.what;
     }
-    EXPECT_EQ(1u, JournalLinesFrom(driver, "ENGINE clamd answers again").size());
+    const std::string daemon = "ENGINE clamd 127.0.0.1:" + std::to_string(port);
+    EXPECT_EQ(2u, JournalLinesFrom(driver, daemon + " fault").size()) << "one line per outage of the daemon";
+    EXPECT_EQ(1u, JournalLinesFrom(driver, daemon + " answers again").size());
     EXPECT_EQ(2u, JournalLinesFrom(driver, "ENGINE clamd could not scan").size());
     EXPECT_EQ(7, streamsSeen) << "every harmless file went to the daemon while it listened";
     EXPECT_EQ(1, SendCode(driver, CTL_LOG_STOP));

@@ -80,6 +80,11 @@ FileIdentity IdentityOf(HANDLE file)
     return IdentityOf(info);
 }
 
+int IsKnownFile(HANDLE file, DWORD indexHigh, DWORD indexLow, const FileIdentity &known)
+{
+    return known.known && known.indexHigh == indexHigh && known.indexLow == indexLow && SameFile(IdentityOf(file), known);
+}
+
 int SameFile(const FileIdentity &a, const FileIdentity &b)
 {
     return a.known && b.known && a.volume == b.volume && a.indexHigh == b.indexHigh && a.indexLow == b.indexLow;

@@ -34,3 +34,7 @@ struct FileIdentity {
 FileIdentity IdentityOf(const BY_HANDLE_FILE_INFORMATION &info);
 FileIdentity IdentityOf(HANDLE file);
 int SameFile(const FileIdentity &a, const FileIdentity &b);   // 0 when either is not known
+
+// 1 when the open file, of index indexHigh:indexLow, is known: the index is compared first, and the
+// volume (which costs a call into another process under Wine) only when the index is the same.
+int IsKnownFile(HANDLE file, DWORD indexHigh, DWORD indexLow, const FileIdentity &known);

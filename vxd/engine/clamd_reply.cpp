@@ -46,6 +46,19 @@ int ParseClamdReply(const char *reply, size_t length, char *name, size_t nameSiz
     return CLAMD_FOUND;
 }
 
+size_t TakeSessionId(const char *reply, size_t length, unsigned long *id)
+{
+    *id = 0;
+    size_t at = 0;
+    unsigned long long number = 0;
+    while (reply != nullptr && at < length && at < 10 && reply[at] >= '0' && reply[at] <= '9')
+        number = number * 10 + static_cast<unsigned long long>(reply[at++] - '0');
+    if (at == 0 || number == 0 || number > 0xFFFFFFFFull || length - at < 2 || reply[at] != ':' || reply[at + 1] != ' ')
+        return 0;
+    *id = static_cast<unsigned long>(number);
+    return at + 2;
+}
+
 void ClamdChunkHeader(unsigned long length, unsigned char out[4])
 {
     out[0] = static_cast<unsigned char>((length >> 24) & 0xFF);

@@ -14,5 +14,10 @@ enum {
 // A name with control characters, an empty name and a reply with a NUL inside are nonsense.
 int ParseClamdReply(const char *reply, size_t length, char *name, size_t nameSize);
 
+// A reply in a session begins with the number of the command it answers, "<id>: " (1 for the first
+// command after IDSESSION). Returns the length of that beginning with *id set, or 0 with *id 0 when
+// the reply has none (no digits, a number beyond 4294967295 or 0, no ": " after it).
+size_t TakeSessionId(const char *reply, size_t length, unsigned long *id);
+
 // The four bytes that announce a chunk of length bytes in the INSTREAM stream (network order).
 void ClamdChunkHeader(unsigned long length, unsigned char out[4]);

@@ -74,12 +74,12 @@ void JournalControl(uint32_t code, int result, const char *extra)
     JournalLine("%s", line);
 }
 
-int IsJournalFile(const FileIdentity &file)
+int IsJournalFile(HANDLE file, DWORD indexHigh, DWORD indexLow)
 {
     EnterCriticalSection(&journalLock);
-    int same = SameFile(file, journalIdentity);
+    FileIdentity journal = journalIdentity;
     LeaveCriticalSection(&journalLock);
-    return same;
+    return IsKnownFile(file, indexHigh, indexLow, journal);
 }
 
 // Looks at enabled, onShutdown and floppyBoot every 20 ms (the fields the front end changes

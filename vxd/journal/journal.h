@@ -20,7 +20,7 @@ void StartStatusThread(void);
 
 // 1 when the file is the journal, by whatever name it was reached (never scanned, or every line
 // would be scanned again).
-int IsJournalFile(const FileIdentity &file);
+int IsJournalFile(HANDLE file, DWORD indexHigh, DWORD indexLow);
 
 // The driver is being unloaded, with the process or alone: from now on a line is written only
 // when the journal is free (a thread that held it may have been ended with the process).

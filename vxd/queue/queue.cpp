@@ -27,11 +27,21 @@ static NameQueue names = {QUEUE_NAMES, {}, {}};
 static std::vector<WalkRequest> walks;
 static int namesSinceWalk;
 static int dropping;                        // names are being dropped (journalled once per run of drops)
+static int scanWaits;                       // the scan thread waits for queueReady: only then is it
+                                            // set (setting an event is a call into the Wine server)
 
 void InitQueue(void)
 {
     InitializeCriticalSection(&queueLock);
     queueReady = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+}
+
+// Under queueLock: 1 when the scan thread waits (or is about to) and must be woken.
+static int TakeWaiter(void)
+{
+    int waits = scanWaits;
+    scanWaits = 0;
+    return waits;
 }
 
 // Under queueLock.
@@ -55,29 +65,35 @@ void QueueScan(const wchar_t *path, int fresh, const wchar_t *root, uint64_t sin
     if (result == NAME_REFUSED)
         AskWalk(WORK_RESCAN, root, since);
     dropping = result == NAME_REFUSED;
+    int wake = TakeWaiter();
     LeaveCriticalSection(&queueLock);
     if (firstDrop) {
         char name[PATH_CHARS];
         WideToCodePage(CP_ACP, root, name, sizeof name);
         JournalLine("QUEUE full: %s is rescanned", name);
     }
-    SetEvent(queueReady);
+    if (wake)
+        SetEvent(queueReady);
 }
 
 void QueueRescan(const wchar_t *root, uint64_t since)
 {
     EnterCriticalSection(&queueLock);
     AskWalk(WORK_RESCAN, root, since);
+    int wake = TakeWaiter();
     LeaveCriticalSection(&queueLock);
-    SetEvent(queueReady);
+    if (wake)
+        SetEvent(queueReady);
 }
 
 void QueueBaseline(const wchar_t *root)
 {
     EnterCriticalSection(&queueLock);
     AskWalk(WORK_BASELINE, root, 0);
+    int wake = TakeWaiter();
     LeaveCriticalSection(&queueLock);
-    SetEvent(queueReady);
+    if (wake)
+        SetEvent(queueReady);
 }
 
 int TakeWork(ScanWork *out, unsigned long waitMs)
@@ -100,10 +116,13 @@ int TakeWork(ScanWork *out, unsigned long waitMs)
             LeaveCriticalSection(&queueLock);
             return WORK_NAME;
         }
-        LeaveCriticalSection(&queueLock);
         DWORD waited = GetTickCount() - start;
-        if (waitMs != INFINITE && waited >= waitMs)
+        if (waitMs != INFINITE && waited >= waitMs) {
+            LeaveCriticalSection(&queueLock);
             return WORK_NONE;
+        }
+        scanWaits = 1;
+        LeaveCriticalSection(&queueLock);
         WaitForSingleObject(queueReady, waitMs == INFINITE ? INFINITE : waitMs - waited);
     }
 }

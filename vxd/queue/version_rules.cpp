@@ -1,6 +1,8 @@
 // The rules of the memory of file versions, and the content digest.
 #include "vxd/queue/version_rules.h"
 
+#include <cstring>
+
 int RepeatsVersion(const VersionRecord *known, uint64_t size, uint64_t digest)
 {
     return known != nullptr && known->kind == VERSION_SCANNED && known->size == size && known->digest == digest;
@@ -31,28 +33,28 @@ static void Rounds(uint64_t v[4], int count)
     }
 }
 
+// The words are read as they lie in memory, which is their order on the machines built for.
+static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "the digest reads words in little-endian order");
+
 uint64_t ContentDigest(const uint64_t key[2], const unsigned char *bytes, size_t count)
 {
     uint64_t v[4] = {0x736f6d6570736575ull ^ key[0], 0x646f72616e646f6dull ^ key[1], 0x6c7967656e657261ull ^ key[0],
                      0x7465646279746573ull ^ key[1]};
     size_t whole = count - count % 8;
-    for (size_t at = 0; at <= count; at += 8) {
-        uint64_t m = 0;
-        if (at < whole) {
-            for (int i = 0; i < 8; i++)
-                m |= static_cast<uint64_t>(bytes[at + i]) << (8 * i);
-        } else {
-            // The last word: the bytes left and the length's low byte at the top.
-            for (size_t i = 0; at + i < count; i++)
-                m |= static_cast<uint64_t>(bytes[at + i]) << (8 * i);
-            m |= static_cast<uint64_t>(count & 0xFF) << 56;
-        }
+    for (size_t at = 0; at < whole; at += 8) {
+        uint64_t m;
+        std::memcpy(&m, bytes + at, sizeof m);
         v[3] ^= m;
         Rounds(v, 2);
         v[0] ^= m;
-        if (at >= whole)
-            break;
     }
+    // The last word: the bytes left and the length's low byte at the top.
+    uint64_t m = static_cast<uint64_t>(count & 0xFF) << 56;
+    for (size_t i = 0; whole + i < count; i++)
+        m |= static_cast<uint64_t>(bytes[whole + i]) << (8 * i);
+    v[3] ^= m;
+    Rounds(v, 2);
+    v[0] ^= m;
     v[2] ^= 0xFF;
     Rounds(v, 4);
     return v[0] ^ v[1] ^ v[2] ^ v[3];

@@ -1,6 +1,8 @@
 // The versions of files scanned lately, and those there when the watch began, by name.
 #include "vxd/queue/versions.h"
 
+#include <winternl.h>
+
 #include <string>
 #include <unordered_map>
 
@@ -16,6 +18,36 @@ ScannedFile ScannedFileOf(const BY_HANDLE_FILE_INFORMATION &info)
 {
     return {info.dwVolumeSerialNumber, info.nFileIndexHigh, info.nFileIndexLow,
             (static_cast<uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow, info.ftLastWriteTime};
+}
+
+int ReadScannedFile(HANDLE file, ScannedFile *out)
+{
+    IO_STATUS_BLOCK io;
+    FILE_BASIC_INFORMATION basic;
+    FILE_STANDARD_INFORMATION standard;
+    FILE_INTERNAL_INFORMATION internal;
+    if (NtQueryInformationFile(file, &io, &basic, sizeof basic, FileBasicInformation) != 0
+        || NtQueryInformationFile(file, &io, &standard, sizeof standard, FileStandardInformation) != 0
+        || NtQueryInformationFile(file, &io, &internal, sizeof internal, FileInternalInformation) != 0) {
+        SetLastError(ERROR_READ_FAULT);
+        return 0;
+    }
+    out->volume = 0;
+    out->indexHigh = static_cast<DWORD>(static_cast<uint64_t>(internal.IndexNumber.QuadPart) >> 32);
+    out->indexLow = static_cast<DWORD>(internal.IndexNumber.QuadPart);
+    out->size = static_cast<uint64_t>(standard.EndOfFile.QuadPart);
+    out->written.dwLowDateTime = static_cast<DWORD>(basic.LastWriteTime.QuadPart);
+    out->written.dwHighDateTime = static_cast<DWORD>(static_cast<uint64_t>(basic.LastWriteTime.QuadPart) >> 32);
+    return 1;
+}
+
+int ReadVolume(HANDLE file, ScannedFile *out)
+{
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!GetFileInformationByHandle(file, &info))
+        return 0;
+    out->volume = info.dwVolumeSerialNumber;
+    return 1;
 }
 
 int SameScannedFile(const ScannedFile &a, const ScannedFile &b)

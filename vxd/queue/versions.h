@@ -23,6 +23,12 @@ struct ScannedVersion {
 };
 
 ScannedFile ScannedFileOf(const BY_HANDLE_FILE_INFORMATION &info);
+
+// Reads what a scan compares of an open file: its index, size and time written, with volume 0.
+// Asking for a volume's serial number costs more than reading a small file (under Wine it is a
+// call into another process), so the scan asks it only of a file found infected, by ReadVolume.
+int ReadScannedFile(HANDLE file, ScannedFile *out);
+int ReadVolume(HANDLE file, ScannedFile *out);
 int SameScannedFile(const ScannedFile &a, const ScannedFile &b);   // 1 when every field is equal
 
 // The digest of the bytes a scan read, keyed for this run.

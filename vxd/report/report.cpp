@@ -151,10 +151,10 @@ void ReportEntry(uint32_t kind, const char *format, ...)
     LeaveCriticalSection(&reportLock);
 }
 
-int IsReportFile(const FileIdentity &file)
+int IsReportFile(HANDLE file, DWORD indexHigh, DWORD indexLow)
 {
     EnterCriticalSection(&reportLock);
-    int same = SameFile(file, reportIdentity);
+    FileIdentity report = reportIdentity;
     LeaveCriticalSection(&reportLock);
-    return same;
+    return IsKnownFile(file, indexHigh, indexLow, report);
 }

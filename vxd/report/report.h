@@ -22,4 +22,5 @@ void EndReportAtUnload(int processEnding);
 // Writes one entry of kind (a LOG_ bit of logMask) while logging, if logMask selects it.
 void ReportEntry(uint32_t kind, const char *format, ...) __attribute__((format(printf, 2, 3)));
 
-int IsReportFile(const FileIdentity &file);   // 1 when file is the open report, by whatever name
+// 1 when file (open, of index indexHigh:indexLow) is the open report, by whatever name.
+int IsReportFile(HANDLE file, DWORD indexHigh, DWORD indexLow);

@@ -4,6 +4,8 @@
 #include "vxd/scan/scan.h"
 
 #include <cstdio>
+#include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -28,7 +30,9 @@
 volatile LONG scanningEnabled = 1;
 
 constexpr size_t READ_LIMIT = 64u << 20;    // larger files: only what the built-in rule needs
-constexpr size_t KEEP_BYTES = 1u << 20;     // the reading buffer kept between files, at most
+constexpr size_t KEEP_BYTES = 1u << 20;     // a reading buffer kept while no file waits, at most
+constexpr size_t ENGINE_HELD_BYTES = 32u << 20;   // the files left in the engine's hands while the
+                                                  // next is read hold this much, at most
 constexpr size_t NAME_SIZE = 1024;          // a found name: the file's, or the archive's and a member's
 constexpr char BUILT_IN_NAME[] = "anti-virus test file";
 constexpr int ARCHIVE_DEPTH = 3;            // archives inside archives, at most this deep
@@ -38,7 +42,16 @@ constexpr int ARCHIVE_DEPTH = 3;            // archives inside archives, at most
 constexpr ZipLimits ARCHIVE_LIMITS = {32u << 20, 128u << 20, 10000};
 constexpr DWORD ARCHIVE_MS = 750;
 
-static std::vector<unsigned char> content;  // the scan thread's reading buffer, kept between files
+// A reading buffer. Room is added uncleared (every byte used is read into it first), and only the
+// bytes read so far are copied into it: clearing and copying a large file's room cost more than
+// reading the file.
+struct ReadBuffer {
+    std::unique_ptr<unsigned char[]> bytes;
+    size_t size;
+};
+
+static ReadBuffer content;                  // the scan thread's, kept between files (new memory
+                                            // costs more than reading into it)
 static DWORD archiveStart;                  // GetTickCount when the archive being read was opened
 
 static int ArchiveOverdue(void)
@@ -50,12 +63,20 @@ static int ArchiveOverdue(void)
 // (fewer when the file ends). 0 with *error set when a read failed.
 static int ReadContent(HANDLE file, size_t *count, size_t limit, DWORD *error)
 {
-    if (content.size() < limit)
-        content.resize(limit);
+    if (content.size < limit) {
+        // Whole megabytes, so that the buffers handed round between files are seldom made anew:
+        // new memory costs a page fault per page, as much as reading into it.
+        size_t size = (limit + KEEP_BYTES - 1) / KEEP_BYTES * KEEP_BYTES;
+        std::unique_ptr<unsigned char[]> grown(new unsigned char[size]);
+        if (*count > 0)
+            std::memcpy(grown.get(), content.bytes.get(), *count);
+        content.bytes = std::move(grown);
+        content.size = size;
+    }
     while (*count < limit) {
         DWORD chunk = static_cast<DWORD>(limit - *count < (1u << 20) ? limit - *count : (1u << 20));
         DWORD got = 0;
-        if (!ReadFile(file, content.data() + *count, chunk, &got, nullptr)) {
+        if (!ReadFile(file, content.bytes.get() + *count, chunk, &got, nullptr)) {
             *error = GetLastError();
             return 0;
         }
@@ -72,16 +93,23 @@ struct Verdict {
     char threat[128];     // the signature's name
 };
 
-// count bytes of a stretch of fullSize bytes: the engine is asked only when they are all there.
-static void Judge(const unsigned char *bytes, size_t count, uint64_t fullSize, const char *label, Verdict *verdict)
+// The built-in rule on count bytes of a stretch of fullSize bytes.
+static int JudgeBuiltIn(const unsigned char *bytes, size_t count, uint64_t fullSize, Verdict *verdict)
 {
     verdict->found = 0;
     verdict->threat[0] = 0;
-    if (IsTestFile(bytes, count, static_cast<size_t>(fullSize < TEST_FILE_MAX_SIZE + 1 ? fullSize : TEST_FILE_MAX_SIZE + 1))) {
-        verdict->found = 1;
-        CopyBounded(verdict->threat, BUILT_IN_NAME);
+    if (!IsTestFile(bytes, count, static_cast<size_t>(fullSize < TEST_FILE_MAX_SIZE + 1 ? fullSize : TEST_FILE_MAX_SIZE + 1)))
+        return 0;
+    verdict->found = 1;
+    CopyBounded(verdict->threat, BUILT_IN_NAME);
+    return 1;
+}
+
+// count bytes of a stretch of fullSize bytes: the engine is asked only when they are all there.
+static void Judge(const unsigned char *bytes, size_t count, uint64_t fullSize, const char *label, Verdict *verdict)
+{
+    if (JudgeBuiltIn(bytes, count, fullSize, verdict))
         return;
-    }
     int found = 0;
     char threat[sizeof verdict->threat];
     if (count == fullSize && AskEngine(bytes, count, label, &found, threat, sizeof threat) && found) {
@@ -164,6 +192,89 @@ static void Detect(const wchar_t *path, const ScannedVersion &version, const cha
     PostDetection(oemName);
 }
 
+// The file counts as scanned once judged: lastFile before the counter, so that whoever sees the
+// count grow finds the name in place.
+static void CountScanned(const wchar_t *path, const char *ansiPath)
+{
+    char lastFile[LAST_FILE_TEXT_SIZE];
+    WideToCodePage(CP_ACP, path, lastFile, sizeof lastFile);
+    CopyBounded(sharedBlock->lastFile, LAST_FILE_TEXT_SIZE, lastFile);
+    InterlockedIncrement(reinterpret_cast<volatile LONG *>(&sharedBlock->filesScanned));
+    sharedBlock->blinkCount = config.blinkSteps;
+    JournalLine("SCAN %s", ansiPath);
+}
+
+// ---- Files in the engine's hands: a daemon scans one while the next is read and sent ------------
+
+// A file handed to the engine: what its verdict is followed by. Its bytes stay here until then.
+struct Pending {
+    HANDLE file;                // held open until judged
+    std::wstring path;
+    ScannedVersion version;
+    std::string ansiPath;
+    std::string oemName;
+    ScanOptions options;
+    ReadBuffer bytes;
+    int ticket;
+};
+
+static std::vector<Pending> pending;                      // ENGINE_WINDOW at most
+static std::vector<ReadBuffer> spare;                     // reading buffers of judged files
+
+// Takes the next verdict of a file in the engine's hands, as the daemons finish, and does what
+// follows it.
+static void FinishNext(void)
+{
+    int ticket = EngineNext();
+    size_t at = 0;
+    while (at < pending.size() && pending[at].ticket != ticket)
+        at++;
+    if (at == pending.size())
+        at = 0;   // not expected: each file in the engine's hands has its ticket
+    Pending p = std::move(pending[at]);
+    pending.erase(pending.begin() + static_cast<std::ptrdiff_t>(at));
+    Verdict verdict = {};
+    int found = 0;
+    verdict.found = EngineVerdict(p.ticket, &found, verdict.threat, sizeof verdict.threat) && found;
+    if (verdict.found)
+        ReadVolume(p.file, &p.version.identity);
+    CloseHandle(p.file);
+    CountScanned(p.path.c_str(), p.ansiPath.c_str());
+    if (verdict.found)
+        Detect(p.path.c_str(), p.version, p.ansiPath.c_str(), p.oemName.c_str(), verdict, p.options);
+    spare.push_back(std::move(p.bytes));
+}
+
+// Waits for the verdicts until at most keep files are left in the engine's hands.
+static void FinishPending(size_t keep)
+{
+    while (pending.size() > keep)
+        FinishNext();
+}
+
+// Hands the file just read (content holds its count bytes; file is its handle, closed once it is
+// judged) to the engine and leaves it there; 0 when the engine did not take it.
+static int HandToEngine(HANDLE file, const wchar_t *path, const ScannedVersion &version, const char *ansiPath,
+                        const char *oemName, const ScanOptions &options, size_t count)
+{
+    int ticket = EngineBegin(content.bytes.get(), count, ansiPath);
+    if (ticket == 0)
+        return 0;
+    pending.push_back({file, path, version, ansiPath, oemName, options, {}, ticket});
+    pending.back().bytes = std::move(content);
+    content = {};
+    if (!spare.empty()) {
+        content = std::move(spare.back());
+        spare.pop_back();
+    }
+    // The files in the engine's hands hold their bytes: large ones are not left there together.
+    size_t held = 0;
+    for (const Pending &p : pending)
+        held += p.bytes.size;
+    FinishPending(held > ENGINE_HELD_BYTES ? 0 : ENGINE_WINDOW - 1);
+    return 1;
+}
+
 // Keeps work until later; journalled at its first wait and when the wait reaches its longest. name
 // and why say what waits, verb what follows ("read", "listed").
 static void Later(const PutOff &work, const char *name, const char *why, const char *verb)
@@ -195,11 +306,10 @@ static void ReadErrorLater(const wchar_t *path, const char *ansiPath, int fresh,
 }
 
 static void RescanFolder(const wchar_t *folder, uint64_t since, unsigned attempt);
-static void ScanFile(const wchar_t *path, int fresh, unsigned attempt);
 
 // Scans the file at path if the settings ask for it; fresh: it arrived under a new name. attempt:
 // the tries that failed before (0 for a notice).
-static void ScanChosenFile(const wchar_t *path, int fresh, unsigned attempt)
+static void ScanFile(const wchar_t *path, int fresh, unsigned attempt)
 {
     if (!scanningEnabled || IsHeld(path))
         return;
@@ -253,22 +363,23 @@ static void ScanChosenFile(const wchar_t *path, int fresh, unsigned attempt)
     }
     // The built-in rule needs one byte more than the test file may have, to see a file that grew;
     // the engine needs all of it, and so does an archive.
-    BY_HANDLE_FILE_INFORMATION before = {}, after = {};
+    ScannedFile before = {};
+    ScannedVersion version = {};
     DWORD error = 0;
-    int read = GetFileInformationByHandle(file, &before);
+    int read = ReadScannedFile(file, &before);
     if (!read)
         error = GetLastError();
     // The journal and the report are known by the file, not by a name: they may be reached by
     // several (a short name, another drive letter), and scanning them would write them again.
-    if (read && (IsJournalFile(IdentityOf(before)) || IsReportFile(IdentityOf(before)))) {
+    if (read && (IsJournalFile(file, before.indexHigh, before.indexLow) || IsReportFile(file, before.indexHigh, before.indexLow))) {
         CloseHandle(file);
         return;
     }
-    uint64_t size = (static_cast<uint64_t>(before.nFileSizeHigh) << 32) | before.nFileSizeLow;
+    uint64_t size = before.size;
     size_t limit = TEST_FILE_MAX_SIZE + 1;
     size_t count = 0;
     read = read && ReadContent(file, &count, limit, &error);
-    int zip = read && options.archives && LooksLikeZip(content.data(), count);
+    int zip = read && options.archives && LooksLikeZip(content.bytes.get(), count);
     if (read && (zip || (wanted && config.engineClamd)) && count == limit) {
         if (size <= READ_LIMIT) {
             limit = static_cast<size_t>(size) + 1;
@@ -277,66 +388,74 @@ static void ScanChosenFile(const wchar_t *path, int fresh, unsigned attempt)
             JournalLine("ARCHIVE %s not opened: larger than %lu bytes", ansiPath, static_cast<unsigned long>(READ_LIMIT));
         }
     }
-    if (read && !GetFileInformationByHandle(file, &after)) {
+    if (read && !ReadScannedFile(file, &version.identity)) {
         read = 0;
         error = GetLastError();
     }
-    CloseHandle(file);
     if (!read) {
+        CloseHandle(file);
         ReadErrorLater(path, ansiPath, fresh, attempt, error);
         return;
     }
     // Only the file as it is counts: every byte asked for, and nothing changed meanwhile.
-    ScannedVersion version = {ScannedFileOf(after), 0};
-    if (count != (size < limit ? size : limit) || !SameScannedFile(ScannedFileOf(before), version.identity)) {
+    if (count != (size < limit ? size : limit) || !SameScannedFile(before, version.identity)) {
+        CloseHandle(file);
         ReadLater(path, ansiPath, fresh, attempt, "changed while read");
         return;
     }
-    version.digest = DigestOf(content.data(), count);
-    if (RepeatedNotice(path, size, version.digest))
-        return;
-    NoteScanned(path, version);
-
-    // lastFile before the counter, so that whoever sees the count grow finds the name in place.
-    char lastFile[LAST_FILE_TEXT_SIZE];
-    WideToCodePage(CP_ACP, path, lastFile, sizeof lastFile);
-    CopyBounded(sharedBlock->lastFile, LAST_FILE_TEXT_SIZE, lastFile);
-    InterlockedIncrement(reinterpret_cast<volatile LONG *>(&sharedBlock->filesScanned));
-    sharedBlock->blinkCount = config.blinkSteps;
-    JournalLine("SCAN %s", ansiPath);
-
-    Verdict verdict = {};
-    if (wanted)
-        Judge(content.data(), count, size, ansiPath, &verdict);
-    char oemName[NAME_SIZE];
-    WideToCodePage(CP_OEMCP, path, oemName, sizeof oemName);
-    if (verdict.found) {
-        Detect(path, version, ansiPath, oemName, verdict, options);
+    version.digest = DigestOf(content.bytes.get(), count);
+    if (RepeatedNotice(path, size, version.digest)) {
+        CloseHandle(file);
         return;
     }
-    if (zip && count == size) {
-        archiveStart = GetTickCount();
-        ZipBudget budget = MakeZipBudget(ARCHIVE_LIMITS, ArchiveOverdue);
-        ArchiveScan scan = {ansiPath, "", &options, 1, &budget, 0, {}, ""};
-        int found = ScanArchive(content.data(), count, &scan);
-        if (budget.reached)
-            JournalLine("ARCHIVE %s skipped: %s", ansiPath, ZipResultText(budget.reached));
-        if (found) {
-            // The alert and the report name the member after the archive, the action takes the archive.
-            char foundName[NAME_SIZE];
-            char foundOem[NAME_SIZE];
-            std::snprintf(foundName, sizeof foundName, "%s%s", ansiPath, scan.member.c_str());
-            std::snprintf(foundOem, sizeof foundOem, "%s%s", oemName, scan.member.c_str());
-            Detect(path, version, foundName, foundOem, scan.verdict, options);
-        }
+    NoteScanned(path, version);
+
+    char oemName[NAME_SIZE];
+    WideToCodePage(CP_OEMCP, path, oemName, sizeof oemName);
+    // The file stays open until it is judged: an infected one is then asked for its volume, which
+    // an action compares (a clean one never is). A file the built-in rule passes goes to the
+    // engine, and the scan thread on to the next file.
+    Verdict verdict = {};
+    if (wanted && !zip && !JudgeBuiltIn(content.bytes.get(), count, size, &verdict) && count == size
+        && HandToEngine(file, path, version, ansiPath, oemName, options, count))
+        return;
+    // Everything else is judged here and now, after the files in the engine's hands.
+    FinishPending(0);
+    if (verdict.found || zip)
+        ReadVolume(file, &version.identity);   // an archive is read on without its file held
+    CloseHandle(file);
+    if (wanted && zip)
+        Judge(content.bytes.get(), count, size, ansiPath, &verdict);
+    if (verdict.found || !zip || count != size) {
+        CountScanned(path, ansiPath);
+        if (verdict.found)
+            Detect(path, version, ansiPath, oemName, verdict, options);
+        return;
+    }
+    archiveStart = GetTickCount();
+    ZipBudget budget = MakeZipBudget(ARCHIVE_LIMITS, ArchiveOverdue);
+    ArchiveScan scan = {ansiPath, "", &options, 1, &budget, 0, {}, ""};
+    int found = ScanArchive(content.bytes.get(), count, &scan);
+    if (budget.reached)
+        JournalLine("ARCHIVE %s skipped: %s", ansiPath, ZipResultText(budget.reached));
+    CountScanned(path, ansiPath);
+    if (found) {
+        // The alert and the report name the member after the archive, the action takes the archive.
+        char foundName[NAME_SIZE];
+        char foundOem[NAME_SIZE];
+        std::snprintf(foundName, sizeof foundName, "%s%s", ansiPath, scan.member.c_str());
+        std::snprintf(foundOem, sizeof foundOem, "%s%s", oemName, scan.member.c_str());
+        Detect(path, version, foundName, foundOem, scan.verdict, options);
     }
 }
 
-static void ScanFile(const wchar_t *path, int fresh, unsigned attempt)
+// Nothing waits: the verdicts still to come are taken, and large reading buffers are let go.
+static void Idle(void)
 {
-    ScanChosenFile(path, fresh, attempt);
-    if (content.size() > KEEP_BYTES)
-        std::vector<unsigned char>().swap(content);   // a large file's buffer is not kept for the next
+    FinishPending(0);
+    if (content.size > KEEP_BYTES)
+        content = {};
+    spare.clear();
 }
 
 // ---- Walks: the files whose notices were lost, and those there when the watch began ----------
@@ -405,7 +524,12 @@ static DWORD WINAPI ScanThreadProc(void *)
         while (TakeDue(&due))
             DoPutOff(due);
         ScanWork work;
-        switch (TakeWork(&work, NextDueMs())) {
+        int kind = TakeWork(&work, 0);
+        if (kind == WORK_NONE) {
+            Idle();
+            kind = TakeWork(&work, NextDueMs());
+        }
+        switch (kind) {
         case WORK_NAME:
             ScanFile(work.name.path.c_str(), work.name.fresh, 0);
             break;

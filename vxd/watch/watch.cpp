@@ -23,6 +23,11 @@ constexpr DWORD WATCH_FILTER = FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE
 constexpr size_t ARRIVALS_KEPT = 4096;      // names being filled that are remembered at most
 constexpr uint64_t RESCAN_MARGIN = TIME_STEP;   // notices lost may go back a little before their batch
 constexpr DWORD CHECK_MS = 3000;            // how often every folder's name is looked at again
+constexpr DWORD STREAM_MS = 4;              // a wake this soon after the last one is part of a stream:
+constexpr DWORD GATHER_MS = 1;              // its changes are gathered this long before they are
+                                            // taken, so that a stream of arrivals wakes this thread
+                                            // and the scan thread about once a millisecond, not
+                                            // once a file (a file alone is taken at once)
 
 struct WatchedFolder {
     HANDLE directory;          // opened for overlapped change notifications; INVALID_HANDLE_VALUE
@@ -151,6 +156,7 @@ static DWORD WINAPI WatchThreadProc(void *)
 {
     static unsigned char batch[NOTIFY_BUFFER_SIZE];
     DWORD checked = GetTickCount();
+    DWORD lastWake = checked - STREAM_MS;
     for (;;) {
         DWORD elapsed = GetTickCount() - checked;
         if (elapsed >= CHECK_MS) {
@@ -177,6 +183,9 @@ static DWORD WINAPI WatchThreadProc(void *)
         if (which >= WAIT_OBJECT_0 + count)
             return 0;
         WatchedFolder *folder = &folders[owners[which - WAIT_OBJECT_0]];
+        if (GetTickCount() - lastWake < STREAM_MS)
+            Sleep(GATHER_MS);
+        lastWake = GetTickCount();
         char name[MAX_PATH * 2];
         FolderName(folder, name, sizeof name);
         DWORD bytes = 0;
