@@ -117,6 +117,14 @@ static int StillNamed(const WatchedFolder *folder)
     return !now.known || !folder->identity.known || SameFile(now, folder->identity);
 }
 
+// 1 for the root of a drive ("C:\"), which cannot be renamed or deleted: its name needs no look
+// every CHECK_MS (a medium taken out fails the watch itself, and its look for a folder of that
+// name follows). Watching C:\ is what the driver does unless told otherwise.
+static int IsDriveRoot(const wchar_t *path)
+{
+    return path[0] != 0 && path[1] == L':' && path[2] == L'\\' && path[3] == 0;
+}
+
 // Every CHECK_MS: a folder renamed away or deleted is let go (journalled), and a folder gone is
 // watched again as soon as a folder of its name exists; the files that came meanwhile are scanned.
 static void CheckFolders(void)
@@ -124,7 +132,7 @@ static void CheckFolders(void)
     for (int i = 0; i < folderCount; i++) {
         WatchedFolder *folder = &folders[i];
         char name[MAX_PATH * 2];
-        if (folder->directory != INVALID_HANDLE_VALUE && !StillNamed(folder)) {
+        if (folder->directory != INVALID_HANDLE_VALUE && !IsDriveRoot(folder->path) && !StillNamed(folder)) {
             FolderName(folder, name, sizeof name);
             JournalLine("WATCH %s gone", name);
             CloseFolder(folder);
