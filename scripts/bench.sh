@@ -1,14 +1,23 @@
 #!/usr/bin/env bash
-# Measures Torvane and prints a table: start-up time, program sizes, CPU time idle and while files
-# are written into a watched folder, a burst of detections in the virus alert, and the property
-# sheet (the Properties command until the sheet is painted; CPU time while it stays open).
-# Usage: scripts/bench.sh [sheet|info]
-#   sheet: only the property sheet's figures and their floors
+# Measures Torvane and prints a table: start-up time, program sizes, CPU time idle (beside an idle
+# floor) and while files are written into a watched folder, a burst of detections in the virus
+# alert, and the property sheet (the Properties command until the sheet is painted, beside a floor;
+# CPU time while it stays open).
+# Usage: scripts/bench.sh [--busy] [all|sheet|info|idle|burst] [idle seconds]
+#   sheet: only the property sheet's figures and their floor
 #   info:  only the CPU time while files are written with the Information page open, beside the same
 #          with the sheet closed
+#   idle:  only the CPU time idle (Watch=none and Watch=C:\) beside the idle floor
+#   burst: only the bursts of detections
+#   --busy: a process spins on the second core throughout, floors and figures alike
+#   idle seconds: how long each idle figure is measured (default 120; the process's CPU time is
+#          counted in 10 ms ticks, so a short run only suits a quick look)
 #   BENCH_BUILD=<folder>       x86_64 build to measure (default build/x86_64, as scripts/build.sh)
-#   BENCH_BUILD_I686=<folder>  i686 build for the sizes (default build/i686)
-#   BENCH_RUNS=<n>             starts per start-up figure (default 10)
+#   BENCH_BUILD_I686=<folder>  i686 build for the sizes (default build/i686; only for all)
+#   BENCH_BASE=<folder>        another x86_64 build (say, of an older commit): the bursts are run
+#                              with its Torvane.exe and Torvane.VXD too, in turn with this build's
+#   BENCH_RUNS=<n>             starts per start-up figure, openings of the sheet (default 10)
+#   BENCH_BURST_RUNS=<n>       bursts of each build, whose medians the table gives (default 3)
 # Each build is configured (Release) when it has not been yet. The programs run under wine64 in the
 # build's own prefix on a virtual screen; do not run the build's tests in the same folder meanwhile.
 set -euo pipefail
@@ -16,14 +25,22 @@ top=$(cd "$(dirname "$0")/.." && pwd)
 absolute() { mkdir -p "$1" && (cd "$1" && pwd); }
 build=$(absolute "${BENCH_BUILD:-$top/build/x86_64}")
 build32=$(absolute "${BENCH_BUILD_I686:-$top/build/i686}")
+base=""
+[ -n "${BENCH_BASE:-}" ] && base=$(cd "$BENCH_BASE" && pwd)
 runs=${BENCH_RUNS:-10}
+burst_runs=${BENCH_BURST_RUNS:-3}
+inner=0
+if [ "${1:-}" = "--measure" ]; then inner=1; shift; fi
+busy=0
+if [ "${1:-}" = "--busy" ]; then busy=1; shift; fi
+mode=${1:-all}
+IDLE_SECONDS=${2:-120}
 out="$build/bench"
 results="$out/results.txt"
 export TORVANE_BUILD="$build"
 export TORVANE_WINEPREFIX="$build/wineprefix"   # the wine-exec wrapper's prefix, named so we can find its processes
 export LC_ALL=C
 
-IDLE_SECONDS=30
 LOAD_SECONDS=60
 LOAD_RATE=100           # files a second
 INFO_SECONDS=30         # files written with the Information page open, and as long with it closed
@@ -77,8 +94,19 @@ pid_of() {
   return 1
 }
 
-# cpu_ms <pid>: user plus system CPU time of the process so far, in ms.
+# cpu_ms <pid>: CPU time of the process so far, in ms. The scheduler's own count (in ns, summed
+# over the live threads) where the kernel keeps one: user and system time come in ticks of 10 ms,
+# too coarse to tell two idle programs apart within minutes.
 cpu_ms() {
+  local ns=0 run task
+  for task in /proc/"$1"/task/*/schedstat; do
+    read -r run _ < "$task" 2>/dev/null || continue
+    ns=$((ns + run))
+  done
+  if [ "$ns" -gt 0 ]; then
+    echo $((ns / 1000000))
+    return
+  fi
   local stat
   stat=$(cat "/proc/$1/stat" 2>/dev/null) || { echo -1; return; }
   stat=${stat##*) }           # the name in parentheses may hold blanks
@@ -121,6 +149,12 @@ hold_with() {
     sleep 0.1
     waited=$((waited + 1))
   done
+  if [ "$1" = idle_floor ]; then
+    # The floor is the bench program itself; the server and desktop are the same as Torvane's.
+    torvane=$(pid_of "*hold_bench.exe floor*") && server=$(pid_of "*wineserver*") && desktop=$(pid_of "*explorer.exe*") \
+      || { echo "bench: cannot find the idle floor's processes in $prefix" >&2; return 1; }
+    return 0
+  fi
   find_processes || { echo "bench: cannot find the processes of $prefix" >&2; return 1; }
 }
 
@@ -164,15 +198,7 @@ measure() {
   fresh_server
   echo "RESULT folders_c count=$(find "$drive_c" -type d | wc -l)" >> "$results"
 
-  local a b c
-  echo "== idle, Watch=C:\\, $((2 * IDLE_SECONDS)) s (the first ${IDLE_SECONDS} s on their own too)"
-  hold idle_c 'C:\' "$((2 * IDLE_SECONDS))"
-  a=$(sample); sleep "$IDLE_SECONDS"; b=$(sample); sleep "$IDLE_SECONDS"; c=$(sample)
-  cpu_result idle_c "$IDLE_SECONDS" "$a" "$b"
-  cpu_result idle_c_long "$((2 * IDLE_SECONDS))" "$a" "$c"
-  end_hold idle_c
-  fresh_server
-
+  local a b
   echo "== ${LOAD_RATE} files a second for ${LOAD_SECONDS} s into a folder below C:\\ (Watch=C:\\)"
   hold load 'C:\' "$((LOAD_SECONDS + 12))" incoming
   a=$(sample)
@@ -187,8 +213,48 @@ measure() {
   end_hold load
   fresh_server
 
-  echo "== burst of $BURST detections"
-  "$build/wine-exec" "$benches/burst_bench.exe" "$BURST" | tee -a "$results" || echo "bench: burst_bench: not every detection was listed, in order, with the program answering (see above)" >&2
+}
+
+# burst_of <build> <key prefix>: one run of burst_bench with the Torvane.exe and Torvane.VXD of build
+# (the bench program and the prefix stay this build's), its RESULT keys prefixed.
+burst_of() {
+  TORVANE_BUILD="$1" "$build/wine-exec" "$benches/burst_bench.exe" "$BURST" | sed "s/^RESULT /RESULT $2/" | tee -a "$results" \
+    || echo "bench: burst_bench: not every detection was listed, in order, with the program answering (see above)" >&2
+  fresh_server
+}
+
+measure_burst() {
+  fresh_server
+  local r
+  for ((r = 1; r <= burst_runs; r++)); do
+    echo "== burst of $BURST detections, run $r of $burst_runs${base:+, this build then $base}"
+    burst_of "$build" ""
+    [ -n "$base" ] && burst_of "$base" base_
+  done
+  return 0
+}
+
+# measure_idle: IDLE_SECONDS of CPU time each for the idle floor, Torvane with Watch=none and with
+# Watch=C:\. Held 10 s longer than measured: finding the processes may take seconds on a loaded
+# machine.
+measure_idle() {
+  local a b key watch
+  fresh_server
+  echo "== idle, ${IDLE_SECONDS} s each: the floor, Torvane with Watch=none, with Watch=C:\\"
+  hold_with hold_bench idle_floor floor "$((IDLE_SECONDS + 10))"
+  a=$(sample); sleep "$IDLE_SECONDS"; b=$(sample)
+  cpu_result idle_floor "$IDLE_SECONDS" "$a" "$b"
+  wait "$hold_job" || echo "bench: the idle floor failed" >&2
+  fresh_server
+  for key in idle_none idle_c; do
+    watch=none
+    [ $key = idle_c ] && watch='C:\'
+    hold "$key" "$watch" "$((IDLE_SECONDS + 10))"
+    a=$(sample); sleep "$IDLE_SECONDS"; b=$(sample)
+    cpu_result "$key" "$IDLE_SECONDS" "$a" "$b"
+    end_hold "$key"
+    fresh_server
+  done
 }
 
 measure_sheet() {
@@ -196,14 +262,8 @@ measure_sheet() {
   echo "== property sheet: the Properties command until the sheet is painted ($runs openings, one more to warm up)"
   "$build/wine-exec" "$benches/sheet_bench.exe" open "$runs" | tee -a "$results"
   fresh_server
-  echo "== idle, Watch=none, ${IDLE_SECONDS} s, then as long with the sheet open on its Scan options page"
-  # Held 10 s longer than measured: finding the processes may take seconds on a loaded machine.
-  hold idle_none none "$((IDLE_SECONDS + 10))"
+  echo "== ${IDLE_SECONDS} s with the sheet open on its Scan options page"
   local a b
-  a=$(sample); sleep "$IDLE_SECONDS"; b=$(sample)
-  cpu_result idle_none "$IDLE_SECONDS" "$a" "$b"
-  end_hold idle_none
-  fresh_server
   hold_with sheet_bench sheet_hold hold "$((IDLE_SECONDS + 10))"
   a=$(sample); sleep "$IDLE_SECONDS"; b=$(sample)
   cpu_result sheet_hold "$IDLE_SECONDS" "$a" "$b"
@@ -241,11 +301,13 @@ measure_info() {
   fresh_server
 }
 
-if [ "${1:-}" = "--measure" ]; then
-  case "${2:-}" in
+if [ $inner = 1 ]; then
+  case "$mode" in
     sheet) measure_sheet ;;
     info) measure_info ;;
-    *) measure; measure_sheet; measure_info ;;
+    idle) measure_idle ;;
+    burst) measure_burst ;;
+    *) measure; measure_idle; measure_burst; measure_sheet; measure_info ;;
   esac
   exit 0
 fi
@@ -259,11 +321,20 @@ field() {
   [[ " $line " =~ \ $2=([^ ]*)\  ]] && echo "${BASH_REMATCH[1]}" || echo "?"
 }
 
+# median_field <result key> <name>: the median of name= over every RESULT line of key ("?" when none).
+median_field() {
+  grep "^RESULT $1 " "$results" | sed -n "s/.* $2=\([-0-9.]*\).*/\1/p" | sort -n \
+    | awk '{ v[NR] = $1 } END { if (NR == 0) print "?"; else if (NR % 2) print v[(NR + 1) / 2]; else print (v[NR / 2] + v[NR / 2 + 1]) / 2 }'
+}
+
+# ratio <figure> <floor>: figure / floor, as "1.07x" ("?" when either is missing or not positive).
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (a + 0 > 0 && b + 0 > 0) printf "%.2fx", a / b; else print "?" }'; }
+
 row() { printf '%-62s %s\n' "$1" "$2"; }
 
 table() {
   echo
-  echo "Torvane bench, $(date '+%Y-%m-%d %H:%M'): $(nproc) cores, $(/usr/lib/wine/wine64 --version), load average $load_before before, $(cut -d' ' -f1-3 /proc/loadavg) after"
+  echo "Torvane bench ($mode$([ $busy = 1 ] && echo ', the second core kept busy')), $(date '+%Y-%m-%d %H:%M'): $(nproc) cores, $(/usr/lib/wine/wine64 --version), load average $load_before before, $(cut -d' ' -f1-3 /proc/loadavg) after"
   echo
   row "Measure" "Figure"
   row "-------" "------"
@@ -281,30 +352,40 @@ table() {
   cpu_row() {
     row "$1" "Torvane $(field "$2" torvane_ms) ms; wineserver $(field "$2" wineserver_ms) ms; desktop/tray $(field "$2" explorer_ms) ms"
   }
+  cpu_row "CPU idle ${IDLE_SECONDS} s, floor: hidden window, tray icon, 150 ms timer" idle_floor
   cpu_row "CPU idle ${IDLE_SECONDS} s, Watch=none" idle_none
   cpu_row "CPU idle ${IDLE_SECONDS} s, Watch=C:\\" idle_c
-  cpu_row "CPU idle $((2 * IDLE_SECONDS)) s, Watch=C:\\" idle_c_long
+  row "  Torvane against the floor: Watch=none; Watch=C:\\" \
+    "$(ratio "$(field idle_none torvane_ms)" "$(field idle_floor torvane_ms)"); $(ratio "$(field idle_c torvane_ms)" "$(field idle_floor torvane_ms)")"
   cpu_row "CPU ${LOAD_SECONDS} s, ${LOAD_RATE} files/s written, Watch=C:\\" load
   row "  files written / scanned (journal SCAN lines)" \
     "$(field load_files written) in $(field load_files write_ms) ms / $(field load_files scanned)"
   row "  MainWindow answers after idle / after load" \
     "$(field ping_idle_c ms) ms / $(field ping_load ms) ms"
-  row "Burst of $BURST test files, end to end: all rows after" \
-    "$(field burst_e2e all_rows_ms) ms (rows $(field burst_e2e rows): first after $(field burst_e2e first_row_ms), last after $(field burst_e2e last_row_ms) ms)"
-  row "  files written in; driver's last DETECT line after" \
-    "$(field burst_e2e write_ms) ms; $(field burst_e2e last_detect_ms) ms"
-  row "  journal DETECT / SCAN lines, watch overflows" \
-    "$(field burst_e2e detect) / $(field burst_e2e scan), $(field burst_e2e overflow)"
-  row "  order; answers during / after the burst within" \
-    "$(field burst_e2e order); $(field burst_e2e slowest_answer_ms) ms / $(field burst_e2e ping_ms) ms"
-  row "Burst of $BURST posted WM_VIRUS_FOUND at once: all rows after" \
-    "$(field burst_posted all_rows_ms) ms (rows $(field burst_posted rows), $(field burst_posted order), answers within $(field burst_posted slowest_answer_ms) / $(field burst_posted ping_ms) ms)"
-  row "  the same into an alert already open: all rows after" \
-    "$(field burst_posted_open all_rows_ms) ms (rows $(field burst_posted_open rows), $(field burst_posted_open order), answers within $(field burst_posted_open slowest_answer_ms) / $(field burst_posted_open ping_ms) ms)"
+  local p
+  for p in "" base_; do
+    [ -z "$p" ] || grep -q "^RESULT ${p}burst_" "$results" || continue
+    [ -z "$p" ] || row "With the Torvane.exe and Torvane.VXD of $base:" ""
+    local e2e=${p}burst_e2e posted=${p}burst_posted open=${p}burst_posted_open
+    row "Burst of $BURST test files, end to end: all rows after (median)" \
+      "$(median_field $e2e all_rows_ms) ms (rows $(field $e2e rows): first after $(median_field $e2e first_row_ms), last after $(median_field $e2e last_row_ms) ms)"
+    row "  files written in; driver's last DETECT line after" \
+      "$(median_field $e2e write_ms) ms; $(median_field $e2e last_detect_ms) ms"
+    row "  journal DETECT / SCAN lines, watch overflows" \
+      "$(field $e2e detect) / $(field $e2e scan), $(field $e2e overflow)"
+    row "  order; answers during / after the burst within" \
+      "$(field $e2e order); $(median_field $e2e slowest_answer_ms) ms / $(median_field $e2e ping_ms) ms"
+    row "Burst of $BURST posted WM_VIRUS_FOUND at once: all rows after" \
+      "$(median_field $posted all_rows_ms) ms (rows $(field $posted rows), $(field $posted order), answers within $(median_field $posted slowest_answer_ms) / $(median_field $posted ping_ms) ms)"
+    row "  the same into an alert already open: all rows after" \
+      "$(median_field $open all_rows_ms) ms (rows $(field $open rows), $(field $open order), answers within $(median_field $open slowest_answer_ms) / $(median_field $open ping_ms) ms)"
+  done
+  row "  (bursts: medians of $(grep -c '^RESULT burst_posted ' "$results") runs of each build)" ""
   row "Properties command to the sheet shown / painted" \
     "$(field sheet_open shown_median) ms / min $(field sheet_open min) / median $(field sheet_open median) / max $(field sheet_open max) ms ($(field sheet_open runs) openings)"
   row "  floor: the same six templates as a sheet of the bench's own" \
     "$(field sheet_floor shown_median) ms / min $(field sheet_floor min) / median $(field sheet_floor median) / max $(field sheet_floor max) ms"
+  row "  painted, against the floor (medians)" "$(ratio "$(field sheet_open median)" "$(field sheet_floor median)")"
   cpu_row "CPU ${IDLE_SECONDS} s with the sheet open on Scan options" sheet_hold
   cpu_row "CPU ${INFO_SECONDS} s, ${LOAD_RATE} files/s written, sheet closed" info_closed
   cpu_row "  the same with the sheet open on Scan options (no timer)" info_scan
@@ -316,16 +397,27 @@ table() {
 }
 
 load_before=$(cut -d' ' -f1-3 /proc/loadavg)
-echo "bench: building $build (x86_64) and $build32 (i686)"
+echo "bench: building $build (x86_64)$([ "$mode" = all ] && echo " and $build32 (i686)")"
 build_flavour "$build" x86_64 Torvane TorvaneVxd startup_bench hold_bench burst_bench sheet_bench
-build_flavour "$build32" i686 Torvane TorvaneVxd
+[ -z "$base" ] || build_flavour "$base" x86_64 Torvane TorvaneVxd
 mkdir -p "$out"
 : > "$results"
-size_row x86_64_Torvane.exe "$build/app/Torvane.exe" x86_64-w64-mingw32 0
-size_row x86_64_Torvane.VXD "$build/vxd/Torvane.VXD" x86_64-w64-mingw32 10
-size_row i686_Torvane.exe "$build32/app/Torvane.exe" i686-w64-mingw32 0
-size_row i686_Torvane.VXD "$build32/vxd/Torvane.VXD" i686-w64-mingw32 10
+if [ "$mode" = all ]; then
+  build_flavour "$build32" i686 Torvane TorvaneVxd
+  size_row x86_64_Torvane.exe "$build/app/Torvane.exe" x86_64-w64-mingw32 0
+  size_row x86_64_Torvane.VXD "$build/vxd/Torvane.VXD" x86_64-w64-mingw32 10
+  size_row i686_Torvane.exe "$build32/app/Torvane.exe" i686-w64-mingw32 0
+  size_row i686_Torvane.VXD "$build32/vxd/Torvane.VXD" i686-w64-mingw32 10
+fi
 
-xvfb-run -a -s "-screen 0 800x600x24" "$0" --measure "${1:-all}" 2>&1 | tee "$out/log.txt" || echo "bench: some measurements failed; see $out/log.txt"
+# --busy: one process spins on the second core for the whole measurement, so that every figure
+# and its floor meet a machine with one core taken.
+spinner=""
+if [ $busy = 1 ]; then
+  taskset -c 1 sh -c 'while :; do :; done' &
+  spinner=$!
+fi
+xvfb-run -a -s "-screen 0 800x600x24" "$0" --measure "$mode" "$IDLE_SECONDS" 2>&1 | tee "$out/log.txt" || echo "bench: some measurements failed; see $out/log.txt"
+[ -z "$spinner" ] || kill "$spinner"
 WINEPREFIX="$prefix" /usr/lib/wine/wineserver -w || true
 table | tee "$out/table.txt"

@@ -61,12 +61,14 @@ static int EndStrayBenchTorvane(void)
 }
 
 int PrepareBench(const std::string &name, const std::string &watch, const std::string &subfolder,
-                 std::string *folder)
+                 std::string *folder, int journal)
 {
     if (!EndStrayBenchTorvane())
         return 0;
     FolderSetup setup;
     setup.ini = {{"Watch", watch}};
+    if (!journal)
+        setup.ini.push_back({"Journal", ""});
     if (!PrepareFolder("bench_" + name, setup, folder))
         return 0;
     if (!subfolder.empty() && !CreateDirectoryA((*folder + "\\" + subfolder).c_str(), nullptr)) {

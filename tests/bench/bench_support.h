@@ -18,11 +18,13 @@ double NowMs(void);
 double ProcessorMs(void);
 
 // Fresh bench folder C:\torvane-e2e\bench_<name> with Torvane.exe, the driver and Torvane.ini
-// ([Driver] Watch=watch, Journal=journal.txt), optionally an empty subfolder (subfolder not empty),
-// and the default settings in the registry. Ends a Torvane left running by an earlier bench first.
-// 1 on success; *folder receives the Windows path without a trailing backslash.
+// ([Driver] Watch=watch, Journal=journal.txt, or no journal when journal is 0), optionally an empty
+// subfolder (subfolder not empty), and the default settings in the registry. Ends a Torvane left
+// running by an earlier bench first. 1 on success; *folder receives the Windows path without a
+// trailing backslash. Without a journal the driver runs as installed: a journal adds a thread that
+// looks at the StatusBlock every 20 ms, which a figure of the front end alone should not carry.
 int PrepareBench(const std::string &name, const std::string &watch, const std::string &subfolder,
-                 std::string *folder);
+                 std::string *folder, int journal = 1);
 
 // Starts Torvane.exe in folder and waits until its MainWindow answers a sent WM_NULL: the thread
 // fetches messages. *window receives the MainWindow, *elapsedMs the time from just before the
