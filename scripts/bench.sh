@@ -96,7 +96,9 @@ pid_of() {
 
 # cpu_ms <pid>: CPU time of the process so far, in ms. The scheduler's own count (in ns, summed
 # over the live threads) where the kernel keeps one: user and system time come in ticks of 10 ms,
-# too coarse to tell two idle programs apart within minutes.
+# too coarse to tell two idle programs apart within minutes. A thread that ends between two
+# samples takes its time along; the threads of Torvane, its driver and the floors live from their
+# start to the end of the program, before the first sample and after the last.
 cpu_ms() {
   local ns=0 run task
   for task in /proc/"$1"/task/*/schedstat; do
