@@ -9,6 +9,8 @@
 // Vista and later; the build targets an older Windows for the program itself.
 extern "C" WINBASEAPI BOOL WINAPI QueryFullProcessImageNameA(HANDLE process, DWORD flags, LPSTR name,
                                                               PDWORD size);
+// Windows 8 and later, and Wine: the system clock to the 100 ns.
+extern "C" WINBASEAPI void WINAPI GetSystemTimePreciseAsFileTime(LPFILETIME time);
 
 static const char BENCH_ROOT[] = "C:\\torvane-e2e\\bench_";
 
@@ -190,4 +192,54 @@ void MoveFiles(const std::vector<std::string> &names, const std::string &from, c
 {
     for (const std::string &name : names)
         MoveFileA((from + "\\" + name).c_str(), (to + "\\" + name).c_str());
+}
+
+double EpochMs(void)
+{
+    FILETIME now;
+    GetSystemTimePreciseAsFileTime(&now);
+    uint64_t ticks = (static_cast<uint64_t>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
+    return static_cast<double>(ticks - 116444736000000000ull) / 10000.0;   // 100 ns since 1601
+}
+
+void MoveIn(const std::vector<std::string> &names, const std::string &from, const std::string &to, int outside,
+            double *startMs, double *moveMs)
+{
+    *startMs = -1;
+    *moveMs = 0;
+    if (outside) {
+        DeleteFileA((to + ".clock").c_str());
+        HANDLE ready = CreateFileA((to + ".ready").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        if (ready != INVALID_HANDLE_VALUE)
+            CloseHandle(ready);
+        return;
+    }
+    *startMs = EpochMs();
+    MoveFiles(names, from, to);
+    *moveMs = EpochMs() - *startMs;
+}
+
+int TakeMoverClock(const std::string &to, double *startMs, double *moveMs)
+{
+    double waitStart = NowMs();
+    do {
+        char text[64] = "";
+        HANDLE file = CreateFileA((to + ".clock").c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                  OPEN_EXISTING, 0, nullptr);
+        if (file != INVALID_HANDLE_VALUE) {
+            DWORD got = 0;
+            ReadFile(file, text, sizeof text - 1, &got, nullptr);
+            CloseHandle(file);
+            text[got] = 0;
+        }
+        unsigned long long first = 0, last = 0;
+        if (std::sscanf(text, "%llu %llu", &first, &last) == 2) {
+            *startMs = static_cast<double>(first) / 1000.0;
+            *moveMs = static_cast<double>(last - first) / 1000.0;
+            return 1;
+        }
+        Sleep(10);
+    } while (NowMs() - waitStart < 10000);
+    std::fprintf(stderr, "bench: no mover's clock in %s.clock\n", to.c_str());
+    return 0;
 }

@@ -1,8 +1,8 @@
 // Scan throughput of the reference driver alone: the driver is loaded into this process as the
-// front end loads it, watches an empty folder, and the prepared files are moved into it one by one
-// (a move costs next to nothing, so the time is the driver's). Measured until filesScanned counts
-// every file.
-// Usage: scan_bench <staging folder> <watched folder> builtin|clamd [port]
+// front end loads it, watches an empty folder, and the prepared files are moved into it one by one,
+// by this process or, with --outside, by the bench script's mover outside Wine (see MoveIn).
+// Measured from the first move until filesScanned counts every file.
+// Usage: scan_bench [--outside] <staging folder> <watched folder> builtin|clamd [port]
 //        scan_bench prepare <staging folder> <pattern file>: adds test files (plain and inside ZIP
 //        archives) to the staging folder and writes the test string to the pattern file (for grep)
 #include <windows.h>
@@ -45,6 +45,9 @@ int main(int argc, char **argv)
 {
     if (argc == 4 && std::string(argv[1]) == "prepare")
         return Prepare(argv[2], argv[3]);
+    int outside = argc > 1 && std::string(argv[1]) == "--outside";
+    argc -= outside;
+    argv += outside;
     if (argc < 4)
         return 2;
     std::string staging = argv[1];
@@ -84,13 +87,16 @@ int main(int argc, char **argv)
         return 1;
 
     double processor = ProcessorMs();
-    double start = NowMs();
-    MoveFiles(names, staging, watched);
-    double moved = NowMs() - start;
-    while (block->filesScanned < names.size() && NowMs() - start < 600000)
+    double begun = EpochMs();
+    double start = 0, moved = 0;
+    MoveIn(names, staging, watched, outside, &start, &moved);
+    while (block->filesScanned < names.size() && EpochMs() - begun < 600000)
         Sleep(5);
-    double elapsed = NowMs() - start;
+    double done = EpochMs();
     processor = ProcessorMs() - processor;
+    if (outside && !TakeMoverClock(watched, &start, &moved))
+        return 1;
+    double elapsed = done - start;
     double mb = static_cast<double>(bytes) / (1024.0 * 1024.0);
     std::printf("RESULT scan_%s files=%zu scanned=%u infected=%u mb=%.1f ms=%.0f move_ms=%.0f mb_per_s=%.1f "
                 "files_per_s=%.0f cpu_ms=%.0f\n",

@@ -3,7 +3,7 @@
 // the whole tree, the same change filter, the next read asked for before a batch is handed over)
 // and reads every file that arrives, whole, on the one thread; nothing is judged or remembered.
 // The prepared files are moved in one by one, as scan_bench moves them in front of the driver.
-// Usage: watch_floor <staging folder> <watched folder>
+// Usage: watch_floor [--outside] <staging folder> <watched folder>
 #include <windows.h>
 
 #include <cstdio>
@@ -72,6 +72,9 @@ static DWORD WINAPI WatchProc(void *)
 
 int main(int argc, char **argv)
 {
+    int outside = argc > 1 && std::string(argv[1]) == "--outside";
+    argc -= outside;
+    argv += outside;
     if (argc < 3)
         return 2;
     std::string staging = argv[1];
@@ -91,13 +94,16 @@ int main(int argc, char **argv)
     Sleep(200);   // the first read is asked for
 
     double processor = ProcessorMs();
-    double start = NowMs();
-    MoveFiles(names, staging, watched);
-    double moved = NowMs() - start;
-    while (filesRead < static_cast<LONG>(names.size()) && NowMs() - start < 600000)
+    double begun = EpochMs();
+    double start = 0, moved = 0;
+    MoveIn(names, staging, watched, outside, &start, &moved);
+    while (filesRead < static_cast<LONG>(names.size()) && EpochMs() - begun < 600000)
         Sleep(5);
-    double elapsed = NowMs() - start;
+    double done = EpochMs();
     processor = ProcessorMs() - processor;
+    if (outside && !TakeMoverClock(watched, &start, &moved))
+        return 1;
+    double elapsed = done - start;
     double mb = static_cast<double>(bytes) / (1024.0 * 1024.0);
     std::printf("RESULT floor_watch files=%zu read=%ld mb=%.1f ms=%.0f move_ms=%.0f mb_per_s=%.1f files_per_s=%.0f cpu_ms=%.0f\n",
                 names.size(), static_cast<long>(filesRead), mb, elapsed, moved, mb / (elapsed / 1000.0),
