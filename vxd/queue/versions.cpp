@@ -20,25 +20,43 @@ ScannedFile ScannedFileOf(const BY_HANDLE_FILE_INFORMATION &info)
             (static_cast<uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow, info.ftLastWriteTime};
 }
 
-int ReadScannedFile(HANDLE file, ScannedFile *out)
+// The size and time written of an open file into out. 0 (ERROR_READ_FAULT) when not known.
+static int ReadSizeAndTime(HANDLE file, ScannedFile *out)
 {
     IO_STATUS_BLOCK io;
     FILE_BASIC_INFORMATION basic;
     FILE_STANDARD_INFORMATION standard;
-    FILE_INTERNAL_INFORMATION internal;
     if (NtQueryInformationFile(file, &io, &basic, sizeof basic, FileBasicInformation) != 0
-        || NtQueryInformationFile(file, &io, &standard, sizeof standard, FileStandardInformation) != 0
-        || NtQueryInformationFile(file, &io, &internal, sizeof internal, FileInternalInformation) != 0) {
+        || NtQueryInformationFile(file, &io, &standard, sizeof standard, FileStandardInformation) != 0) {
+        SetLastError(ERROR_READ_FAULT);
+        return 0;
+    }
+    out->size = static_cast<uint64_t>(standard.EndOfFile.QuadPart);
+    out->written.dwLowDateTime = static_cast<DWORD>(basic.LastWriteTime.QuadPart);
+    out->written.dwHighDateTime = static_cast<DWORD>(static_cast<uint64_t>(basic.LastWriteTime.QuadPart) >> 32);
+    return 1;
+}
+
+int ReadScannedFile(HANDLE file, ScannedFile *out)
+{
+    IO_STATUS_BLOCK io;
+    FILE_INTERNAL_INFORMATION internal;
+    if (!ReadSizeAndTime(file, out))
+        return 0;
+    if (NtQueryInformationFile(file, &io, &internal, sizeof internal, FileInternalInformation) != 0) {
         SetLastError(ERROR_READ_FAULT);
         return 0;
     }
     out->volume = 0;
     out->indexHigh = static_cast<DWORD>(static_cast<uint64_t>(internal.IndexNumber.QuadPart) >> 32);
     out->indexLow = static_cast<DWORD>(internal.IndexNumber.QuadPart);
-    out->size = static_cast<uint64_t>(standard.EndOfFile.QuadPart);
-    out->written.dwLowDateTime = static_cast<DWORD>(basic.LastWriteTime.QuadPart);
-    out->written.dwHighDateTime = static_cast<DWORD>(static_cast<uint64_t>(basic.LastWriteTime.QuadPart) >> 32);
     return 1;
+}
+
+int ReadScannedFileAgain(HANDLE file, const ScannedFile &before, ScannedFile *out)
+{
+    *out = before;
+    return ReadSizeAndTime(file, out);
 }
 
 int ReadVolume(HANDLE file, ScannedFile *out)

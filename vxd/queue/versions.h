@@ -28,6 +28,9 @@ ScannedFile ScannedFileOf(const BY_HANDLE_FILE_INFORMATION &info);
 // Asking for a volume's serial number costs more than reading a small file (under Wine it is a
 // call into another process), so the scan asks it only of a file found infected, by ReadVolume.
 int ReadScannedFile(HANDLE file, ScannedFile *out);
+// The same open file read again after its bytes (a handle keeps its file, and so its index): its
+// size and time written now, the rest as before.
+int ReadScannedFileAgain(HANDLE file, const ScannedFile &before, ScannedFile *out);
 int ReadVolume(HANDLE file, ScannedFile *out);
 int SameScannedFile(const ScannedFile &a, const ScannedFile &b);   // 1 when every field is equal
 

@@ -307,14 +307,10 @@ static void ReadErrorLater(const wchar_t *path, const char *ansiPath, int fresh,
 
 static void RescanFolder(const wchar_t *folder, uint64_t since, unsigned attempt);
 
-// Scans the file at path if the settings ask for it; fresh: it arrived under a new name. attempt:
-// the tries that failed before (0 for a notice).
-static void ScanFile(const wchar_t *path, int fresh, unsigned attempt)
+// What a name that could not be opened as a file to scan is: gone, a folder (walked when it
+// arrived), or a file not to be read or refused. error: why the opening failed (0: not tried).
+static void NotOpened(const wchar_t *path, const char *ansiPath, int named, int fresh, unsigned attempt, DWORD error)
 {
-    if (!scanningEnabled || IsHeld(path))
-        return;
-    char ansiPath[NAME_SIZE];
-    int named = WideToCodePage(CP_ACP, path, ansiPath, sizeof ansiPath);
     DWORD attributes = GetFileAttributesW(path);
     if (attributes == INVALID_FILE_ATTRIBUTES) {
         if (attempt > 0)
@@ -330,19 +326,54 @@ static void ScanFile(const wchar_t *path, int fresh, unsigned attempt)
         JournalLine("SKIP %s name too long", ansiPath);
         return;
     }
-    if (IsExcludedPath(path))
+    if (error == 0)
+        return;   // excluded or not chosen by the settings
+    if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) {
+        if (attempt > 0)
+            JournalLine("SKIP %s gone", ansiPath);
+    } else if (error == ERROR_ACCESS_DENIED) {
+        JournalLine("SKIP %s error=%lu", ansiPath, static_cast<unsigned long>(error));
+    } else {
+        ReadErrorLater(path, ansiPath, fresh, attempt, error);   // locked, shared, or a fault
+    }
+}
+
+// An archive is read on without its file held: when a member is found, the volume the action
+// compares is asked of the file its name leads to now, if that is still the version scanned
+// (index, size and time written). Otherwise it stays unknown, and the action finds the file changed.
+static void ReadVolumeOfArchive(const wchar_t *path, ScannedFile *identity)
+{
+    HANDLE file = CreateFileW(path, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
         return;
+    ScannedFile now = {};
+    if (ReadScannedFile(file, &now) && SameScannedFile(now, *identity))
+        ReadVolume(file, identity);
+    CloseHandle(file);
+}
+
+// Scans the file at path if the settings ask for it; fresh: it arrived under a new name. attempt:
+// the tries that failed before (0 for a notice).
+static void ScanFile(const wchar_t *path, int fresh, unsigned attempt)
+{
+    if (!scanningEnabled || IsHeld(path))
+        return;
+    char ansiPath[NAME_SIZE];
+    int named = WideToCodePage(CP_ACP, path, ansiPath, sizeof ansiPath);
     ScanOptions options;
     CurrentOptions(&options);
-    // A watcher cannot see a file opened or run; of "open, copy, run" it sees the copy arrive.
-    if (options.scanOn == SCAN_ON_OPEN && !fresh)
-        return;
     int wanted = WantsFile(options.scanType, options.inUse, sizeof options.inUse, ansiPath);
     // Archives are looked into whatever the scan type; their members are chosen by it.
     int archive = options.archives && lstrcmpiA(ExtensionOf(ansiPath), "ZIP") == 0;
-    if (!wanted && !archive)
+    // A watcher cannot see a file opened or run; of "open, copy, run" it sees the copy arrive.
+    int chosen = (wanted || archive) && !(options.scanOn == SCAN_ON_OPEN && !fresh);
+    // A name the settings choose is opened as a file at once, which a folder cannot be; what else
+    // it is, is asked only when it was not opened (asking costs as much as reading a small file).
+    if (!named || !chosen || IsExcludedPath(path)) {
+        NotOpened(path, ansiPath, named, fresh, attempt, 0);
         return;
-
+    }
     // Under "open, copy, run" a later write may not count as part of the arrival: a file still
     // open for writing is read once its writer is done (the opening fails until then).
     DWORD share = FILE_SHARE_READ | FILE_SHARE_DELETE;
@@ -350,15 +381,7 @@ static void ScanFile(const wchar_t *path, int fresh, unsigned attempt)
         share |= FILE_SHARE_WRITE;
     HANDLE file = CreateFileW(path, GENERIC_READ, share, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
-        DWORD error = GetLastError();
-        if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) {
-            if (attempt > 0)
-                JournalLine("SKIP %s gone", ansiPath);
-        } else if (error == ERROR_ACCESS_DENIED) {
-            JournalLine("SKIP %s error=%lu", ansiPath, static_cast<unsigned long>(error));
-        } else {
-            ReadErrorLater(path, ansiPath, fresh, attempt, error);   // locked, shared, or a fault
-        }
+        NotOpened(path, ansiPath, named, fresh, attempt, GetLastError());
         return;
     }
     // The built-in rule needs one byte more than the test file may have, to see a file that grew;
@@ -388,7 +411,7 @@ static void ScanFile(const wchar_t *path, int fresh, unsigned attempt)
             JournalLine("ARCHIVE %s not opened: larger than %lu bytes", ansiPath, static_cast<unsigned long>(READ_LIMIT));
         }
     }
-    if (read && !ReadScannedFile(file, &version.identity)) {
+    if (read && !ReadScannedFileAgain(file, before, &version.identity)) {
         read = 0;
         error = GetLastError();
     }
@@ -421,8 +444,8 @@ static void ScanFile(const wchar_t *path, int fresh, unsigned attempt)
         return;
     // Everything else is judged here and now, after the files in the engine's hands.
     FinishPending(0);
-    if (verdict.found || zip)
-        ReadVolume(file, &version.identity);   // an archive is read on without its file held
+    if (verdict.found)
+        ReadVolume(file, &version.identity);
     CloseHandle(file);
     if (wanted && zip)
         Judge(content.bytes.get(), count, size, ansiPath, &verdict);
@@ -440,6 +463,7 @@ static void ScanFile(const wchar_t *path, int fresh, unsigned attempt)
         JournalLine("ARCHIVE %s skipped: %s", ansiPath, ZipResultText(budget.reached));
     CountScanned(path, ansiPath);
     if (found) {
+        ReadVolumeOfArchive(path, &version.identity);
         // The alert and the report name the member after the archive, the action takes the archive.
         char foundName[NAME_SIZE];
         char foundOem[NAME_SIZE];
