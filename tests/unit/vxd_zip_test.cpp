@@ -16,6 +16,7 @@ struct Seen {
     std::string name;
     int status;
     std::string data;
+    int cut;
 };
 
 // What a reading saw; nested: archives inside members are read too, charged to the same budget.
@@ -30,13 +31,13 @@ int Collect(const ZipMember &member, void *context)
 {
     Reading *reading = static_cast<Reading *>(context);
     reading->seen->push_back(
-        {member.name, member.status, std::string(reinterpret_cast<const char *>(member.data), member.size)});
+        {member.name, member.status, std::string(reinterpret_cast<const char *>(member.data), member.size), member.cut});
     if (reading->nested && LooksLikeZip(member.data, member.size))
         ReadZip(member.data, member.size, *reading->limits, &reading->budget, Collect, reading);
     return 1;
 }
 
-const ZipLimits testLimits = {1 << 20, 3 << 20, 100};
+const ZipLimits testLimits = {1 << 20, 3 << 20, 100, 0};
 
 int Read(const std::string &zip, std::vector<Seen> *seen, const ZipLimits &limits = testLimits, bool nested = false,
          int (*overdue)(void) = nullptr)
@@ -71,6 +72,27 @@ TEST(DriverZip, MembersStoredDeflatedAndNested)
     EXPECT_EQ("inner bytes", nested[0].data);
     EXPECT_EQ("", seen[3].name);
     EXPECT_EQ(0, LooksLikeZip(reinterpret_cast<const unsigned char *>("MZ\x90\x00"), 4));
+
+    // Read for a judge of small files: a deflated member only as far as it needs, unless it is an
+    // archive itself; stored members are there whole anyway.
+    ZipLimits judged = testLimits;
+    judged.judgedBytes = 100;
+    std::string outer = BuildZip({{"big.com", std::string(5000, 'x'), 8, 0},
+                                  {"small.com", std::string(100, 's'), 8, 0},
+                                  {"in.zip", BuildZip({{"m.com", std::string(3000, 'm'), 8, 0}}), 8, 0},
+                                  {"stored.com", std::string(300, 't'), 0, 0}});
+    std::vector<Seen> cut;
+    ASSERT_EQ(ZIP_DONE, Read(outer, &cut, judged, true));
+    ASSERT_EQ(5u, cut.size());
+    EXPECT_EQ(std::string(100, 'x'), cut[0].data);
+    EXPECT_EQ(1, cut[0].cut);
+    EXPECT_EQ(std::string(100, 's'), cut[1].data) << "a member of exactly the bytes judged is whole";
+    EXPECT_EQ(0, cut[1].cut);
+    EXPECT_EQ(0, cut[2].cut) << "an archive inside is inflated whole to be read";
+    EXPECT_EQ("m.com", cut[3].name);
+    EXPECT_EQ(1, cut[3].cut);
+    EXPECT_EQ(std::string(300, 't'), cut[4].data);
+    EXPECT_EQ(0, cut[4].cut);
 }
 
 TEST(DriverZip, LiesTruncationAndBombsAreSkippedNotFollowed)
@@ -133,7 +155,12 @@ TEST(DriverZip, LiesTruncationAndBombsAreSkippedNotFollowed)
                      {ZIP_MEMBER_READ, ZIP_MEMBER_READ, ZIP_MEMBER_READ, ZIP_MEMBER_READ, ZIP_MEMBER_READ,
                       ZIP_MEMBER_TOO_LARGE},
                      testLimits, true});
-    cases.push_back({"one member at most", good, ZIP_MEMBERS_SPENT, {ZIP_MEMBER_READ}, {1 << 20, 3 << 20, 1}});
+    ZipLimits judged = testLimits;
+    judged.judgedBytes = 200;
+    cases.push_back({"inflated only as far as judged: a bomb costs nothing, and neither do four",
+                     BuildZip({{"1", zeros, 8, 0}, {"2", zeros, 8, 0}, {"3", zeros, 8, 0}, {"4", zeros, 8, 0}}),
+                     ZIP_DONE, {ZIP_MEMBER_READ, ZIP_MEMBER_READ, ZIP_MEMBER_READ, ZIP_MEMBER_READ}, judged});
+    cases.push_back({"one member at most", good, ZIP_MEMBERS_SPENT, {ZIP_MEMBER_READ}, {1 << 20, 3 << 20, 1, 0}});
     cases.push_back({"out of time", good, ZIP_OVERDUE, {}, testLimits, false, [] { return 1; }});
     for (const Case &c : cases) {
         std::vector<Seen> seen;

@@ -39,7 +39,7 @@ constexpr int ARCHIVE_DEPTH = 3;            // archives inside archives, at most
 // Against crafted archives, for one file with every archive inside it: a member inflates 32 MB at
 // most, all of them together 128 MB, 10000 members, and the reading ends after 750 ms, so that
 // the next file waits no longer than a second.
-constexpr ZipLimits ARCHIVE_LIMITS = {32u << 20, 128u << 20, 10000};
+constexpr ZipLimits ARCHIVE_LIMITS = {32u << 20, 128u << 20, 10000, 0};
 constexpr DWORD ARCHIVE_MS = 750;
 
 // A reading buffer. Room is added uncleared (every byte used is read into it first), and only the
@@ -120,6 +120,7 @@ static void Judge(const unsigned char *bytes, size_t count, uint64_t fullSize, c
 
 // One archive being looked into, for the member visits.
 struct ArchiveScan {
+    const ZipLimits *limits;
     const char *ansiPath;       // the file's own name
     std::string prefix;         // "|"-separated members leading to this archive ("" at the top)
     const ScanOptions *options;
@@ -143,7 +144,7 @@ static int VisitMember(const ZipMember &member, void *context)
     const ScanOptions &o = *scan->options;
     if (WantsFile(o.scanType, o.inUse, sizeof o.inUse, member.name)) {
         std::string label = scan->ansiPath + name;
-        Judge(member.data, member.size, member.size, label.c_str(), &scan->verdict);
+        Judge(member.data, member.size, member.cut ? member.size + 1 : member.size, label.c_str(), &scan->verdict);
         if (scan->verdict.found) {
             scan->found = 1;
             scan->member = name;
@@ -168,7 +169,7 @@ static int VisitMember(const ZipMember &member, void *context)
 // is journalled once, for the whole file, by whoever began the reading.
 static int ScanArchive(const unsigned char *zip, size_t size, ArchiveScan *scan)
 {
-    int result = ReadZip(zip, size, ARCHIVE_LIMITS, scan->budget, VisitMember, scan);
+    int result = ReadZip(zip, size, *scan->limits, scan->budget, VisitMember, scan);
     if (result == ZIP_ENTRIES_OVERLAP)
         JournalLine("ARCHIVE %s%s skipped: %s", scan->ansiPath, scan->prefix.c_str(), ZipResultText(result));
     else if (result != ZIP_DONE && result != ZIP_STOPPED && result != scan->budget->reached)
@@ -456,8 +457,11 @@ static void ScanFile(const wchar_t *path, int fresh, unsigned attempt)
         return;
     }
     archiveStart = GetTickCount();
-    ZipBudget budget = MakeZipBudget(ARCHIVE_LIMITS, ArchiveOverdue);
-    ArchiveScan scan = {ansiPath, "", &options, 1, &budget, 0, {}, ""};
+    ZipLimits limits = ARCHIVE_LIMITS;
+    if (!config.engineClamd)
+        limits.judgedBytes = TEST_FILE_MAX_SIZE + 1;   // the built-in rule alone: no member is larger
+    ZipBudget budget = MakeZipBudget(limits, ArchiveOverdue);
+    ArchiveScan scan = {&limits, ansiPath, "", &options, 1, &budget, 0, {}, ""};
     int found = ScanArchive(content.bytes.get(), count, &scan);
     if (budget.reached)
         JournalLine("ARCHIVE %s skipped: %s", ansiPath, ZipResultText(budget.reached));

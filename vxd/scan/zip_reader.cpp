@@ -54,15 +54,17 @@ int LooksLikeZip(const unsigned char *bytes, size_t count)
 }
 
 // Inflates count bytes of raw deflate data into out, at most limit bytes (one more shows that the
-// member is larger), and charges every byte inflated to budget. The member's status; *late is 1
-// when the clock ended the inflating.
-static int Inflate(const unsigned char *in, size_t count, size_t limit, ZipBudget *budget,
-                   std::vector<unsigned char> *out, size_t *size, int *late)
+// member is larger), and charges every byte inflated to budget. With want above 0 it stops after
+// want bytes that do not begin like an archive (*cut is 1 when the member goes on). The member's
+// status; *late is 1 when the clock ended the inflating.
+static int Inflate(const unsigned char *in, size_t count, size_t limit, size_t want, ZipBudget *budget,
+                   std::vector<unsigned char> *out, size_t *size, int *late, int *cut)
 {
     z_stream stream = {};
     if (inflateInit2(&stream, -MAX_WBITS) != Z_OK)
         return ZIP_MEMBER_DAMAGED;
     size_t room = limit < FIRST_ROOM ? limit + 1 : FIRST_ROOM;
+    room = want > 0 && want < room ? want : room;
     if (out->size() < room)
         out->resize(room);
     stream.next_in = const_cast<unsigned char *>(in);
@@ -72,6 +74,11 @@ static int Inflate(const unsigned char *in, size_t count, size_t limit, ZipBudge
     for (;;) {
         if (produced > limit) {
             status = ZIP_MEMBER_TOO_LARGE;
+            break;
+        }
+        if (want > 0 && produced >= want && !LooksLikeZip(out->data(), produced)) {
+            status = ZIP_MEMBER_READ;
+            *cut = 1;
             break;
         }
         if (produced == out->size())
@@ -84,6 +91,7 @@ static int Inflate(const unsigned char *in, size_t count, size_t limit, ZipBudge
         size_t step = out->size() - produced;
         step = step < limit + 1 - produced ? step : limit + 1 - produced;
         step = step < INFLATE_STEP ? step : INFLATE_STEP;
+        step = want > produced && want - produced < step ? want - produced : step;
         stream.next_out = out->data() + produced;
         stream.avail_out = static_cast<uInt>(step);
         int result = inflate(&stream, Z_NO_FLUSH);
@@ -231,7 +239,8 @@ int ReadZip(const unsigned char *zip, size_t size, const ZipLimits &limits, ZipB
                 budget->bytesLeft -= entry.packed;
         } else if (member.status == ZIP_MEMBER_READ) {
             int late = 0;
-            member.status = Inflate(zip + entry.dataStart, entry.packed, limit, budget, &buffer, &member.size, &late);
+            member.status = Inflate(zip + entry.dataStart, entry.packed, limit, limits.judgedBytes, budget, &buffer,
+                                    &member.size, &late, &member.cut);
             if (late)
                 return Spent(budget, ZIP_OVERDUE);
             member.data = buffer.data();

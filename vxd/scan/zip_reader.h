@@ -11,6 +11,9 @@ struct ZipLimits {
     size_t memberBytes;     // a member that would grow beyond this is inflated this far and not read
     size_t totalBytes;      // bytes inflated or read for one scanned file, all its archives together
     unsigned members;       // members looked at for one scanned file, all its archives together
+    size_t judgedBytes;     // 0: members are inflated whole. Else a deflated member is inflated
+                            // only this far (all a judge of small files needs), unless its first
+                            // bytes begin like an archive, which is inflated whole to be read in turn
 };
 
 // What one scanned file may still cost: made once per file (MakeZipBudget) and handed down to the
@@ -39,6 +42,7 @@ struct ZipMember {
     int status;
     const unsigned char *data;  // ZIP_MEMBER_READ: the bytes, valid only during the visit
     size_t size;
+    int cut;                    // 1: data holds the first judgedBytes of a larger member
 };
 
 // Called for each member that is not a folder; returns 0 to stop the reading.
