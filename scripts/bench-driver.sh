@@ -43,7 +43,7 @@ wants() { [[ " $parts " == *" $1 "* ]]; }
 if [ ! -f "$build/build.ninja" ]; then
   cmake -S "$top" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE="$top/cmake/mingw-x86_64.cmake" >/dev/null
 fi
-cmake --build "$build" --target Torvane TorvaneVxd scan_bench latency_bench watch_floor -- -j2 >/dev/null
+cmake --build "$build" --target Torvane TorvaneVxd scan_bench latency_bench watch_floor stream_floor -- -j2 >/dev/null
 
 out="$build/bench-driver"
 rm -rf "$out" && mkdir -p "$out"
@@ -177,9 +177,12 @@ for round in $(seq "$ROUNDS"); do
   echo "RESULT floor_clamdscan ms=$clamdscan_ms found=$(grep -c ' FOUND$' "$out/floor.txt" || true)" | tee -a "$out/rounds.txt"
   watching "$benches/scan_bench.exe" "$win_area\\staging" "$win_area\\watched-clamd-$round" clamd "$CLAMD_PORT" \
     | tee -a "$out/rounds.txt"
+  xvfb-run -a -s "-screen 0 800x600x24" "$build/wine-exec" "$benches/stream_floor.exe" "$win_area\\staging" "$CLAMD_PORT" \
+    | tee -a "$out/rounds.txt"
 done
 median_round floor_clamdscan
 median_round scan_clamd
+median_round floor_stream
 clamd_stop
 fi
 
@@ -218,6 +221,8 @@ ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (a + 0 > 0 && b + 0 > 0) printf "%
     printf '%-36s %-40s %s\n' "ClamAV engine, throughput" \
       "$(field scan_clamd mb_per_s) MB/s ($(field scan_clamd ms) ms, $(field scan_clamd infected) found)" \
       "clamdscan --stream: $floor_rate MB/s ($(field floor_clamdscan ms) ms), driver $(ratio "$(field scan_clamd mb_per_s)" "$floor_rate")x"
+    printf '%-36s %-40s %s\n' "" "" \
+      "context, a bare client under Wine: $(field floor_stream mb_per_s) MB/s ($(field floor_stream ms) ms), $(ratio "$(field floor_stream mb_per_s)" "$floor_rate")x of clamdscan"
   fi
   if wants latency; then
     printf '%-36s %s\n' "Write to alert row, $(field latency count) detections" \
