@@ -219,7 +219,8 @@ void MoveIn(const std::vector<std::string> &names, const std::string &from, cons
     *moveMs = EpochMs() - *startMs;
 }
 
-int TakeMoverClock(const std::string &to, double *startMs, double *moveMs)
+// The outside mover's times, once it is done (waited for up to 10 s). 1 when read.
+static int TakeMoverClock(const std::string &to, double *startMs, double *moveMs)
 {
     double waitStart = NowMs();
     do {
@@ -242,4 +243,31 @@ int TakeMoverClock(const std::string &to, double *startMs, double *moveMs)
     } while (NowMs() - waitStart < 10000);
     std::fprintf(stderr, "bench: no mover's clock in %s.clock\n", to.c_str());
     return 0;
+}
+
+int TakeOutsideArgument(int *argc, char ***argv)
+{
+    if (*argc < 2 || std::strcmp((*argv)[1], "--outside") != 0)
+        return 0;
+    (*argv)[1] = (*argv)[0];
+    --*argc;
+    ++*argv;
+    return 1;
+}
+
+int TimeArrival(const std::vector<std::string> &names, const std::string &from, const std::string &to, int outside,
+                size_t (*taken)(void), Arrival *arrival)
+{
+    double processor = ProcessorMs();
+    double begun = EpochMs();
+    double start = 0;
+    MoveIn(names, from, to, outside, &start, &arrival->moveMs);
+    while (taken() < names.size() && EpochMs() - begun < 600000)
+        Sleep(5);
+    double done = EpochMs();
+    arrival->processorMs = ProcessorMs() - processor;
+    if (outside && !TakeMoverClock(to, &start, &arrival->moveMs))
+        return 0;
+    arrival->elapsedMs = done - start;
+    return 1;
 }

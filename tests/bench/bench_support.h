@@ -70,5 +70,18 @@ double EpochMs(void);
 void MoveIn(const std::vector<std::string> &names, const std::string &from, const std::string &to, int outside,
             double *startMs, double *moveMs);
 
-// The outside mover's times, once it is done (waited for up to 10 s). 1 when read.
-int TakeMoverClock(const std::string &to, double *startMs, double *moveMs);
+// Takes a leading "--outside" off the arguments: 1 when it was there.
+int TakeOutsideArgument(int *argc, char ***argv);
+
+// How long the files took to arrive and be taken: from the first move until taken() counted every
+// name (10 minutes at most), the moves' own time, and this process's processor time meanwhile.
+struct Arrival {
+    double elapsedMs;
+    double moveMs;
+    double processorMs;
+};
+
+// Moves the files in (see MoveIn) and times them until taken() counts them all. 0 when the outside
+// mover's clock could not be read.
+int TimeArrival(const std::vector<std::string> &names, const std::string &from, const std::string &to, int outside,
+                size_t (*taken)(void), Arrival *arrival);

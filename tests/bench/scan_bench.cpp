@@ -22,6 +22,7 @@
 typedef BOOL(WINAPI *DriverEntry)(DWORD, LPVOID, DWORD, LPVOID, DWORD, LPDWORD, LPOVERLAPPED);
 
 static char programDir[MAX_PATH];   // static: below 4 GB for the connect request
+static StatusBlock *block;          // the driver's, once connected
 
 constexpr int TEST_FILES = 10;
 constexpr int TEST_ARCHIVES = 5;
@@ -45,9 +46,7 @@ int main(int argc, char **argv)
 {
     if (argc == 4 && std::string(argv[1]) == "prepare")
         return Prepare(argv[2], argv[3]);
-    int outside = argc > 1 && std::string(argv[1]) == "--outside";
-    argc -= outside;
-    argv += outside;
+    int outside = TakeOutsideArgument(&argc, &argv);
     if (argc < 4)
         return 2;
     std::string staging = argv[1];
@@ -75,7 +74,7 @@ int main(int argc, char **argv)
     DWORD returned = 0;
     if (!entry(CTL_CONNECT, &request, sizeof request, &reply, CONNECT_STATED_OUTPUT_SIZE, &returned, nullptr))
         return 1;
-    StatusBlock *block = FromAddress32<StatusBlock>(reply.statusBlock);
+    block = FromAddress32<StatusBlock>(reply.statusBlock);
     block->scanType = 2;
     block->archives = 1;
     block->scanOn = 3;
@@ -86,23 +85,16 @@ int main(int argc, char **argv)
     if (names.empty())
         return 1;
 
-    double processor = ProcessorMs();
-    double begun = EpochMs();
-    double start = 0, moved = 0;
-    MoveIn(names, staging, watched, outside, &start, &moved);
-    while (block->filesScanned < names.size() && EpochMs() - begun < 600000)
-        Sleep(5);
-    double done = EpochMs();
-    processor = ProcessorMs() - processor;
-    if (outside && !TakeMoverClock(watched, &start, &moved))
+    Arrival arrival = {};
+    if (!TimeArrival(names, staging, watched, outside, [] { return static_cast<size_t>(block->filesScanned); }, &arrival))
         return 1;
-    double elapsed = done - start;
+    double elapsed = arrival.elapsedMs;
     double mb = static_cast<double>(bytes) / (1024.0 * 1024.0);
     std::printf("RESULT scan_%s files=%zu scanned=%u infected=%u mb=%.1f ms=%.0f move_ms=%.0f mb_per_s=%.1f "
                 "files_per_s=%.0f cpu_ms=%.0f\n",
                 engine.c_str(), names.size(), static_cast<unsigned>(block->filesScanned),
-                static_cast<unsigned>(block->filesInfected), mb, elapsed, moved, mb / (elapsed / 1000.0),
-                static_cast<double>(names.size()) / (elapsed / 1000.0), processor);
+                static_cast<unsigned>(block->filesInfected), mb, elapsed, arrival.moveMs,
+                mb / (elapsed / 1000.0), static_cast<double>(names.size()) / (elapsed / 1000.0), arrival.processorMs);
     MoveFiles(names, watched, staging);   // back where they came from, for the next run
     entry(CTL_DISABLE, nullptr, 0, nullptr, 0, nullptr, nullptr);
     return block->filesScanned >= names.size() ? 0 : 1;

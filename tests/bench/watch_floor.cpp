@@ -72,9 +72,7 @@ static DWORD WINAPI WatchProc(void *)
 
 int main(int argc, char **argv)
 {
-    int outside = argc > 1 && std::string(argv[1]) == "--outside";
-    argc -= outside;
-    argv += outside;
+    int outside = TakeOutsideArgument(&argc, &argv);
     if (argc < 3)
         return 2;
     std::string staging = argv[1];
@@ -93,21 +91,14 @@ int main(int argc, char **argv)
     HANDLE watcher = CreateThread(nullptr, 0, WatchProc, nullptr, 0, nullptr);
     Sleep(200);   // the first read is asked for
 
-    double processor = ProcessorMs();
-    double begun = EpochMs();
-    double start = 0, moved = 0;
-    MoveIn(names, staging, watched, outside, &start, &moved);
-    while (filesRead < static_cast<LONG>(names.size()) && EpochMs() - begun < 600000)
-        Sleep(5);
-    double done = EpochMs();
-    processor = ProcessorMs() - processor;
-    if (outside && !TakeMoverClock(watched, &start, &moved))
+    Arrival arrival = {};
+    if (!TimeArrival(names, staging, watched, outside, [] { return static_cast<size_t>(filesRead); }, &arrival))
         return 1;
-    double elapsed = done - start;
+    double elapsed = arrival.elapsedMs;
     double mb = static_cast<double>(bytes) / (1024.0 * 1024.0);
     std::printf("RESULT floor_watch files=%zu read=%ld mb=%.1f ms=%.0f move_ms=%.0f mb_per_s=%.1f files_per_s=%.0f cpu_ms=%.0f\n",
-                names.size(), static_cast<long>(filesRead), mb, elapsed, moved, mb / (elapsed / 1000.0),
-                static_cast<double>(names.size()) / (elapsed / 1000.0), processor);
+                names.size(), static_cast<long>(filesRead), mb, elapsed, arrival.moveMs,
+                mb / (elapsed / 1000.0), static_cast<double>(names.size()) / (elapsed / 1000.0), arrival.processorMs);
     InterlockedExchange(&stop, 1);
     WaitForSingleObject(watcher, 5000);
     MoveFiles(names, watched, staging);   // back where they came from, for the next run
