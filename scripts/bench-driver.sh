@@ -17,6 +17,7 @@
 #   busy: a process spins on the other core the whole time, floors and driver alike (the figures
 #   of a machine doing something else as well); the parts named, or all three, are measured.
 #   BENCH_MOVER=wine: the bench programs move the files in themselves, under Wine, as before.
+#   BENCH_ROUNDS=<n>: rounds of each throughput (3).
 #   BENCH_BUILD=<folder>: the x86_64 build, default build/x86_64.
 # The programs run under wine64 in the build's own prefix on a virtual screen; do not run the
 # build's tests in the same folder meanwhile.
@@ -27,7 +28,7 @@ export TORVANE_BUILD="$build"
 export LC_ALL=C
 MIXED_MB=200
 LATENCY_COUNT=100
-ROUNDS=3        # floor and driver measured in turns, each figure the median of its rounds
+ROUNDS=${BENCH_ROUNDS:-3}   # floor and driver measured in turns, each figure the median of its rounds
 busy=0
 parts=""
 for arg in "$@"; do
