@@ -10,14 +10,17 @@
 #include <vector>
 
 #include "tests/win/vxd_test_driver.h"
+#include "tests/zip_builder.h"
 
 namespace {
 
 // What the stand-in daemon does with the next stream, in sessions (IDSESSION) as the daemon keeps
 // them: each answer numbered after its command. LIMIT: answers after the stream's first bytes and
 // closes, as the daemon does with a stream beyond its size limit; an answer without its NUL is the
-// last one of its session too; GONE: closes without answering, the daemon shutting down.
-enum DaemonMode { ANSWER, SILENT, LIMIT, GONE };
+// last one of its session too; GONE: closes without answering, the daemon shutting down; MARKED:
+// finds a stream that holds MARK as it stands, and answers OK to any other.
+enum DaemonMode { ANSWER, SILENT, LIMIT, GONE, MARKED };
+const char MARK[] = "marked by the stand-in daemon";
 volatile LONG daemonMode = ANSWER;
 std::string daemonReply;           // sent in ANSWER mode; set before files are written
 volatile LONG streamsSeen;
@@ -38,10 +41,11 @@ int Take(SOCKET s, std::string *got, size_t count, std::string *out)
     return 1;
 }
 
-// Reads one INSTREAM command and its chunks up to the empty one; in LIMIT mode only the first
-// chunk's header. 1 when the stream was what it should be.
-int ReadStream(SOCKET s, std::string *got)
+// Reads one INSTREAM command and its chunks up to the empty one (their bytes into *stream); in
+// LIMIT mode only the first chunk's header. 1 when the stream was what it should be.
+int ReadStream(SOCKET s, std::string *got, std::string *stream)
 {
+    stream->clear();
     std::string part;
     if (!Take(s, got, 10, &part) || part != std::string("zINSTREAM", 10))
         return 0;
@@ -56,6 +60,7 @@ int ReadStream(SOCKET s, std::string *got)
             return 1;
         if (!Take(s, got, length, &part))
             return 0;
+        stream->append(part);
     }
 }
 
@@ -63,9 +68,9 @@ int ReadStream(SOCKET s, std::string *got)
 DWORD WINAPI ConnectionProc(void *parameter)
 {
     SOCKET s = static_cast<SOCKET>(reinterpret_cast<uintptr_t>(parameter));
-    std::string got, part;
+    std::string got, part, stream;
     int open = Take(s, &got, 11, &part) && part == std::string("zIDSESSION", 11);
-    for (int id = 1; open && ReadStream(s, &got); id++) {
+    for (int id = 1; open && ReadStream(s, &got, &stream); id++) {
         LONG mode = daemonMode;
         if (mode == GONE)
             break;
@@ -75,8 +80,10 @@ DWORD WINAPI ConnectionProc(void *parameter)
             break;
         }
         std::string reply = std::to_string(id) + ": " + daemonReply;
+        if (mode == MARKED)
+            reply = std::to_string(id) + (stream.find(MARK) != std::string::npos ? ": stream: Fake.Mark FOUND" : ": stream: OK") + '\0';
         send(s, reply.data(), static_cast<int>(reply.size()), 0);
-        open = mode == ANSWER && reply.back() == '\0';
+        open = (mode == ANSWER || mode == MARKED) && reply.back() == '\0';
     }
     closesocket(s);
     return 0;
@@ -185,5 +192,56 @@ TEST(VxdEngine, VerdictsFromTheDaemonAndTheBuiltInRuleThroughItsOutages)
     EXPECT_EQ(2u, JournalLinesFrom(driver, "ENGINE clamd could not scan").size());
     EXPECT_EQ(7, streamsSeen) << "every harmless file went to the daemon while it listened";
     EXPECT_EQ(1, SendCode(driver, CTL_LOG_STOP));
+    DestroyWindow(collector);
+}
+
+// Archives with Engine=clamd: the archive goes to the daemon whole and each member by itself, and
+// what the daemon finds is named by the archive or by the member, and acted on through the archive.
+TEST(VxdEngine, ArchivesGoToTheDaemonWholeAndMemberByMember)
+{
+    int port = StartDaemon();
+    ASSERT_NE(0, port);
+    TestDriver driver;
+    ASSERT_TRUE(LoadTestDriver("engine_zip", "Watch=watched\r\nJournal=journal.txt\r\nEngine=clamd\r\nClamdPort=" +
+                                                 std::to_string(port) + "\r\nClamdTimeout=2000\r\n",
+                               &driver));
+    const std::string watched = driver.folder + "\\watched";
+    ASSERT_TRUE(CreateDirectoryA(watched.c_str(), nullptr));
+    HWND collector = MakeCollector();
+    detections.clear();
+    ASSERT_EQ(1, ConnectTestDriver(&driver, collector));
+    driver.block->scanType = 2;   // every file, and every member
+    driver.block->archives = 1;
+    ASSERT_EQ(1, SendCode(driver, CTL_SCAN_OPTIONS_CHANGED));
+    driver.block->action = 2;     // rename: the action must find the very archive scanned
+    ASSERT_EQ(1, SendCode(driver, CTL_ACTION_OPTIONS_CHANGED));
+    InterlockedExchange(&daemonMode, MARKED);
+
+    const std::string text(3000, 't');
+    struct Case {
+        const char *file;
+        std::string zip;
+        const char *found;   // after the archive's name; "" for the archive itself
+    } cases[] = {
+        // Deflated, the mark is in no stream but the member's own.
+        {"member.zip", BuildZip({{"a.txt", text, 8, 0}, {"b/m.dat", text + MARK, 8, 0}, {"c.txt", text, 8, 0}}),
+         "|b/m.dat"},
+        {"inner.zip", BuildZip({{"in.zip", BuildZip({{"x.dat", text + MARK, 8, 0}}), 8, 0}}), "|in.zip|x.dat"},
+        // Stored, the mark is in the archive's own stream, which comes first.
+        {"whole.zip", BuildZip({{"a.txt", text, 8, 0}, {"s.dat", text + MARK, 0, 0}}), ""},
+        {"clean.zip", BuildZip({{"a.txt", text, 8, 0}, {"b.txt", text, 8, 0}}), nullptr},
+    };
+    for (const Case &c : cases) {
+        const std::string path = watched + "\\" + c.file;
+        ASSERT_TRUE(WriteBytes(path, c.zip)) << c.file;
+        if (c.found == nullptr)
+            continue;
+        ASSERT_TRUE(PumpUntil([&] { return Contains(detections, path + c.found); })) << c.file;
+        EXPECT_TRUE(WaitUntil([&] { return FileExists(path.substr(0, path.size() - 3) + "Vip"); }))
+            << c.file << ": the archive itself is renamed";
+    }
+    const std::string clean = watched + "\\clean.zip";
+    EXPECT_TRUE(WaitUntil([&] { return Contains(JournalLinesFrom(driver, "SCAN "), clean); }));
+    EXPECT_EQ(3u, detections.size()) << "one detection per marked archive, none for the clean one";
     DestroyWindow(collector);
 }

@@ -339,7 +339,7 @@ static void NotOpened(const wchar_t *path, const char *ansiPath, int named, int 
     }
 }
 
-// An archive is read on without its file held: when a member is found, the volume the action
+// An archive is read on without its file held: when it or a member is found, the volume the action
 // compares is asked of the file its name leads to now, if that is still the version scanned
 // (index, size and time written). Otherwise it stays unknown, and the action finds the file changed.
 static void ReadVolumeOfArchive(const wchar_t *path, ScannedFile *identity)
@@ -451,6 +451,8 @@ static void ScanFile(const wchar_t *path, int fresh, unsigned attempt)
     if (wanted && zip)
         Judge(content.bytes.get(), count, size, ansiPath, &verdict);
     if (verdict.found || !zip || count != size) {
+        if (verdict.found && zip)
+            ReadVolumeOfArchive(path, &version.identity);   // found whole by the engine
         CountScanned(path, ansiPath);
         if (verdict.found)
             Detect(path, version, ansiPath, oemName, verdict, options);
