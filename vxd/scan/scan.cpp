@@ -177,6 +177,14 @@ static int ScanArchive(const unsigned char *zip, size_t size, ArchiveScan *scan)
     return scan->found;
 }
 
+// 1 when what follows a detection opens the file and compares it with the version scanned, volume
+// and all: only then is the volume asked for (under Wine a call into another process, slower than
+// reading a small file). Reporting alone needs none.
+static int ActionComparesFile(const ScanOptions &options)
+{
+    return !options.onlyLog && options.action >= ACTION_DENY && options.action <= ACTION_DISINFECT;
+}
+
 // A detection: counted, journalled, reported, acted on, and the front end told under the name it
 // was found by.
 static void Detect(const wchar_t *path, const ScannedVersion &version, const char *foundName, const char *oemName,
@@ -237,7 +245,7 @@ static void FinishNext(void)
     Verdict verdict = {};
     int found = 0;
     verdict.found = EngineVerdict(p.ticket, &found, verdict.threat, sizeof verdict.threat) && found;
-    if (verdict.found)
+    if (verdict.found && ActionComparesFile(p.options))
         ReadVolume(p.file, &p.version.identity);
     CloseHandle(p.file);
     CountScanned(p.path.c_str(), p.ansiPath.c_str());
@@ -445,13 +453,13 @@ static void ScanFile(const wchar_t *path, int fresh, unsigned attempt)
         return;
     // Everything else is judged here and now, after the files in the engine's hands.
     FinishPending(0);
-    if (verdict.found)
+    if (verdict.found && ActionComparesFile(options))
         ReadVolume(file, &version.identity);
     CloseHandle(file);
     if (wanted && zip)
         Judge(content.bytes.get(), count, size, ansiPath, &verdict);
     if (verdict.found || !zip || count != size) {
-        if (verdict.found && zip)
+        if (verdict.found && zip && ActionComparesFile(options))
             ReadVolumeOfArchive(path, &version.identity);   // found whole by the engine
         CountScanned(path, ansiPath);
         if (verdict.found)
@@ -469,7 +477,8 @@ static void ScanFile(const wchar_t *path, int fresh, unsigned attempt)
         JournalLine("ARCHIVE %s skipped: %s", ansiPath, ZipResultText(budget.reached));
     CountScanned(path, ansiPath);
     if (found) {
-        ReadVolumeOfArchive(path, &version.identity);
+        if (ActionComparesFile(options))
+            ReadVolumeOfArchive(path, &version.identity);
         // The alert and the report name the member after the archive, the action takes the archive.
         char foundName[NAME_SIZE];
         char foundOem[NAME_SIZE];
