@@ -116,21 +116,32 @@ int StartDaemon(void)
     return ntohs(address.sin_port);
 }
 
+// A stand-in daemon, and a copy of the driver that sends it what arrives in its folder "watched"
+// (more: the ini's further lines), connected to a fresh collector. The daemon's port, or 0.
+int StartEngineDriver(const char *tag, const std::string &more, TestDriver *driver, std::string *watched,
+                      HWND *collector)
+{
+    int port = StartDaemon();
+    if (port == 0 || !LoadTestDriver(tag, "Watch=watched\r\nJournal=journal.txt\r\nEngine=clamd\r\nClamdPort=" +
+                                              std::to_string(port) + "\r\n" + more, driver))
+        return 0;
+    *watched = driver->folder + "\\watched";
+    if (!CreateDirectoryA(watched->c_str(), nullptr))
+        return 0;
+    *collector = MakeCollector();
+    detections.clear();
+    return ConnectTestDriver(driver, *collector) ? port : 0;
+}
+
 }  // namespace
 
 TEST(VxdEngine, VerdictsFromTheDaemonAndTheBuiltInRuleThroughItsOutages)
 {
-    int port = StartDaemon();
-    ASSERT_NE(0, port);
     TestDriver driver;
-    ASSERT_TRUE(LoadTestDriver("engine", "Watch=watched\r\nJournal=journal.txt\r\nEngine=clamd\r\nClamdPort=" +
-                                             std::to_string(port) + "\r\nClamdTimeout=300\r\nClamdRetry=0\r\n",
-                               &driver));
-    const std::string watched = driver.folder + "\\watched";
-    ASSERT_TRUE(CreateDirectoryA(watched.c_str(), nullptr));
-    HWND collector = MakeCollector();
-    detections.clear();
-    ASSERT_EQ(1, ConnectTestDriver(&driver, collector));
+    std::string watched;
+    HWND collector = nullptr;
+    int port = StartEngineDriver("engine", "ClamdTimeout=300\r\nClamdRetry=0\r\n", &driver, &watched, &collector);
+    ASSERT_NE(0, port);
     const std::string report = driver.folder + "\\report.txt";
     std::strncpy(driver.block->logFileName, report.c_str(), sizeof driver.block->logFileName - 1);
     driver.block->logMask = 0x01;
@@ -144,7 +155,7 @@ TEST(VxdEngine, VerdictsFromTheDaemonAndTheBuiltInRuleThroughItsOutages)
         const char *file;        // a harmless file, then "t-<file>" holding the test file
         const char *threat;      // the daemon's name for the harmless file; nullptr: not found
         size_t outages;          // "unavailable" lines so far
-        size_t size = 0;         // of the harmless file, when not small
+        size_t size = 0;         // more bytes of the harmless file
     } cases[] = {
         {"a signature", ANSWER, std::string("stream: Fake.Sig.UNOFFICIAL FOUND\0", 34), false, "sig.com",
          "Fake.Sig.UNOFFICIAL", 0},
@@ -165,14 +176,12 @@ TEST(VxdEngine, VerdictsFromTheDaemonAndTheBuiltInRuleThroughItsOutages)
             closesocket(listener);
         const std::string path = watched + "\\" + c.file;
         const std::string testPath = watched + "\\t-" + c.file;
-        std::string harmless = std::string("harmless ") + c.file;
-        if (c.size == 0) {
-            ASSERT_TRUE(WriteBytes(path, harmless)) << c.what;
-        } else {   // made outside and moved in whole: one version to send
-            const std::string made = driver.folder + "\\" + c.file;
-            ASSERT_TRUE(WriteBytes(made, harmless + std::string(c.size, 'h'))) << c.what;
-            ASSERT_TRUE(MoveFileA(made.c_str(), path.c_str())) << c.what;
-        }
+        // Made outside and moved in whole: one version to send. Written in place, it may be read
+        // while still empty, and then again once written, as any file that changes.
+        const std::string made = driver.folder + "\\" + c.file;
+        std::string harmless = std::string("harmless ") + c.file + std::string(c.size, 'h');
+        ASSERT_TRUE(WriteBytes(made, harmless)) << c.what;
+        ASSERT_TRUE(MoveFileA(made.c_str(), path.c_str())) << c.what;
         ASSERT_TRUE(WriteBytes(testPath, TestFileBytes())) << c.what;
         // The built-in rule catches the test file whatever the daemon does.
         ASSERT_TRUE(PumpUntil([&] { return Contains(detections, testPath); })) << c.what;
@@ -199,17 +208,10 @@ TEST(VxdEngine, VerdictsFromTheDaemonAndTheBuiltInRuleThroughItsOutages)
 // what the daemon finds is named by the archive or by the member, and acted on through the archive.
 TEST(VxdEngine, ArchivesGoToTheDaemonWholeAndMemberByMember)
 {
-    int port = StartDaemon();
-    ASSERT_NE(0, port);
     TestDriver driver;
-    ASSERT_TRUE(LoadTestDriver("engine_zip", "Watch=watched\r\nJournal=journal.txt\r\nEngine=clamd\r\nClamdPort=" +
-                                                 std::to_string(port) + "\r\nClamdTimeout=2000\r\n",
-                               &driver));
-    const std::string watched = driver.folder + "\\watched";
-    ASSERT_TRUE(CreateDirectoryA(watched.c_str(), nullptr));
-    HWND collector = MakeCollector();
-    detections.clear();
-    ASSERT_EQ(1, ConnectTestDriver(&driver, collector));
+    std::string watched;
+    HWND collector = nullptr;
+    ASSERT_NE(0, StartEngineDriver("engine_zip", "ClamdTimeout=2000\r\n", &driver, &watched, &collector));
     driver.block->scanType = 2;   // every file, and every member
     driver.block->archives = 1;
     ASSERT_EQ(1, SendCode(driver, CTL_SCAN_OPTIONS_CHANGED));
@@ -233,7 +235,9 @@ TEST(VxdEngine, ArchivesGoToTheDaemonWholeAndMemberByMember)
     };
     for (const Case &c : cases) {
         const std::string path = watched + "\\" + c.file;
-        ASSERT_TRUE(WriteBytes(path, c.zip)) << c.file;
+        const std::string made = driver.folder + "\\" + c.file;   // moved in whole, as above
+        ASSERT_TRUE(WriteBytes(made, c.zip)) << c.file;
+        ASSERT_TRUE(MoveFileA(made.c_str(), path.c_str())) << c.file;
         if (c.found == nullptr)
             continue;
         ASSERT_TRUE(PumpUntil([&] { return Contains(detections, path + c.found); })) << c.file;
