@@ -7,7 +7,8 @@
 #     over the same files and the same daemon;
 #   - detection latency end to end, from a test file's write to its row in the virus alert,
 #     median and worst of 100.
-# Throughputs are measured in three rounds, floor and driver in turn; each figure is the median.
+# Throughputs are measured in rounds (three, or BENCH_ROUNDS), floor and driver in turn; each figure
+# is the median.
 # The files arrive as a copy from another program would: renamed into the watched folder one by
 # one by a mover outside Wine, timed by its own clock from the first rename. (Moved by the bench
 # program itself, every move is several calls into the Wine server, which the driver and the bare

@@ -194,7 +194,8 @@ void MoveFiles(const std::vector<std::string> &names, const std::string &from, c
         MoveFileA((from + "\\" + name).c_str(), (to + "\\" + name).c_str());
 }
 
-double EpochMs(void)
+// Milliseconds since 1970 on the system clock, which programs outside Wine read too.
+static double EpochMs(void)
 {
     FILETIME now;
     GetSystemTimePreciseAsFileTime(&now);
@@ -202,8 +203,10 @@ double EpochMs(void)
     return static_cast<double>(ticks - 116444736000000000ull) / 10000.0;   // 100 ns since 1601
 }
 
-void MoveIn(const std::vector<std::string> &names, const std::string &from, const std::string &to, int outside,
-            double *startMs, double *moveMs)
+// Moves the files in, or lets the outside mover do it (see TimeArrival). *startMs: when the first
+// move began (EpochMs), or -1 until TakeMoverClock knows it.
+static void MoveIn(const std::vector<std::string> &names, const std::string &from, const std::string &to,
+                   int outside, double *startMs, double *moveMs)
 {
     *startMs = -1;
     *moveMs = 0;

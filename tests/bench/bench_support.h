@@ -58,18 +58,6 @@ uint64_t ListFiles(const std::string &folder, std::vector<std::string> *names);
 // Moves the named files from one folder to another, one by one, as a copy arriving would.
 void MoveFiles(const std::vector<std::string> &names, const std::string &from, const std::string &to);
 
-// Milliseconds since 1970 on the system clock, which programs outside Wine read too.
-double EpochMs(void);
-
-// The files arrive in to: moved by this process (under Wine every move is several calls into the
-// Wine server, which the measured program then waits behind), or, with outside set, by the bench
-// script's mover outside Wine (a rename costs next to nothing there). The script starts it once
-// this process has made "<to>.ready"; the mover writes "<first move> <last move>" in microseconds
-// since 1970 to "<to>.clock" when done.
-// *startMs: when the first move began (EpochMs), or -1 until TakeMoverClock knows it.
-void MoveIn(const std::vector<std::string> &names, const std::string &from, const std::string &to, int outside,
-            double *startMs, double *moveMs);
-
 // Takes a leading "--outside" off the arguments: 1 when it was there.
 int TakeOutsideArgument(int *argc, char ***argv);
 
@@ -81,7 +69,11 @@ struct Arrival {
     double processorMs;
 };
 
-// Moves the files in (see MoveIn) and times them until taken() counts them all. 0 when the outside
+// The files arrive in to: moved by this process (under Wine every move is several calls into the
+// Wine server, which the measured program then waits behind), or, with outside set, by the bench
+// script's mover outside Wine (a rename costs next to nothing there). The script starts it once
+// this process has made "<to>.ready"; the mover writes "<first move> <last move>" in microseconds
+// since 1970 to "<to>.clock" when done. Timed until taken() counts them all; 0 when the outside
 // mover's clock could not be read.
 int TimeArrival(const std::vector<std::string> &names, const std::string &from, const std::string &to, int outside,
                 size_t (*taken)(void), Arrival *arrival);

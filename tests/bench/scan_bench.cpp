@@ -1,6 +1,6 @@
 // Scan throughput of the reference driver alone: the driver is loaded into this process as the
 // front end loads it, watches an empty folder, and the prepared files are moved into it one by one,
-// by this process or, with --outside, by the bench script's mover outside Wine (see MoveIn).
+// by this process or, with --outside, by the bench script's mover outside Wine (see TimeArrival).
 // Measured from the first move until filesScanned counts every file.
 // Usage: scan_bench [--outside] <staging folder> <watched folder> builtin|clamd [port]
 //        scan_bench prepare <staging folder> <pattern file>: adds test files (plain and inside ZIP

@@ -26,7 +26,8 @@ ScannedFile ScannedFileOf(const BY_HANDLE_FILE_INFORMATION &info);
 
 // Reads what a scan compares of an open file: its index, size and time written, with volume 0.
 // Asking for a volume's serial number costs more than reading a small file (under Wine it is a
-// call into another process), so the scan asks it only of a file found infected, by ReadVolume.
+// call into another process), so the scan asks it, by ReadVolume, only of a file found infected
+// whose action opens the file and compares it.
 int ReadScannedFile(HANDLE file, ScannedFile *out);
 // The same open file read again after its bytes (a handle keeps its file, and so its index): its
 // size and time written now, the rest as before.
