@@ -31,6 +31,8 @@ volatile LONG scanningEnabled = 1;
 
 constexpr size_t READ_LIMIT = 64u << 20;    // larger files: only what the built-in rule needs
 constexpr size_t KEEP_BYTES = 1u << 20;     // a reading buffer kept while no file waits, at most
+constexpr size_t SPARE_BUFFERS = ENGINE_WINDOW + 1;  // reading buffers kept for the next files,
+constexpr size_t SPARE_BYTES = 32u << 20;            // holding this much at most
 constexpr size_t ENGINE_HELD_BYTES = 32u << 20;   // the files left in the engine's hands while the
                                                   // next is read hold this much, at most
 constexpr size_t NAME_SIZE = 1024;          // a found name: the file's, or the archive's and a member's
@@ -52,6 +54,7 @@ struct ReadBuffer {
 
 static ReadBuffer content;                  // the scan thread's, kept between files (new memory
                                             // costs more than reading into it)
+static std::vector<ReadBuffer> spare;       // reading buffers of judged files, for the next ones
 static DWORD archiveStart;                  // GetTickCount when the archive being read was opened
 
 static int ArchiveOverdue(void)
@@ -59,20 +62,53 @@ static int ArchiveOverdue(void)
     return GetTickCount() - archiveStart > ARCHIVE_MS;
 }
 
+// Room in content for limit bytes, keeping the count read. New memory costs a page fault per page,
+// as much as reading into it, so the buffers are handed round: a read of up to a megabyte takes a
+// spare one of a megabyte, a larger read the smallest spare that holds it, and a large buffer waits
+// for the next large file. Only when none fits is one made, of whole megabytes; the one given up is
+// kept. Of too many spare buffers the smallest, the cheapest to make again, are let go, and of too
+// large ones together the largest.
+static void MakeRoom(size_t count, size_t limit)
+{
+    size_t best = spare.size();
+    for (size_t i = 0; i < spare.size(); i++) {
+        if (spare[i].size >= limit && (limit > KEEP_BYTES || spare[i].size <= KEEP_BYTES)
+            && (best == spare.size() || spare[i].size < spare[best].size))
+            best = i;
+    }
+    ReadBuffer room;
+    if (best < spare.size()) {
+        room = std::move(spare[best]);
+        spare.erase(spare.begin() + static_cast<std::ptrdiff_t>(best));
+    } else {
+        room.size = (limit + KEEP_BYTES - 1) / KEEP_BYTES * KEEP_BYTES;
+        room.bytes.reset(new unsigned char[room.size]);
+    }
+    if (count > 0)
+        std::memcpy(room.bytes.get(), content.bytes.get(), count);
+    if (content.size > 0)
+        spare.push_back(std::move(content));
+    content = std::move(room);
+    size_t held = 0;
+    for (const ReadBuffer &b : spare)
+        held += b.size;
+    while (!spare.empty() && (spare.size() > SPARE_BUFFERS || held > SPARE_BYTES)) {
+        size_t drop = 0;
+        for (size_t i = 1; i < spare.size(); i++) {
+            if (held > SPARE_BYTES ? spare[i].size > spare[drop].size : spare[i].size < spare[drop].size)
+                drop = i;
+        }
+        held -= spare[drop].size;
+        spare.erase(spare.begin() + static_cast<std::ptrdiff_t>(drop));
+    }
+}
+
 // Reads on from the file's position into content from byte *count on, up to limit bytes in all
 // (fewer when the file ends). 0 with *error set when a read failed.
 static int ReadContent(HANDLE file, size_t *count, size_t limit, DWORD *error)
 {
-    if (content.size < limit) {
-        // Whole megabytes, so that the buffers handed round between files are seldom made anew:
-        // new memory costs a page fault per page, as much as reading into it.
-        size_t size = (limit + KEEP_BYTES - 1) / KEEP_BYTES * KEEP_BYTES;
-        std::unique_ptr<unsigned char[]> grown(new unsigned char[size]);
-        if (*count > 0)
-            std::memcpy(grown.get(), content.bytes.get(), *count);
-        content.bytes = std::move(grown);
-        content.size = size;
-    }
+    if (content.size < limit)
+        MakeRoom(*count, limit);
     while (*count < limit) {
         DWORD chunk = static_cast<DWORD>(limit - *count < (1u << 20) ? limit - *count : (1u << 20));
         DWORD got = 0;
@@ -228,7 +264,6 @@ struct Pending {
 };
 
 static std::vector<Pending> pending;                      // ENGINE_WINDOW at most
-static std::vector<ReadBuffer> spare;                     // reading buffers of judged files
 
 // Takes the next verdict of a file in the engine's hands, as the daemons finish, and does what
 // follows it.
@@ -271,11 +306,7 @@ static int HandToEngine(HANDLE file, const wchar_t *path, const ScannedVersion &
         return 0;
     pending.push_back({file, path, version, ansiPath, oemName, options, {}, ticket});
     pending.back().bytes = std::move(content);
-    content = {};
-    if (!spare.empty()) {
-        content = std::move(spare.back());
-        spare.pop_back();
-    }
+    content = {};   // the next file's read takes a spare buffer that suits it
     // The files in the engine's hands hold their bytes: large ones are not left there together.
     size_t held = 0;
     for (const Pending &p : pending)
