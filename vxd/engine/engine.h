@@ -4,8 +4,10 @@
 #include <cstddef>
 
 // Files the scan thread may leave in the daemons' hands at once: while a daemon scans a large one,
-// the next files are read, sent and judged beside it.
-constexpr int ENGINE_WINDOW = 3;
+// the next files are read, sent and judged beside it, and by the time the scan thread waits for an
+// answer it has mostly come (under Wine a wait that has to sleep costs several calls into the
+// server).
+constexpr int ENGINE_WINDOW = 6;
 
 // Hands count bytes (label names them in the journal) to a daemon and returns the ticket for its
 // verdict; the bytes must stay as they are until EngineVerdict has taken it. 0 when nothing was
