@@ -8,7 +8,8 @@
 #   - detection latency end to end, from a test file's write to its row in the virus alert,
 #     median and worst of 100.
 # Throughputs are measured in rounds (three, or BENCH_ROUNDS), floor and driver in turn; each figure
-# is the median.
+# is the median, and each ratio is given twice: of the medians, and round by round (the median of
+# the rounds' own ratios, which a load that comes and goes moves least).
 # The files arrive as a copy from another program would: renamed into the watched folder one by
 # one by a mover outside Wine, timed by its own clock from the first rename. (Moved by the bench
 # program itself, every move is several calls into the Wine server, which the driver and the bare
@@ -173,6 +174,9 @@ source "$top/scripts/clamd-local.sh"
 trap 'clamd_stop; stop_spinner' EXIT
 clamd_start "$out/clamd" "Torvane.Bench.Signature" "TORVANE-BENCH-SIGNATURE-$RANDOM$RANDOM"
 find "$area/staging" -type f > "$out/files.txt"
+# The daemon's first scan after it starts takes twice as long: one pass, not measured, warms it for
+# the floor and the driver alike.
+clamdscan -c "$out/clamd/clamd.conf" --stream --no-summary --file-list="$out/files.txt" > /dev/null 2>&1 || true
 for round in $(seq "$ROUNDS"); do
   : > "$out/floor.txt"
   clamdscan_ms=$(ms_of clamdscan -c "$out/clamd/clamd.conf" --stream --no-summary --file-list="$out/files.txt")
@@ -203,6 +207,23 @@ field() {
 }
 rate() { awk -v mb="$1" -v ms="$2" 'BEGIN { if (ms > 0) printf "%.1f", mb / (ms / 1000); else print "?" }'; }
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (a + 0 > 0 && b + 0 > 0) printf "%.2f", a / b; else print "?" }'; }
+# paired <floor tag> <driver tag>: the median, over the rounds, of the floor's ms over the driver's
+# in the same round. Floor and driver run seconds apart, so a load that comes and goes on the
+# machine moves both; the medians of each alone can come from different rounds.
+paired() {
+  awk -v floor="$1" -v driver="$2" '
+    $1 == "RESULT" && ($2 == floor || $2 == driver) {
+      for (i = 3; i <= NF; i++) if ($i ~ /^ms=/) ms = substr($i, 4)
+      if ($2 == floor) f[++nf] = ms; else d[++nd] = ms
+    }
+    END {
+      n = 0
+      for (i = 1; i <= nf && i <= nd; i++) if (d[i] > 0) r[++n] = f[i] / d[i]
+      if (n == 0) { print "?"; exit }
+      for (i = 1; i <= n; i++) for (j = i + 1; j <= n; j++) if (r[j] < r[i]) { t = r[i]; r[i] = r[j]; r[j] = t }
+      printf "%.2f", n % 2 ? r[(n + 1) / 2] : (r[n / 2] + r[n / 2 + 1]) / 2
+    }' "$out/rounds.txt"
+}
 {
   echo
   echo "Torvane driver bench, $(date '+%Y-%m-%d %H:%M'): $(nproc) cores, $(/usr/lib/wine/wine64 --version), load average $(cut -d' ' -f1-3 /proc/loadavg)$([ $busy = 0 ] || echo ", the other core busy")"
@@ -212,7 +233,7 @@ ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (a + 0 > 0 && b + 0 > 0) printf "%
   if wants builtin; then
     printf '%-36s %-40s %s\n' "Built-in rule, throughput" \
       "$(field scan_builtin mb_per_s) MB/s ($(field scan_builtin ms) ms, $(field scan_builtin infected) found)" \
-      "bare watcher reading each file: $(field floor_watch mb_per_s) MB/s ($(field floor_watch ms) ms), driver $(ratio "$(field scan_builtin mb_per_s)" "$(field floor_watch mb_per_s)")x"
+      "bare watcher reading each file: $(field floor_watch mb_per_s) MB/s ($(field floor_watch ms) ms), driver $(ratio "$(field scan_builtin mb_per_s)" "$(field floor_watch mb_per_s)")x, round by round $(paired floor_watch scan_builtin)x"
     printf '%-36s %-40s %s\n' "Built-in rule, files per second" "$(field scan_builtin files_per_s)" \
       "bare watcher: $(field floor_watch files_per_s), driver $(ratio "$(field scan_builtin files_per_s)" "$(field floor_watch files_per_s)")x"
     printf '%-36s %-40s %s\n' "" "" \
@@ -222,7 +243,7 @@ ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (a + 0 > 0 && b + 0 > 0) printf "%
     floor_rate=$(rate "$(field files mb)" "$(field floor_clamdscan ms)")
     printf '%-36s %-40s %s\n' "ClamAV engine, throughput" \
       "$(field scan_clamd mb_per_s) MB/s ($(field scan_clamd ms) ms, $(field scan_clamd infected) found)" \
-      "clamdscan --stream: $floor_rate MB/s ($(field floor_clamdscan ms) ms), driver $(ratio "$(field scan_clamd mb_per_s)" "$floor_rate")x"
+      "clamdscan --stream: $floor_rate MB/s ($(field floor_clamdscan ms) ms), driver $(ratio "$(field scan_clamd mb_per_s)" "$floor_rate")x, round by round $(paired floor_clamdscan scan_clamd)x"
     printf '%-36s %-40s %s\n' "" "" \
       "context, a bare client under Wine: $(field floor_stream mb_per_s) MB/s ($(field floor_stream ms) ms), $(ratio "$(field floor_stream mb_per_s)" "$floor_rate")x of clamdscan"
   fi
