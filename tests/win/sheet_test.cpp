@@ -21,7 +21,7 @@
 #include "tests/settings_snapshot.h"
 #include "tests/win/sheet_fixture.h"
 #include "tests/win/test_support.h"
-#include "tests/win/vxd_test_driver.h"
+#include "tests/vxd/test_driver.h"
 #include "vxd/texts/language_texts.h"
 
 namespace {

@@ -12,7 +12,7 @@
 #include "app/tray.h"
 #include "driver/link.h"
 #include "tests/win/test_support.h"
-#include "tests/win/vxd_test_driver.h"
+#include "tests/vxd/test_driver.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "tests/win/vxd_test_driver.h"
+#include "tests/vxd/test_driver.h"
 #include "tests/zip_builder.h"
 
 namespace {

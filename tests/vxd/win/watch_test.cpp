@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/win/vxd_test_driver.h"
+#include "tests/vxd/test_driver.h"
 
 
 TEST(VxdWatch, ScansWrittenFilesAndReportsTheTestFile)
