@@ -17,6 +17,3 @@ void ActOnInfected(const wchar_t *path, const ScannedVersion &version, const cha
 
 // Tries again an action put off (work.kind PUT_OFF_ACTION).
 void ActAgain(const PutOff &work);
-
-// 1 when the driver holds path open to deny access to it (it is not scanned again).
-int IsHeld(const wchar_t *path);

@@ -13,9 +13,10 @@
 #include "vxd/journal/journal.h"
 #include "vxd/options/options.h"
 #include "vxd/queue/queue.h"
-#include "vxd/report/detections.h"
 #include "vxd/report/report.h"
+#include "vxd/scan/detection.h"
 #include "vxd/scan/scan.h"
+#include "vxd/scan/scan_file.h"
 #include "vxd/watch/watch.h"
 
 // The record may be longer on our side than the front end's extent of it; keep a page.

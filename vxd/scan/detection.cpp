@@ -1,6 +1,7 @@
-// The detections the front end is told of: each file's OEM name waits in a slot of shared memory
-// while the message that carries its address is on its way.
-#include "vxd/report/detections.h"
+// What follows a verdict: the counters, the journal, the report and the action, and the front end
+// told of each detection. Each file's OEM name waits in a slot of shared memory while the message
+// that carries its address is on its way.
+#include "vxd/scan/detection.h"
 
 #include <windows.h>
 
@@ -9,8 +10,12 @@
 
 #include "base/bounded.h"
 #include "driver/address.h"
+#include "vxd/act/actions.h"
 #include "vxd/common/shared.h"
+#include "vxd/common/text.h"
+#include "vxd/config/config.h"
 #include "vxd/journal/journal.h"
+#include "vxd/report/report.h"
 
 enum : uint32_t {
     // Each detection's OEM file name waits in a slot until the front end handles the message that
@@ -31,7 +36,10 @@ void PrepareDetections(void)
         slots = static_cast<char *>(AllocateLow(static_cast<size_t>(SLOT_COUNT) * SLOT_SIZE));
 }
 
-void PostDetection(const char *oemName)
+// Posts the message for oemName to the window the connect named; waits while the front end's
+// queue is full, and gives up (journalled) when the window is gone or its queue stays full for
+// 5 s. Nothing is posted when the connect named no window or message.
+static void PostDetection(const char *oemName)
 {
     uint32_t index = static_cast<uint32_t>(InterlockedIncrement(&nextSlot) - 1) % SLOT_COUNT;
     char *slot = slots + static_cast<size_t>(index) * SLOT_SIZE;
@@ -57,4 +65,34 @@ void PostDetection(const char *oemName)
         }
         Sleep(POST_RETRY_MS);
     }
+}
+
+int ActionComparesFile(const ScanOptions &options)
+{
+    return !options.onlyLog && options.action >= ACTION_DENY && options.action <= ACTION_DISINFECT;
+}
+
+// lastFile before the counter, so that whoever sees the count grow finds the name in place.
+void CountScanned(const wchar_t *path, const char *ansiPath)
+{
+    char lastFile[LAST_FILE_TEXT_SIZE];
+    WideToCodePage(CP_ACP, path, lastFile, sizeof lastFile);
+    CopyBounded(sharedBlock->lastFile, LAST_FILE_TEXT_SIZE, lastFile);
+    InterlockedIncrement(reinterpret_cast<volatile LONG *>(&sharedBlock->filesScanned));
+    sharedBlock->blinkCount = config.blinkSteps;
+    JournalLine("SCAN %s", ansiPath);
+}
+
+void Detect(const wchar_t *path, const ScannedVersion &version, const char *foundName, const char *oemName,
+            const Verdict &verdict, const ScanOptions &options)
+{
+    InterlockedIncrement(reinterpret_cast<volatile LONG *>(&sharedBlock->filesInfected));
+    JournalLine("DETECT %s", foundName);
+    JournalLine("THREAT %s", verdict.threat);
+    ReportEntry(LOG_INFECTION, "Infected: %s (%s)", foundName, verdict.threat);
+    if (options.onlyLog)
+        ReportEntry(LOG_INFECTION, "Only logged: %s", foundName);
+    else
+        ActOnInfected(path, version, foundName, options.action, options.moveDir);
+    PostDetection(oemName);
 }

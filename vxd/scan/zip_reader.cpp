@@ -1,33 +1,16 @@
-// Reading the members of a ZIP archive held in memory.
+// Reading the members of a ZIP archive held in memory: stored ones as they are, deflated ones
+// inflated, each charged to the budget of the file scanned.
 #include "vxd/scan/zip_reader.h"
 
 #include <zlib.h>
 
-#include <algorithm>
 #include <cstdint>
-#include <cstring>
-#include <utility>
 #include <vector>
 
-constexpr uint32_t LOCAL_SIGNATURE = 0x04034b50;
-constexpr uint32_t CENTRAL_SIGNATURE = 0x02014b50;
-constexpr uint32_t END_SIGNATURE = 0x06054b50;
-constexpr size_t LOCAL_SIZE = 30;
-constexpr size_t CENTRAL_SIZE = 46;
-constexpr size_t END_SIZE = 22;
-constexpr size_t MAX_COMMENT = 65535;
+#include "vxd/scan/zip_directory.h"
+
 constexpr size_t FIRST_ROOM = 64 * 1024;   // the inflate buffer starts here and doubles
 constexpr size_t INFLATE_STEP = 1u << 20;  // bytes inflated between two looks at the clock
-
-static uint32_t Read16(const unsigned char *p)
-{
-    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8);
-}
-
-static uint32_t Read32(const unsigned char *p)
-{
-    return Read16(p) | (Read16(p + 2) << 16);
-}
 
 ZipBudget MakeZipBudget(const ZipLimits &limits, int (*overdue)(void))
 {
@@ -49,8 +32,8 @@ int LooksLikeZip(const unsigned char *bytes, size_t count)
 {
     if (bytes == nullptr || count < 4)
         return 0;
-    uint32_t signature = Read32(bytes);
-    return signature == LOCAL_SIGNATURE || signature == END_SIGNATURE;
+    uint32_t signature = ZipRead32(bytes);
+    return signature == ZIP_LOCAL_SIGNATURE || signature == ZIP_END_SIGNATURE;
 }
 
 // Inflates count bytes of raw deflate data into out, at most limit bytes (one more shows that the
@@ -119,72 +102,66 @@ static void CopyName(const unsigned char *name, size_t length, char *out)
     out[n] = 0;
 }
 
-// Finds the end of central directory record, searching back over a comment. -1 when none.
-static long FindEnd(const unsigned char *zip, size_t size)
+// Reads the member of entry into *member: its bytes in the archive, or inflated into buffer, and
+// charged to budget; *limit receives the most it could hold. 0 when the reading ran late.
+static int ReadMember(const unsigned char *zip, size_t size, const ZipEntry &entry, const ZipLimits &limits,
+                      ZipBudget *budget, std::vector<unsigned char> *buffer, ZipMember *member, size_t *limit)
 {
-    if (size < END_SIZE)
-        return -1;
-    size_t lowest = size - END_SIZE > MAX_COMMENT ? size - END_SIZE - MAX_COMMENT : 0;
-    for (size_t at = size - END_SIZE + 1; at-- > lowest;) {
-        if (Read32(zip + at) == END_SIGNATURE && at + END_SIZE + Read16(zip + at + 20) <= size)
-            return static_cast<long>(at);
+    CopyName(entry.record + ZIP_CENTRAL_SIZE, entry.nameLength, member->name);
+    if (entry.dataStart == 0 || static_cast<uint64_t>(entry.dataStart) + entry.packed > size)
+        member->status = ZIP_MEMBER_DAMAGED;   // no local header, or more claimed than there is
+    else if (entry.flags & 1)
+        member->status = ZIP_MEMBER_ENCRYPTED;
+    else if (entry.method != 0 && entry.method != 8)
+        member->status = ZIP_MEMBER_UNSUPPORTED;
+    *limit = limits.memberBytes < budget->bytesLeft ? limits.memberBytes : budget->bytesLeft;
+    if (member->status == ZIP_MEMBER_READ && entry.method == 0) {
+        member->data = zip + entry.dataStart;
+        member->size = entry.packed;
+        if (entry.packed > *limit)
+            member->status = ZIP_MEMBER_TOO_LARGE;   // nothing inflated: nothing to charge
+        else
+            budget->bytesLeft -= entry.packed;
+    } else if (member->status == ZIP_MEMBER_READ) {
+        int late = 0;
+        member->status = Inflate(zip + entry.dataStart, entry.packed, *limit, limits.judgedBytes, budget, buffer,
+                                 &member->size, &late, &member->cut);
+        if (late)
+            return 0;
+        member->data = buffer->data();
     }
-    return -1;
-}
-
-// One entry of the central directory, as far as reading its member needs.
-struct Entry {
-    const unsigned char *record;   // the directory record; its name follows it
-    uint32_t flags;
-    uint32_t method;
-    uint32_t packed;
-    uint32_t nameLength;
-    size_t localOffset;
-    size_t dataStart;              // 0 when no local header lies at localOffset
-    int folder;
-};
-
-// Reads the directory's entries into entries up to the first broken one; 1 when all were whole.
-static int ReadDirectory(const unsigned char *zip, size_t size, uint32_t count, size_t at, size_t end,
-                         std::vector<Entry> *entries)
-{
-    entries->reserve(count);
-    for (uint32_t i = 0; i < count; i++) {
-        if (at + CENTRAL_SIZE > end || Read32(zip + at) != CENTRAL_SIGNATURE)
-            return 0;
-        const unsigned char *c = zip + at;
-        Entry e = {c, Read16(c + 8), Read16(c + 10), Read32(c + 20), Read16(c + 28), Read32(c + 42), 0, 0};
-        size_t entrySize = CENTRAL_SIZE + e.nameLength + Read16(c + 30) + Read16(c + 32);
-        if (at + entrySize > end)
-            return 0;
-        at += entrySize;
-        e.folder = e.nameLength > 0 && (c[CENTRAL_SIZE + e.nameLength - 1] == '/' || c[CENTRAL_SIZE + e.nameLength - 1] == '\\');
-        if (static_cast<uint64_t>(e.localOffset) + LOCAL_SIZE <= size && Read32(zip + e.localOffset) == LOCAL_SIGNATURE) {
-            const unsigned char *local = zip + e.localOffset;
-            e.dataStart = e.localOffset + LOCAL_SIZE + Read16(local + 26) + Read16(local + 28);
-        }
-        entries->push_back(e);
+    if (member->status != ZIP_MEMBER_READ) {
+        member->data = nullptr;
+        member->size = 0;
     }
     return 1;
 }
 
-// 1 when two members' stretches (local header and data) share a byte: the same bytes would be
-// inflated again and again for entries that cost nothing in the directory.
-static int EntriesOverlap(const std::vector<Entry> &entries, size_t size)
+// Visits the members of entries in turn. ZIP_DONE when every one was visited.
+static int VisitMembers(const unsigned char *zip, size_t size, const std::vector<ZipEntry> &entries,
+                        const ZipLimits &limits, ZipBudget *budget, ZipVisit visit, void *context)
 {
-    std::vector<std::pair<size_t, size_t>> spans;
-    for (const Entry &e : entries) {
-        if (!e.folder && e.dataStart != 0 && static_cast<uint64_t>(e.dataStart) + e.packed <= size)
-            spans.push_back({e.localOffset, e.dataStart + e.packed});
+    std::vector<unsigned char> buffer;
+    for (const ZipEntry &entry : entries) {
+        if (entry.folder)
+            continue;
+        if (budget->membersLeft == 0)
+            return Spent(budget, ZIP_MEMBERS_SPENT);
+        if (Overdue(budget))
+            return Spent(budget, ZIP_OVERDUE);
+        budget->membersLeft--;
+        ZipMember member = {};
+        size_t limit = 0;
+        if (!ReadMember(zip, size, entry, limits, budget, &buffer, &member, &limit))
+            return Spent(budget, ZIP_OVERDUE);
+        if (!visit(member, context))
+            return budget->reached ? budget->reached : ZIP_STOPPED;
+        if (budget->reached)
+            return budget->reached;   // an archive inside this member spent the budget
+        if (member.status == ZIP_MEMBER_TOO_LARGE && limit < limits.memberBytes)
+            return Spent(budget, ZIP_BYTES_SPENT);
     }
-    std::sort(spans.begin(), spans.end());
-    size_t reach = 0;
-    for (size_t i = 0; i < spans.size(); i++) {
-        if (i > 0 && spans[i].first < reach)
-            return 1;
-        reach = std::max(reach, spans[i].second);
-    }
-    return 0;
+    return ZIP_DONE;
 }
 
 int ReadZip(const unsigned char *zip, size_t size, const ZipLimits &limits, ZipBudget *budget, ZipVisit visit,
@@ -194,68 +171,26 @@ int ReadZip(const unsigned char *zip, size_t size, const ZipLimits &limits, ZipB
         return budget->reached;
     if (zip == nullptr)
         return ZIP_NO_DIRECTORY;
-    long end = FindEnd(zip, size);
+    long end = FindZipEnd(zip, size);
     if (end < 0)
         return ZIP_NO_DIRECTORY;
     const unsigned char *e = zip + end;
-    uint32_t count = Read16(e + 10);
-    uint32_t directorySize = Read32(e + 12);
-    uint32_t directoryOffset = Read32(e + 16);
+    uint32_t count = ZipRead16(e + 10);
+    uint32_t directorySize = ZipRead32(e + 12);
+    uint32_t directoryOffset = ZipRead32(e + 16);
     if (count == 0xFFFF || directorySize == 0xFFFFFFFFu || directoryOffset == 0xFFFFFFFFu)
         return ZIP_TOO_BIG;
     if (static_cast<uint64_t>(directoryOffset) + directorySize > static_cast<uint64_t>(end))
         return ZIP_DIRECTORY_DAMAGED;
 
-    std::vector<Entry> entries;
-    int whole = ReadDirectory(zip, size, count, directoryOffset, static_cast<size_t>(directoryOffset) + directorySize,
+    std::vector<ZipEntry> entries;
+    int whole = ReadZipDirectory(zip, size, count, directoryOffset, static_cast<size_t>(directoryOffset) + directorySize,
                               &entries);
-    if (EntriesOverlap(entries, size))
+    if (ZipEntriesOverlap(entries, size))
         return ZIP_ENTRIES_OVERLAP;
-    std::vector<unsigned char> buffer;
-    for (const Entry &entry : entries) {
-        if (entry.folder)
-            continue;
-        if (budget->membersLeft == 0)
-            return Spent(budget, ZIP_MEMBERS_SPENT);
-        if (Overdue(budget))
-            return Spent(budget, ZIP_OVERDUE);
-        budget->membersLeft--;
-
-        ZipMember member = {};
-        CopyName(entry.record + CENTRAL_SIZE, entry.nameLength, member.name);
-        if (entry.dataStart == 0 || static_cast<uint64_t>(entry.dataStart) + entry.packed > size)
-            member.status = ZIP_MEMBER_DAMAGED;   // no local header, or more claimed than there is
-        else if (entry.flags & 1)
-            member.status = ZIP_MEMBER_ENCRYPTED;
-        else if (entry.method != 0 && entry.method != 8)
-            member.status = ZIP_MEMBER_UNSUPPORTED;
-        size_t limit = limits.memberBytes < budget->bytesLeft ? limits.memberBytes : budget->bytesLeft;
-        if (member.status == ZIP_MEMBER_READ && entry.method == 0) {
-            member.data = zip + entry.dataStart;
-            member.size = entry.packed;
-            if (entry.packed > limit)
-                member.status = ZIP_MEMBER_TOO_LARGE;   // nothing inflated: nothing to charge
-            else
-                budget->bytesLeft -= entry.packed;
-        } else if (member.status == ZIP_MEMBER_READ) {
-            int late = 0;
-            member.status = Inflate(zip + entry.dataStart, entry.packed, limit, limits.judgedBytes, budget, &buffer,
-                                    &member.size, &late, &member.cut);
-            if (late)
-                return Spent(budget, ZIP_OVERDUE);
-            member.data = buffer.data();
-        }
-        if (member.status != ZIP_MEMBER_READ) {
-            member.data = nullptr;
-            member.size = 0;
-        }
-        if (!visit(member, context))
-            return budget->reached ? budget->reached : ZIP_STOPPED;
-        if (budget->reached)
-            return budget->reached;   // an archive inside this member spent the budget
-        if (member.status == ZIP_MEMBER_TOO_LARGE && limit < limits.memberBytes)
-            return Spent(budget, ZIP_BYTES_SPENT);
-    }
+    int result = VisitMembers(zip, size, entries, limits, budget, visit, context);
+    if (result != ZIP_DONE)
+        return result;
     return whole ? ZIP_DONE : ZIP_DIRECTORY_DAMAGED;
 }
 

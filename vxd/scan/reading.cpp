@@ -1,0 +1,104 @@
+// The scan thread's reading buffers, handed round by size from one file to the next.
+#include "vxd/scan/reading.h"
+
+#include <cstring>
+#include <utility>
+#include <vector>
+
+#include "vxd/engine/engine.h"
+
+constexpr size_t KEEP_BYTES = 1u << 20;     // a reading buffer kept while no file waits, at most
+constexpr size_t SPARE_BUFFERS = ENGINE_WINDOW + 1;  // reading buffers kept for the next files,
+constexpr size_t SPARE_BYTES = 32u << 20;            // holding this much at most
+
+static ReadBuffer content;                  // the file being read, kept between files (new memory
+                                            // costs more than reading into it)
+static std::vector<ReadBuffer> spare;       // reading buffers of judged files, for the next ones
+
+// Of too many spare buffers the smallest, the cheapest to make again, are let go, and of too large
+// ones together the largest.
+static void TrimSpare(void)
+{
+    size_t held = 0;
+    for (const ReadBuffer &b : spare)
+        held += b.size;
+    while (!spare.empty() && (spare.size() > SPARE_BUFFERS || held > SPARE_BYTES)) {
+        size_t drop = 0;
+        for (size_t i = 1; i < spare.size(); i++) {
+            if (held > SPARE_BYTES ? spare[i].size > spare[drop].size : spare[i].size < spare[drop].size)
+                drop = i;
+        }
+        held -= spare[drop].size;
+        spare.erase(spare.begin() + static_cast<std::ptrdiff_t>(drop));
+    }
+}
+
+// Room in content for limit bytes, keeping the count read. A read of up to a megabyte takes a
+// spare buffer of a megabyte, a larger read the smallest spare that holds it, and a large buffer
+// waits for the next large file. Only when none fits is one made, of whole megabytes; the one
+// given up is kept.
+static void MakeRoom(size_t count, size_t limit)
+{
+    size_t best = spare.size();
+    for (size_t i = 0; i < spare.size(); i++) {
+        if (spare[i].size >= limit && (limit > KEEP_BYTES || spare[i].size <= KEEP_BYTES)
+            && (best == spare.size() || spare[i].size < spare[best].size))
+            best = i;
+    }
+    ReadBuffer room;
+    if (best < spare.size()) {
+        room = std::move(spare[best]);
+        spare.erase(spare.begin() + static_cast<std::ptrdiff_t>(best));
+    } else {
+        room.size = (limit + KEEP_BYTES - 1) / KEEP_BYTES * KEEP_BYTES;
+        room.bytes.reset(new unsigned char[room.size]);
+    }
+    if (count > 0)
+        std::memcpy(room.bytes.get(), content.bytes.get(), count);
+    if (content.size > 0)
+        spare.push_back(std::move(content));
+    content = std::move(room);
+    TrimSpare();
+}
+
+int ReadContent(HANDLE file, size_t *count, size_t limit, DWORD *error)
+{
+    if (content.size < limit)
+        MakeRoom(*count, limit);
+    while (*count < limit) {
+        DWORD chunk = static_cast<DWORD>(limit - *count < (1u << 20) ? limit - *count : (1u << 20));
+        DWORD got = 0;
+        if (!ReadFile(file, content.bytes.get() + *count, chunk, &got, nullptr)) {
+            *error = GetLastError();
+            return 0;
+        }
+        if (got == 0)
+            return 1;
+        *count += got;
+    }
+    return 1;
+}
+
+const unsigned char *ContentBytes(void)
+{
+    return content.bytes.get();
+}
+
+ReadBuffer TakeContent(void)
+{
+    ReadBuffer taken = std::move(content);
+    content = {};
+    return taken;
+}
+
+void GiveBack(ReadBuffer buffer)
+{
+    spare.push_back(std::move(buffer));
+}
+
+void LetGoBuffers(void)
+{
+    if (content.size > KEEP_BYTES)
+        content = {};
+    spare.clear();
+}

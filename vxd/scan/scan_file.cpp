@@ -1,0 +1,255 @@
+// One file's scan, step by step: choose, open, read whole, judge, look inside archives, hand to
+// the engine, act.
+#include "vxd/scan/scan_file.h"
+
+#include <cstdio>
+#include <string>
+
+#include "vxd/act/held.h"
+#include "vxd/common/text.h"
+#include "vxd/config/config.h"
+#include "vxd/journal/journal.h"
+#include "vxd/options/options.h"
+#include "vxd/options/scan_rules.h"
+#include "vxd/queue/versions.h"
+#include "vxd/report/report.h"
+#include "vxd/scan/archive_scan.h"
+#include "vxd/scan/detect.h"
+#include "vxd/scan/detection.h"
+#include "vxd/scan/engine_window.h"
+#include "vxd/scan/judge.h"
+#include "vxd/scan/later.h"
+#include "vxd/scan/reading.h"
+#include "vxd/scan/zip_reader.h"
+
+volatile LONG scanningEnabled = 1;
+
+constexpr size_t READ_LIMIT = 64u << 20;    // larger files: only what the built-in rule needs
+constexpr size_t NAME_SIZE = 1024;          // a found name: the file's, or the archive's and a member's
+
+// One file on its way through the steps.
+struct FileScan {
+    const wchar_t *path;
+    int fresh;                  // it arrived under a new name
+    unsigned attempt;           // the tries that failed before
+    char ansiPath[NAME_SIZE];
+    int named;                  // ansiPath holds the whole name
+    ScanOptions options;        // the settings in force when it was chosen
+    int wanted;                 // the scan type chooses it (else it is only looked into)
+    HANDLE file;                // open from Open until it is judged
+    ScannedFile before;         // as it was opened
+    ScannedVersion version;     // as it was read
+    uint64_t size;
+    size_t count;               // bytes read, in the current reading buffer
+    int zip;                    // it begins like a ZIP archive, and archives are looked into
+};
+
+// What a name that could not be opened as a file to scan is: gone, a folder (1: it arrived, and
+// is walked), or a file not to be read or refused. error: why the opening failed (0: not tried).
+static int NotOpened(const FileScan &s, DWORD error)
+{
+    DWORD attributes = GetFileAttributesW(s.path);
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        if (s.attempt > 0)
+            JournalLine("SKIP %s gone", s.ansiPath);   // the end of its retries
+        return 0;
+    }
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY)
+        return s.fresh;
+    if (!s.named) {
+        JournalLine("SKIP %s name too long", s.ansiPath);
+        return 0;
+    }
+    if (error == 0)
+        return 0;   // excluded or not chosen by the settings
+    if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) {
+        if (s.attempt > 0)
+            JournalLine("SKIP %s gone", s.ansiPath);
+    } else if (error == ERROR_ACCESS_DENIED) {
+        JournalLine("SKIP %s error=%lu", s.ansiPath, static_cast<unsigned long>(error));
+    } else {
+        ReadErrorLater(s.path, s.ansiPath, s.fresh, s.attempt, error);   // locked, shared, or a fault
+    }
+    return 0;
+}
+
+// Choose: 1 when the settings ask for the file. Archives are looked into whatever the scan type;
+// their members are chosen by it. A watcher cannot see a file opened or run; of "open, copy, run"
+// it sees the copy arrive.
+static int Choose(FileScan *s)
+{
+    s->named = WideToCodePage(CP_ACP, s->path, s->ansiPath, sizeof s->ansiPath);
+    CurrentOptions(&s->options);
+    const ScanOptions &o = s->options;
+    s->wanted = WantsFile(o.scanType, o.inUse, sizeof o.inUse, s->ansiPath);
+    int archive = o.archives && lstrcmpiA(ExtensionOf(s->ansiPath), "ZIP") == 0;
+    int chosen = (s->wanted || archive) && !(o.scanOn == SCAN_ON_OPEN && !s->fresh);
+    return s->named && chosen && !IsExcludedPath(s->path);
+}
+
+// Open: a name the settings choose is opened as a file at once, which a folder cannot be; what
+// else it is, is asked only when it was not opened (asking costs as much as reading a small file).
+// Under "open, copy, run" a later write may not count as part of the arrival: a file still open
+// for writing is read once its writer is done (the opening fails until then).
+static int Open(FileScan *s)
+{
+    DWORD share = FILE_SHARE_READ | FILE_SHARE_DELETE;
+    if (!(s->fresh && s->options.scanOn == SCAN_ON_OPEN))
+        share |= FILE_SHARE_WRITE;
+    s->file = CreateFileW(s->path, GENERIC_READ, share, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    return s->file != INVALID_HANDLE_VALUE;
+}
+
+// The bytes the judging needs: one byte more than the test file may have, to see a file that grew;
+// the engine needs all of it, and so does an archive. 0 with *error set when a read failed.
+static int ReadBytes(FileScan *s, size_t *limit, DWORD *error)
+{
+    *limit = TEST_FILE_MAX_SIZE + 1;
+    if (!ReadContent(s->file, &s->count, *limit, error))
+        return 0;
+    s->zip = s->options.archives && LooksLikeZip(ContentBytes(), s->count);
+    if (!(s->zip || (s->wanted && config.engineClamd)) || s->count != *limit)
+        return 1;
+    if (s->size <= READ_LIMIT) {
+        *limit = static_cast<size_t>(s->size) + 1;
+        return ReadContent(s->file, &s->count, *limit, error);
+    }
+    if (s->zip)
+        JournalLine("ARCHIVE %s not opened: larger than %lu bytes", s->ansiPath, static_cast<unsigned long>(READ_LIMIT));
+    return 1;
+}
+
+// Read whole: 1 when the file was read as far as the judging needs and nothing changed meanwhile.
+// Otherwise it is closed and put off, or passed over: the journal and the report are known by the
+// file, not by a name (they may be reached by several: a short name, another drive letter), and
+// scanning them would write them again.
+static int ReadWhole(FileScan *s)
+{
+    DWORD error = 0;
+    int read = ReadScannedFile(s->file, &s->before);
+    if (!read)
+        error = GetLastError();
+    if (read && (IsJournalFile(s->file, s->before.indexHigh, s->before.indexLow)
+                 || IsReportFile(s->file, s->before.indexHigh, s->before.indexLow))) {
+        CloseHandle(s->file);
+        return 0;
+    }
+    s->size = s->before.size;
+    size_t limit = 0;
+    read = read && ReadBytes(s, &limit, &error);
+    if (read && !ReadScannedFileAgain(s->file, s->before, &s->version.identity)) {
+        read = 0;
+        error = GetLastError();
+    }
+    if (!read) {
+        CloseHandle(s->file);
+        ReadErrorLater(s->path, s->ansiPath, s->fresh, s->attempt, error);
+        return 0;
+    }
+    // Only the file as it is counts: every byte asked for, and nothing changed meanwhile.
+    if (s->count != (s->size < limit ? s->size : limit) || !SameScannedFile(s->before, s->version.identity)) {
+        CloseHandle(s->file);
+        ReadLater(s->path, s->ansiPath, s->fresh, s->attempt, "changed while read");
+        return 0;
+    }
+    return 1;
+}
+
+// A version judged already is a repeated notice, passed over (0, closed); any other is noted as
+// scanned.
+static int NewVersion(FileScan *s)
+{
+    s->version.digest = DigestOf(ContentBytes(), s->count);
+    if (RepeatedNotice(s->path, s->size, s->version.digest)) {
+        CloseHandle(s->file);
+        return 0;
+    }
+    NoteScanned(s->path, s->version);
+    return 1;
+}
+
+// Judge, and hand to the engine: a file the scan type chooses is judged by the built-in rule, and
+// one it passes, read whole, goes to the engine while the scan thread goes on to the next file (1:
+// handed over). The file stays open until it is judged: an infected one is then asked for its
+// volume, which an action compares (a clean one never is).
+static int JudgeOrHandOver(FileScan *s, const char *oemName, Verdict *verdict)
+{
+    if (!s->wanted || s->zip || JudgeBuiltIn(ContentBytes(), s->count, s->size, verdict) || s->count != s->size)
+        return 0;
+    return HandToEngine(s->file, s->path, s->version, s->ansiPath, oemName, s->options, s->count);
+}
+
+// An archive is read on without its file held: when it or a member is found, the volume the action
+// compares is asked of the file its name leads to now, if that is still the version scanned
+// (index, size and time written). Otherwise it stays unknown, and the action finds the file changed.
+static void ReadVolumeOfArchive(const wchar_t *path, ScannedFile *identity)
+{
+    HANDLE file = CreateFileW(path, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return;
+    ScannedFile now = {};
+    if (ReadScannedFile(file, &now) && SameScannedFile(now, *identity))
+        ReadVolume(file, identity);
+    CloseHandle(file);
+}
+
+// Act: the file counts as scanned, and a detection (named foundName, foundOem) is followed up.
+static void Act(FileScan *s, const char *foundName, const char *foundOem, const Verdict &verdict)
+{
+    if (verdict.found && s->zip && ActionComparesFile(s->options))
+        ReadVolumeOfArchive(s->path, &s->version.identity);
+    CountScanned(s->path, s->ansiPath);
+    if (verdict.found)
+        Detect(s->path, s->version, foundName, foundOem, verdict, s->options);
+}
+
+// Look inside an archive read whole and found clean as a whole. The alert and the report name a
+// member found after the archive; the action takes the archive.
+static void LookInside(FileScan *s, const char *oemName)
+{
+    Verdict verdict = {};
+    std::string member;
+    if (!ScanArchiveMembers(ContentBytes(), s->count, s->ansiPath, s->options, &verdict, &member)) {
+        Act(s, s->ansiPath, oemName, verdict);
+        return;
+    }
+    char foundName[NAME_SIZE];
+    char foundOem[NAME_SIZE];
+    std::snprintf(foundName, sizeof foundName, "%s%s", s->ansiPath, member.c_str());
+    std::snprintf(foundOem, sizeof foundOem, "%s%s", oemName, member.c_str());
+    Act(s, foundName, foundOem, verdict);
+}
+
+int ScanFile(const wchar_t *path, int fresh, unsigned attempt)
+{
+    if (!scanningEnabled || IsHeld(path))
+        return 0;
+    FileScan s = {};
+    s.path = path;
+    s.fresh = fresh;
+    s.attempt = attempt;
+    if (!Choose(&s))
+        return NotOpened(s, 0);
+    if (!Open(&s))
+        return NotOpened(s, GetLastError());
+    if (!ReadWhole(&s) || !NewVersion(&s))
+        return 0;
+    char oemName[NAME_SIZE];
+    WideToCodePage(CP_OEMCP, path, oemName, sizeof oemName);
+    Verdict verdict = {};
+    if (JudgeOrHandOver(&s, oemName, &verdict))
+        return 0;
+    // Everything else is judged here and now, after the files in the engine's hands.
+    FinishPending(0);
+    if (verdict.found && ActionComparesFile(s.options))
+        ReadVolume(s.file, &s.version.identity);
+    CloseHandle(s.file);
+    if (s.wanted && s.zip)
+        Judge(ContentBytes(), s.count, s.size, s.ansiPath, &verdict);   // the archive whole
+    if (verdict.found || !s.zip || s.count != s.size)
+        Act(&s, s.ansiPath, oemName, verdict);
+    else
+        LookInside(&s, oemName);
+    return 0;
+}
