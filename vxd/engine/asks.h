@@ -1,5 +1,5 @@
 // The engine's tables: the daemons with their sessions and states, and the files in their hands
-// (asks). Program-wide within the engine; the scan thread's only.
+// (asks), set up once from ClamdHost. Program-wide within the engine; the scan thread's only.
 #pragma once
 #include <winsock2.h>
 
@@ -38,6 +38,13 @@ struct Ask {
 extern Daemon daemons[MAX_DAEMONS];
 extern DaemonChoice choice;         // which daemon gets a file; choice.count daemons are set up
 extern Ask asks[MAX_ASKS];
+
+// Sets up the sockets and the daemons of ClamdHost, once; 1 when there are sockets and at least one
+// daemon (else the built-in rule goes on alone, journalled).
+int SetUpDaemons(void);
+
+// No daemon could take a file, for why (error): journalled once until one answers again.
+void NoneAnswers(const char *why, int error);
 
 // 1 when a is in the hands of session s of daemon d.
 int HeldBy(const Ask &a, int d, int s);

@@ -21,46 +21,6 @@ constexpr DWORD LATE_PART = 8;             // an answer is given up on at most a
 constexpr DWORD IDLE_LOOK_MS = 1000;        // a session unused this long is looked at before it is
                                             // used: the daemon may have let it go
 
-enum { NOT_SET_UP, SET_UP, UNUSABLE };
-static int setUp;               // the sockets and the list of daemons, once
-
-static void NoneAnswers(const char *why, int error)
-{
-    if (NoneAnswered(&choice))
-        JournalLine("ENGINE clamd unavailable: %s (error %d); the built-in rule goes on alone", why, error);
-}
-
-static int SetUp(void)
-{
-    if (setUp != NOT_SET_UP)
-        return setUp == SET_UP;
-    setUp = UNUSABLE;
-    WSADATA data;
-    int error = WSAStartup(MAKEWORD(2, 2), &data);
-    if (error != 0) {
-        NoneAnswers("no sockets", error);
-        return 0;
-    }
-    DaemonAddress list[MAX_DAEMONS];
-    int ignored = 0;
-    int count = ParseDaemonList(config.clamdHost, config.clamdPort, list, MAX_DAEMONS, &ignored);
-    if (ignored > 0)
-        JournalLine("ENGINE ClamdHost %s: %d entries ignored", config.clamdHost, ignored);
-    choice = MakeDaemonChoice(count, config.clamdRetry);
-    for (int i = 0; i < count; i++) {
-        daemons[i] = {};
-        daemons[i].address = list[i];
-        for (Session &session : daemons[i].sessions)
-            session.socket = INVALID_SOCKET;
-    }
-    if (count == 0) {
-        NoneAnswers("ClamdHost names no daemon", 0);
-        return 0;
-    }
-    setUp = SET_UP;
-    return 1;
-}
-
 // Sends a's bytes as the session's next INSTREAM command, the end with the last chunk. 0 with
 // *error set when a send failed; a stays SENT then, unless an answer for it came meanwhile.
 static int SendStream(Ask *a, int *error)
@@ -143,7 +103,7 @@ static int SendAsk(Ask *a)
 
 int EngineBegin(const unsigned char *bytes, size_t count, const char *label)
 {
-    if (!config.engineClamd || !SetUp())
+    if (!config.engineClamd || !SetUpDaemons())
         return 0;
     if (count > config.clamdMaxBytes) {
         JournalLine("ENGINE clamd skipped %s: %lu bytes, more than %lu", label, static_cast<unsigned long>(count),
