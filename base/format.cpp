@@ -22,6 +22,8 @@ struct Conversion {
     int left, plus, space, alternate, zero;
     size_t width;
     int precision;   // -1: none given
+    int longs;       // l
+    int shorts;      // h: 1, hh: 2
 };
 
 size_t Room(const Output *out, size_t count)
@@ -102,11 +104,88 @@ void PutInteger(Output *out, const Conversion &conv, unsigned long magnitude, ch
         PutRepeated(out, ' ', pad);
 }
 
+// Reads a conversion's flags, width, precision and length from *p on (just past the '%'), taking
+// the * arguments from args, and leaves *p at the conversion's letter.
+void ReadConversion(const char **p, va_list *args, Conversion *conv)
+{
+    *conv = {0, 0, 0, 0, 0, 0, -1, 0, 0};
+    for (;; (*p)++) {
+        if (**p == '-')
+            conv->left = 1;
+        else if (**p == '+')
+            conv->plus = 1;
+        else if (**p == ' ')
+            conv->space = 1;
+        else if (**p == '#')
+            conv->alternate = 1;
+        else if (**p == '0')
+            conv->zero = 1;
+        else
+            break;
+    }
+    if (**p == '*') {
+        int width = va_arg(*args, int);
+        conv->left |= width < 0;
+        conv->width = width < 0 ? 0u - static_cast<unsigned>(width) : static_cast<unsigned>(width);
+        (*p)++;
+    } else {
+        conv->width = static_cast<size_t>(ReadNumber(p));
+    }
+    if (**p == '.') {
+        (*p)++;
+        if (**p == '*') {
+            int precision = va_arg(*args, int);
+            conv->precision = precision < 0 ? -1 : precision;
+            (*p)++;
+        } else {
+            conv->precision = ReadNumber(p);
+        }
+    }
+    if (**p == 'l') {
+        conv->longs = 1;
+        (*p)++;
+    } else {
+        for (; **p == 'h' && conv->shorts < 2; (*p)++)
+            conv->shorts++;
+    }
+}
+
+// Puts the argument of conversion letter c. 0 for a conversion not known (nothing is taken).
+int PutConversion(Output *out, const Conversion &conv, char c, va_list *args)
+{
+    int sized = conv.longs || conv.shorts;
+    if (c == 'd' || c == 'i') {
+        long value = conv.longs ? va_arg(*args, long) : va_arg(*args, int);
+        value = conv.shorts == 1 ? static_cast<short>(value) : conv.shorts == 2 ? static_cast<signed char>(value) : value;
+        unsigned long magnitude = value < 0 ? 0ul - static_cast<unsigned long>(value) : static_cast<unsigned long>(value);
+        char sign = value < 0 ? '-' : conv.plus ? '+' : conv.space ? ' ' : 0;
+        PutInteger(out, conv, magnitude, sign, 10, 0);
+    } else if (c == 'u' || c == 'o' || c == 'x' || c == 'X') {
+        unsigned long value = conv.longs ? va_arg(*args, unsigned long) : va_arg(*args, unsigned);
+        value = conv.shorts == 1 ? static_cast<unsigned short>(value) : conv.shorts == 2 ? static_cast<unsigned char>(value) : value;
+        PutInteger(out, conv, value, 0, c == 'u' ? 10 : c == 'o' ? 8 : 16, c == 'X');
+    } else if (c == 'c' && !sized) {
+        char one = static_cast<char>(va_arg(*args, int));
+        PutPadded(out, conv, &one, 1);
+    } else if (c == 's' && !sized) {
+        const char *text = va_arg(*args, const char *);
+        if (text == nullptr)
+            text = "(null)";
+        size_t count = conv.precision >= 0 ? BoundedLength(text, static_cast<size_t>(conv.precision)) : std::strlen(text);
+        PutPadded(out, conv, text, count);
+    } else {
+        return 0;
+    }
+    return 1;
+}
+
 }   // namespace
 
 int FormatBoundedV(char *dest, size_t size, const char *format, va_list args)
 {
     Output out = {dest, dest != nullptr ? size : 0, 0};
+    va_list taken;
+    va_copy(taken, args);
     const char *p = format != nullptr ? format : "";
     while (*p != 0) {
         if (*p != '%') {
@@ -122,74 +201,15 @@ int FormatBoundedV(char *dest, size_t size, const char *format, va_list args)
             p++;
             continue;
         }
-        Conversion conv = {0, 0, 0, 0, 0, 0, -1};
-        for (;; p++) {
-            if (*p == '-')
-                conv.left = 1;
-            else if (*p == '+')
-                conv.plus = 1;
-            else if (*p == ' ')
-                conv.space = 1;
-            else if (*p == '#')
-                conv.alternate = 1;
-            else if (*p == '0')
-                conv.zero = 1;
-            else
-                break;
-        }
-        if (*p == '*') {
-            int width = va_arg(args, int);
-            conv.left |= width < 0;
-            conv.width = width < 0 ? 0u - static_cast<unsigned>(width) : static_cast<unsigned>(width);
-            p++;
-        } else {
-            conv.width = static_cast<size_t>(ReadNumber(&p));
-        }
-        if (*p == '.') {
-            p++;
-            if (*p == '*') {
-                int precision = va_arg(args, int);
-                conv.precision = precision < 0 ? -1 : precision;
-                p++;
-            } else {
-                conv.precision = ReadNumber(&p);
-            }
-        }
-        int longs = 0, shorts = 0;   // l; h or hh
-        if (*p == 'l') {
-            longs = 1;
-            p++;
-        } else {
-            for (; *p == 'h' && shorts < 2; p++)
-                shorts++;
-        }
-        char conversion = *p;
-        int sized = longs || shorts;
-        if (conversion == 'd' || conversion == 'i') {
-            long value = longs ? va_arg(args, long) : va_arg(args, int);
-            value = shorts == 1 ? static_cast<short>(value) : shorts == 2 ? static_cast<signed char>(value) : value;
-            unsigned long magnitude = value < 0 ? 0ul - static_cast<unsigned long>(value) : static_cast<unsigned long>(value);
-            char sign = value < 0 ? '-' : conv.plus ? '+' : conv.space ? ' ' : 0;
-            PutInteger(&out, conv, magnitude, sign, 10, 0);
-        } else if (conversion == 'u' || conversion == 'o' || conversion == 'x' || conversion == 'X') {
-            unsigned long value = longs ? va_arg(args, unsigned long) : va_arg(args, unsigned);
-            value = shorts == 1 ? static_cast<unsigned short>(value) : shorts == 2 ? static_cast<unsigned char>(value) : value;
-            PutInteger(&out, conv, value, 0, conversion == 'u' ? 10 : conversion == 'o' ? 8 : 16, conversion == 'X');
-        } else if (conversion == 'c' && !sized) {
-            char c = static_cast<char>(va_arg(args, int));
-            PutPadded(&out, conv, &c, 1);
-        } else if (conversion == 's' && !sized) {
-            const char *text = va_arg(args, const char *);
-            if (text == nullptr)
-                text = "(null)";
-            size_t count = conv.precision >= 0 ? BoundedLength(text, static_cast<size_t>(conv.precision)) : std::strlen(text);
-            PutPadded(&out, conv, text, count);
-        } else {
+        Conversion conv;
+        ReadConversion(&p, &taken, &conv);
+        if (!PutConversion(&out, conv, *p, &taken)) {
             PutText(&out, start, std::strlen(start));
             break;
         }
         p++;
     }
+    va_end(taken);
     if (out.size > 0)
         out.dest[out.length < out.size ? out.length : out.size - 1] = 0;
     return out.length < TOO_LONG ? static_cast<int>(out.length) : -1;
