@@ -102,6 +102,9 @@ TEST(Format, UnknownConversionsAndTextsOverIntMax)
         {"x%2147483647d", {Int(1)}, "x              ", -1},
         {"%*d%c", {Int(INT_MAX), Int(1), Int('c')}, "               ", -1},
         {"%.2147483647u%c", {Unsigned(1), Int('c')}, "000000000000000", -1},
+        {"%-2147483648d", {Int(5)}, "5              ", -1},
+        {"%99999999999999999999x", {Unsigned(1)}, "               ", -1},
+        {"%.4294967296d", {Int(1)}, "000000000000000", -1},
         {"%.4294967296s|", {Text("ab")}, "ab|", 3},   // a precision only bounds a text
     };
     for (const Case &c : cases) {
