@@ -23,6 +23,7 @@ TEST(EndWithBackslash, AddsOneWhereItFits)
         {"C:\\AV", 7, 1, "C:\\AV\\"},     // backslash and terminator fit exactly
         {"C:\\AV", 6, 0, "C:\\AV"},       // one byte short
         {"C:\\AV", 5, 0, "C:\\AV"},       // no terminator within the buffer
+        {"C:\\AV\\", 6, 0, "C:\\AV\\"},   // nor here, though it ends with one
         {"", 260, 0, ""},
         {"C:", 0, 0, ""},
     };
