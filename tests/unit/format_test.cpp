@@ -41,9 +41,9 @@ TEST(Format, AsTheHostAtEverySize)
         {"[%-6d][% d][% +d][%+ d]", {Int(-42), Int(42), Int(42), Int(42)}},
         {"[%+d][% i][%+i][% d]", {Int(0), Int(0), Int(-7), Int(-7)}},
         {"[%06d][%-06d][%+06d][% 06d]", {Int(-42), Int(42), Int(42), Int(42)}},
-        {"[%+u][% u][%#d][%#u]", {Unsigned(7), Unsigned(7), Int(7), Unsigned(7)}},
+        {"[%+u][%#d][%#u][%+x]", {Unsigned(7), Int(7), Unsigned(7), Unsigned(7)}},
         {"[%#x][%#X][%#o][%#x]", {Unsigned(255), Unsigned(255), Unsigned(8), Unsigned(0)}},
-        {"[%#o][%#.0o][%#5o][%#08x]", {Unsigned(0), Unsigned(0), Unsigned(7), Unsigned(255)}},
+        {"[%#o][%#.0x][%#5o][%#08x]", {Unsigned(0), Unsigned(0), Unsigned(7), Unsigned(255)}},
         {"[%#.3o][%#.3o][%#-8X][%#08o]", {Unsigned(7), Unsigned(0777), Unsigned(0xab), Unsigned(8)}},
         {"[%--5d][%++d][%00d][%  d]", {Int(1), Int(1), Int(1), Int(1)}},
         {"[%8.3d][%-8.3d][%08.3d][%08.3x]", {Int(5), Int(-5), Int(5), Unsigned(0xa)}},
@@ -81,9 +81,10 @@ TEST(Format, AsTheHostAtEverySize)
 }
 
 // Our own rules: a conversion we do not know ends the formatting, and it and the rest of the format
-// are copied as they stand, reading no further argument (the rows give none to read); a text longer
-// than INT_MAX comes back as -1, with what fits written.
-TEST(Format, UnknownConversionsAndTextsOverIntMax)
+// are copied as they stand, reading no further argument; a text longer than INT_MAX comes back as
+// -1, with what fits written. Last, what C asks for where a host strays: mingw-w64's formatter
+// puts a blank before an unsigned number and writes nothing for %#.0o of 0.
+TEST(Format, OwnRulesAndWhereAHostStrays)
 {
     struct Case {
         const char *format;
@@ -113,6 +114,8 @@ TEST(Format, UnknownConversionsAndTextsOverIntMax)
         {"%99999999999999999999x", {Unsigned(1)}, "               ", -1},
         {"%.4294967296d", {Int(1)}, "000000000000000", -1},
         {"%.4294967296s|", {Text("ab")}, "ab|", 3},   // a precision only bounds a text
+        {"[% u][% x][% o]", {Unsigned(7), Unsigned(255), Unsigned(8)}, "[7][ff][10]", 11},
+        {"[%#.0o][%#.0o]", {Unsigned(0), Unsigned(8)}, "[0][010]", 8},
     };
     for (const Case &c : cases) {
         char buffer[16 + 8];
