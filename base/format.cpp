@@ -9,6 +9,7 @@
 namespace {
 
 constexpr size_t TOO_LONG = static_cast<size_t>(INT_MAX) + 1;
+constexpr size_t NO_PRECISION = static_cast<size_t>(-1);
 
 // The text being written: what fits goes to dest; length counts all of it, up to TOO_LONG.
 struct Output {
@@ -21,9 +22,9 @@ struct Output {
 struct Conversion {
     int left, plus, space, alternate, zero;
     size_t width;
-    int precision;   // -1: none given
-    int longs;       // l
-    int shorts;      // h: 1, hh: 2
+    size_t precision;   // NO_PRECISION: none given
+    int longs;          // l
+    int shorts;         // h: 1, hh: 2
 };
 
 size_t Room(const Output *out, size_t count)
@@ -54,13 +55,14 @@ void PutRepeated(Output *out, char c, size_t count)
     Count(out, count);
 }
 
-// Decimal digits at p, saturating at INT_MAX.
-int ReadNumber(const char **p)
+// Decimal digits at p. A width or precision over INT_MAX asks for more text than the result can
+// count, so any such number comes back as TOO_LONG.
+size_t ReadNumber(const char **p)
 {
-    int value = 0;
+    size_t value = 0;
     for (; **p >= '0' && **p <= '9'; (*p)++) {
-        int digit = **p - '0';
-        value = value > (INT_MAX - digit) / 10 ? INT_MAX : value * 10 + digit;
+        size_t digit = static_cast<size_t>(**p - '0');
+        value = value > (INT_MAX - digit) / 10 ? TOO_LONG : value * 10 + digit;
     }
     return value;
 }
@@ -82,14 +84,14 @@ void PutInteger(Output *out, const Conversion &conv, unsigned long magnitude, ch
     size_t count = 0;
     for (unsigned long rest = magnitude; rest != 0; rest /= base)
         digits[sizeof digits - ++count] = symbols[rest % base];
-    size_t precision = conv.precision >= 0 ? static_cast<size_t>(conv.precision) : 1;
+    size_t precision = conv.precision != NO_PRECISION ? conv.precision : 1;
     size_t zeros = precision > count ? precision - count : 0;
     if (conv.alternate && base == 8 && zeros == 0)
         zeros = 1;   // the first digit of an alternate octal is 0
     const char *prefix = conv.alternate && base == 16 && magnitude != 0 ? (upper ? "0X" : "0x") : "";
     size_t body = (sign != 0) + std::strlen(prefix) + zeros + count;
     size_t pad = conv.width > body ? conv.width - body : 0;
-    if (!conv.left && conv.zero && conv.precision < 0) {
+    if (!conv.left && conv.zero && conv.precision == NO_PRECISION) {
         zeros += pad;
         pad = 0;
     }
@@ -108,7 +110,7 @@ void PutInteger(Output *out, const Conversion &conv, unsigned long magnitude, ch
 // the * arguments from args, and leaves *p at the conversion's letter.
 void ReadConversion(const char **p, va_list *args, Conversion *conv)
 {
-    *conv = {0, 0, 0, 0, 0, 0, -1, 0, 0};
+    *conv = {0, 0, 0, 0, 0, 0, NO_PRECISION, 0, 0};
     for (;; (*p)++) {
         if (**p == '-')
             conv->left = 1;
@@ -129,13 +131,13 @@ void ReadConversion(const char **p, va_list *args, Conversion *conv)
         conv->width = width < 0 ? 0u - static_cast<unsigned>(width) : static_cast<unsigned>(width);
         (*p)++;
     } else {
-        conv->width = static_cast<size_t>(ReadNumber(p));
+        conv->width = ReadNumber(p);
     }
     if (**p == '.') {
         (*p)++;
         if (**p == '*') {
             int precision = va_arg(*args, int);
-            conv->precision = precision < 0 ? -1 : precision;
+            conv->precision = precision < 0 ? NO_PRECISION : static_cast<size_t>(precision);
             (*p)++;
         } else {
             conv->precision = ReadNumber(p);
@@ -171,7 +173,7 @@ int PutConversion(Output *out, const Conversion &conv, char c, va_list *args)
         const char *text = va_arg(*args, const char *);
         if (text == nullptr)
             text = "(null)";
-        size_t count = conv.precision >= 0 ? BoundedLength(text, static_cast<size_t>(conv.precision)) : std::strlen(text);
+        size_t count = conv.precision != NO_PRECISION ? BoundedLength(text, conv.precision) : std::strlen(text);
         PutPadded(out, conv, text, count);
     } else {
         return 0;
@@ -184,7 +186,7 @@ int PutConversion(Output *out, const Conversion &conv, char c, va_list *args)
 int FormatBoundedV(char *dest, size_t size, const char *format, va_list args)
 {
     Output out = {dest, dest != nullptr ? size : 0, 0};
-    va_list taken;
+    va_list taken;   // its address is handed on, which a va_list parameter's may not be
     va_copy(taken, args);
     const char *p = format != nullptr ? format : "";
     while (*p != 0) {
