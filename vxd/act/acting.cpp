@@ -28,9 +28,10 @@ static const char *Reason(int opened)
     return opened == GONE ? "it is gone" : "it changed after it was scanned";
 }
 
-// Puts an action refused because another program holds the file off until later. 1 when it will
-// be tried again.
-static int ActLater(const Acting &a, DWORD error)
+// Puts an action refused because another program holds the file off until later. Without room
+// for it, the file's watched folder is walked again later: the version is known infected, so the
+// walk reads it and it is acted on anew.
+static void ActLater(const Acting &a, DWORD error)
 {
     PutOff work = {};
     work.kind = PUT_OFF_ACTION;
@@ -40,19 +41,22 @@ static int ActLater(const Acting &a, DWORD error)
     work.foundName = a.foundName;
     work.action = a.action;
     work.moveDir = a.moveDir;
-    if (!PutOffWork(work))
-        return 0;
-    if (work.attempt == 1 || work.attempt == LONGEST_WAIT_ATTEMPT)
+    if (PutOffWork(work) == PUT_OFF_FULL) {
+        NoteHandled(a.path, nullptr, a.version);   // what the walk finds there is judged anew
+        RescanLater(a.path);
+        JournalLine("ACTION %s refused error=%lu; no room to wait alone: its watched folder is walked again later",
+                    a.foundName, static_cast<unsigned long>(error));
+    } else if (work.attempt == 1 || work.attempt == LONGEST_WAIT_ATTEMPT) {
         JournalLine("ACTION %s refused error=%lu; tried again in %lu s", a.foundName, static_cast<unsigned long>(error),
                     static_cast<unsigned long>(BackOffMs(work.attempt) / 1000));
-    return 1;
+    }
 }
 
 int OpenToAct(const Acting &a, DWORD access, uint32_t kind, const char *failure, HANDLE *file, DWORD *error)
 {
     int opened = OpenScanned(a.path, a.version.identity, access, file, error);
-    if (opened == REFUSED && !ActLater(a, *error))
-        opened = FAILED;   // no room to try again
+    if (opened == REFUSED)
+        ActLater(a, *error);
     if (opened == GONE || opened == CHANGED) {
         JournalLine("ACTION %s not done: %s", a.foundName, Reason(opened));
         ReportEntry(kind, "%s: %s (%s)", failure, a.foundName, Reason(opened));

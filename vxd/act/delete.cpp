@@ -6,6 +6,7 @@
 #include "vxd/act/through_handle.h"
 #include "vxd/common/shared.h"
 #include "vxd/journal/journal.h"
+#include "vxd/queue/versions.h"
 #include "vxd/report/report.h"
 
 void Delete(const Acting &a)
@@ -25,6 +26,7 @@ void Delete(const Acting &a)
                     held ? "access denied instead" : "access could not be denied either");
         return;
     }
+    NoteHandled(a.path, nullptr, a.version);
     CountAction(&sharedBlock->deletedCount);
     JournalLine("ACTION deleted %s", a.foundName);
     ReportEntry(LOG_DELETE, "Deleted: %s", a.foundName);

@@ -1,21 +1,45 @@
-// Access denied: the files held open without sharing until the process ends.
+// Access denied: the files held open without sharing until the process ends, known by their
+// identity under the name they were held by.
 #include "vxd/act/held.h"
 
 #include <string>
-#include <unordered_set>
+#include <unordered_map>
 
 #include "vxd/act/identity.h"
 #include "vxd/common/text.h"
 
 constexpr size_t HELD_FILES_MAX = 4096;     // files held open at most; more are journalled
 
-static std::unordered_set<std::wstring> heldFiles;
+// By name key: the file held under that name. A name may have held several files in turn (its
+// folder renamed away and made again): each stays held, and only the one at the name now counts.
+static std::unordered_multimap<std::wstring, FileIdentity> heldFiles;
+
+// The file at path now; not known when there is none. Opened for its attributes only, which a
+// file held without sharing still allows.
+static FileIdentity FileAt(const wchar_t *path)
+{
+    HANDLE file = CreateFileW(path, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return {0, 0, 0, 0};
+    FileIdentity identity = IdentityOf(file);
+    CloseHandle(file);
+    return identity;
+}
 
 int IsHeld(const wchar_t *path)
 {
     if (heldFiles.empty())
         return 0;
-    return heldFiles.count(NameKey(path)) != 0;
+    auto range = heldFiles.equal_range(NameKey(path));
+    if (range.first == range.second)
+        return 0;
+    FileIdentity now = FileAt(path);
+    for (auto it = range.first; it != range.second; ++it) {
+        if (SameFile(now, it->second))
+            return 1;
+    }
+    return 0;
 }
 
 int Hold(const wchar_t *path, HANDLE file)
@@ -25,7 +49,7 @@ int Hold(const wchar_t *path, HANDLE file)
         SetLastError(ERROR_TOO_MANY_OPEN_FILES);
         return 0;
     }
-    heldFiles.insert(NameKey(path));   // the handle itself is never closed
+    heldFiles.emplace(NameKey(path), IdentityOf(file));   // the handle itself is never closed
     return 1;
 }
 

@@ -5,7 +5,8 @@
 
 #include "vxd/queue/versions.h"
 
-// 1 when the driver holds path open to deny access to it (it is not scanned again).
+// 1 when the file at path now is one the driver holds open to deny access to it (it is not scanned
+// again). A new file under a held name is not: it is scanned like any other.
 int IsHeld(const wchar_t *path);
 
 // Keeps file (open without sharing) for as long as the driver runs. 1 when kept; 0 with the file

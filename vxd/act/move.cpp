@@ -48,7 +48,7 @@ static void MoveAndReport(const Acting &a, const wchar_t *target, volatile uint3
         DenyInstead(a, LOG_MOVE_RENAME, words.failure, error);
         return;
     }
-    NoteScanned(moved, a.version);
+    NoteHandled(a.path, moved, a.version);
     char ansi[UTF8_PATH];
     AnsiName(moved, ansi, sizeof ansi);
     if (how == MOVE_RENAMED) {

@@ -54,6 +54,7 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved
         // gets its summary. Nothing here waits for a thread: the process ends them, or has already.
         UnloadJournal();
         EndReportAtUnload(reserved != nullptr);
+        CloseJournal();
     }
     return TRUE;
 }

@@ -101,8 +101,9 @@ static int SendAsk(Ask *a)
     return 0;
 }
 
-int EngineBegin(const unsigned char *bytes, size_t count, const char *label)
+int EngineBegin(const unsigned char *bytes, size_t count, const char *label, int *outage)
 {
+    *outage = 0;
     if (!config.engineClamd || !SetUpDaemons())
         return 0;
     if (count > config.clamdMaxBytes) {
@@ -124,6 +125,7 @@ int EngineBegin(const unsigned char *bytes, size_t count, const char *label)
         if (SendAsk(a))
             return i + 1;
         a->state = ASK_FREE;
+        *outage = 1;
         return 0;
     }
     return 0;
@@ -206,9 +208,10 @@ int EngineNext(void)
     }
 }
 
-int EngineVerdict(int ticket, int *found, char *name, size_t nameSize)
+int EngineVerdict(int ticket, int *found, char *name, size_t nameSize, int *outage)
 {
     *found = 0;
+    *outage = 0;
     if (nameSize > 0)
         name[0] = 0;
     if (ticket < 1 || ticket > MAX_ASKS || asks[ticket - 1].state == ASK_FREE)
@@ -221,6 +224,7 @@ int EngineVerdict(int ticket, int *found, char *name, size_t nameSize)
             Wait();
     }
     int judged = a->state == ASK_ANSWERED && a->verdict != CLAMD_FILE_ERROR;
+    *outage = a->state == ASK_NONE;
     if (a->state == ASK_ANSWERED && a->verdict == CLAMD_FILE_ERROR)
         JournalLine("ENGINE clamd could not scan %s: %s", a->label.c_str(), a->reply.c_str());
     if (judged && a->verdict == CLAMD_FOUND) {
@@ -232,9 +236,34 @@ int EngineVerdict(int ticket, int *found, char *name, size_t nameSize)
     return judged;
 }
 
-int AskEngine(const unsigned char *bytes, size_t count, const char *label, int *found, char *name, size_t nameSize)
+int AskEngine(const unsigned char *bytes, size_t count, const char *label, int *found, char *name, size_t nameSize,
+              int *outage)
 {
     *found = 0;
-    int ticket = EngineBegin(bytes, count, label);
-    return ticket != 0 && EngineVerdict(ticket, found, name, nameSize);
+    int ticket = EngineBegin(bytes, count, label, outage);
+    return ticket != 0 && EngineVerdict(ticket, found, name, nameSize, outage);
+}
+
+int EngineAnswers(void)
+{
+    return config.engineClamd && !choice.noneAnswers;
+}
+
+int EngineProbe(void)
+{
+    if (!config.engineClamd || !SetUpDaemons() || !choice.noneAnswers)
+        return EngineAnswers();
+    for (int i = 0; i < choice.count; i++) {
+        int error = 0;
+        if (NextDaemon(choice, {i, 0}, GetTickCount()) != i)
+            continue;   // left alone for ClamdRetry yet
+        if (!PingDaemon(daemons[i].address, config.clamdTimeout, &error)) {
+            Fault(i, "no answer to PING", error);   // the outage goes on: not journalled again
+            continue;
+        }
+        if (DaemonAnswered(&choice, i))
+            JournalLine("ENGINE clamd %s answers again", daemons[i].address.name);
+        return 1;
+    }
+    return 0;
 }

@@ -116,3 +116,22 @@ int SendStreamPart(Session *session, const unsigned char *bytes, size_t count, s
     }
     return 1;
 }
+
+int PingDaemon(const DaemonAddress &address, DWORD timeoutMs, int *error)
+{
+    SOCKET s = Connect(address, timeoutMs, error);
+    if (s == INVALID_SOCKET)
+        return 0;
+    setsockopt(s, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char *>(&timeoutMs), sizeof timeoutMs);
+    static const char command[] = "zPING";   // with its NUL
+    char answer[8] = {};
+    int got = 0;
+    if (send(s, command, sizeof command, 0) == static_cast<int>(sizeof command)) {
+        for (int n = 1; n > 0 && got < static_cast<int>(sizeof answer) - 1 && std::memchr(answer, 0, got) == nullptr;
+             got += n > 0 ? n : 0)
+            n = recv(s, answer + got, static_cast<int>(sizeof answer) - 1 - got, 0);
+    }
+    *error = WSAGetLastError();
+    closesocket(s);
+    return got >= 5 && std::memcmp(answer, "PONG", 5) == 0;
+}

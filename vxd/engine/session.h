@@ -35,3 +35,7 @@ int Readable(const Session &session);
 // command before the first part, and the stream's end after the last. 0 with *error set when the
 // send failed.
 int SendStreamPart(Session *session, const unsigned char *bytes, size_t count, size_t offset, size_t chunk, int *error);
+
+// 1 when the daemon at address answers PING with PONG within timeoutMs, on a connection of its
+// own; 0 with *error set otherwise.
+int PingDaemon(const DaemonAddress &address, DWORD timeoutMs, int *error);

@@ -13,7 +13,8 @@
 
 // Lines come from the front end's thread, the watch and scan threads and the status thread.
 static CRITICAL_SECTION journalLock;
-static FileIdentity journalIdentity;    // under journalLock: the file the last line went to
+static HANDLE journalFile = INVALID_HANDLE_VALUE;   // under journalLock: held from the first line
+static FileIdentity journalIdentity;    // under journalLock: the file held
 static volatile LONG unloading;
 static HANDLE statusThread;
 
@@ -27,6 +28,16 @@ void UnloadJournal(void)
     InterlockedExchange(&unloading, 1);
 }
 
+void CloseJournal(void)
+{
+    if (!TryEnterCriticalSection(&journalLock))
+        return;   // the process ends: its handles go with it
+    if (journalFile != INVALID_HANDLE_VALUE)
+        CloseHandle(journalFile);
+    journalFile = INVALID_HANDLE_VALUE;
+    LeaveCriticalSection(&journalLock);
+}
+
 static void WriteJournal(const char *line, size_t length)
 {
     if (unloading) {
@@ -35,16 +46,19 @@ static void WriteJournal(const char *line, size_t length)
     } else {
         EnterCriticalSection(&journalLock);
     }
-    // Opened and closed for each line: every line is on disk as soon as it is written, and readers
-    // may open the file at any time.
-    HANDLE file = CreateFileA(config.journal, FILE_APPEND_DATA | FILE_READ_ATTRIBUTES,
-                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file != INVALID_HANDLE_VALUE) {
-        journalIdentity = IdentityOf(file);
+    // Held open from the first line for as long as the driver runs, shared for reading only:
+    // others may read it at any time, each line as soon as it is written, but no other program can
+    // write it (a journal the driver does not scan, by its identity, must not be a way in).
+    if (journalFile == INVALID_HANDLE_VALUE) {
+        journalFile = CreateFileA(config.journal, FILE_APPEND_DATA | FILE_READ_ATTRIBUTES,
+                                  FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                                  nullptr);
+        if (journalFile != INVALID_HANDLE_VALUE)
+            journalIdentity = IdentityOf(journalFile);
+    }
+    if (journalFile != INVALID_HANDLE_VALUE) {
         DWORD written = 0;
-        WriteFile(file, line, static_cast<DWORD>(length), &written, nullptr);
-        CloseHandle(file);
+        WriteFile(journalFile, line, static_cast<DWORD>(length), &written, nullptr);
     }
     LeaveCriticalSection(&journalLock);
 }

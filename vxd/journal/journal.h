@@ -25,3 +25,6 @@ int IsJournalFile(HANDLE file, DWORD indexHigh, DWORD indexLow);
 // The driver is being unloaded, with the process or alone: from now on a line is written only
 // when the journal is free (a thread that held it may have been ended with the process).
 void UnloadJournal(void);
+// Then, last, the journal is let go (unless a thread ended with the process holds it: the process's
+// end closes it).
+void CloseJournal(void);

@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <utility>
 #include <vector>
 
@@ -25,6 +26,7 @@ static HANDLE queueReady;                   // auto-reset: set when work was que
 // Under queueLock:
 static NameQueue names = {QUEUE_NAMES, {}, {}};
 static std::vector<WalkRequest> walks;
+static std::vector<std::wstring> roots;     // the watched folders
 static int namesSinceWalk;
 static int dropping;                        // names are being dropped (journalled once per run of drops)
 static int scanWaits;                       // the scan thread waits for queueReady: only then is it
@@ -89,11 +91,43 @@ void QueueRescan(const wchar_t *root, uint64_t since)
 void QueueBaseline(const wchar_t *root)
 {
     EnterCriticalSection(&queueLock);
+    if (std::find(roots.begin(), roots.end(), root) == roots.end())
+        roots.push_back(root);
     AskWalk(WORK_BASELINE, root, 0);
     int wake = TakeWaiter();
     LeaveCriticalSection(&queueLock);
     if (wake)
         SetEvent(queueReady);
+}
+
+// path without the long form's "\\?\" (and "\\?\UNC\" as "\\").
+static std::wstring ShortForm(const wchar_t *path)
+{
+    std::wstring p(path);
+    if (p.compare(0, 8, L"\\\\?\\UNC\\") == 0)
+        return L"\\\\" + p.substr(8);
+    if (p.compare(0, 4, L"\\\\?\\") == 0)
+        return p.substr(4);
+    return p;
+}
+
+std::wstring WatchedRootOf(const wchar_t *path)
+{
+    std::wstring name = ShortForm(path);
+    std::wstring key = NameKey(name.c_str());
+    std::wstring best;
+    EnterCriticalSection(&queueLock);
+    for (const std::wstring &root : roots) {
+        std::wstring rootKey = NameKey(root.c_str());
+        int below = key.compare(0, rootKey.size(), rootKey) == 0
+                    && (key.size() == rootKey.size() || rootKey.back() == L'\\' || key[rootKey.size()] == L'\\');
+        if (below && root.size() > best.size())
+            best = root;
+    }
+    LeaveCriticalSection(&queueLock);
+    if (best.empty())   // not expected: every name scanned lies in a watched folder
+        best = name.substr(0, name.size() >= 3 && name[1] == L':' ? 3 : name.rfind(L'\\') + 1);
+    return best;
 }
 
 int TakeWork(ScanWork *out, unsigned long waitMs)

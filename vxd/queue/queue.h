@@ -17,9 +17,14 @@ void InitQueue(void);                       // once, when the DLL is loaded
 void QueueScan(const wchar_t *path, int fresh, const wchar_t *root, uint64_t since);
 
 // Asks for a rescan of every file below root (notices lost since since, a file time), or, with
-// WORK_BASELINE, for the walk that notes the files there when the watch begins. Any thread.
+// WORK_BASELINE, for the walk that notes the files there when the watch begins (root is then known
+// as a watched folder). Any thread.
 void QueueRescan(const wchar_t *root, uint64_t since);
 void QueueBaseline(const wchar_t *root);
+
+// The watched folder that holds path (the deepest of them); else the root of path's drive. Any
+// thread.
+std::wstring WatchedRootOf(const wchar_t *path);
 
 enum {
     WORK_NONE,          // nothing came in the time given

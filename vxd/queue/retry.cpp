@@ -3,7 +3,7 @@
 
 #include <vector>
 
-#include "vxd/common/text.h"
+#include "vxd/queue/queue.h"
 
 constexpr DWORD FIRST_WAIT_MS = 1000;
 constexpr DWORD LONGEST_WAIT_MS = 60000;
@@ -16,6 +16,17 @@ struct Waiting {
 
 static std::vector<Waiting> waiting;
 
+// A walk of a watched folder for what found no room: one per folder.
+struct Mark {
+    std::wstring root;
+    int waits;                  // 1 while its walk is still to come
+    DWORD due;                  // then, when
+    unsigned attempt;           // walks asked for in a row
+    DWORD walkedAt;             // GetTickCount when it was last walked
+};
+
+static std::vector<Mark> marks;
+
 DWORD BackOffMs(unsigned attempt)
 {
     if (attempt >= LONGEST_WAIT_ATTEMPT)
@@ -27,9 +38,8 @@ DWORD BackOffMs(unsigned attempt)
 int PutOffWork(const PutOff &work)
 {
     if (work.kind != PUT_OFF_ACTION) {
-        std::wstring key = NameKey(work.path.c_str());
         for (const Waiting &w : waiting) {
-            if (w.work.kind == work.kind && NameKey(w.work.path.c_str()) == key)
+            if (w.work.kind == work.kind && w.work.path == work.path)
                 return PUT_OFF_WAITING;
         }
     }
@@ -39,13 +49,39 @@ int PutOffWork(const PutOff &work)
     return PUT_OFF_KEPT;
 }
 
+void RescanLater(const wchar_t *path)
+{
+    std::wstring root = WatchedRootOf(path);
+    DWORD now = GetTickCount();
+    for (Mark &m : marks) {
+        if (m.root != root || m.waits)
+            continue;
+        m.attempt = now - m.walkedAt < LONGEST_WAIT_MS ? m.attempt + 1 : 1;
+        m.due = now + BackOffMs(m.attempt);
+        m.waits = 1;
+        return;
+    }
+    for (const Mark &m : marks) {
+        if (m.root == root)
+            return;   // waiting already
+    }
+    marks.push_back({root, 1, now + BackOffMs(1), 1, 0});
+}
+
+static DWORD Left(DWORD due, DWORD now)
+{
+    return static_cast<int32_t>(due - now) > 0 ? due - now : 0;
+}
+
 DWORD NextDueMs(void)
 {
     DWORD now = GetTickCount();
     DWORD next = INFINITE;
-    for (const Waiting &w : waiting) {
-        DWORD left = static_cast<int32_t>(w.due - now) > 0 ? w.due - now : 0;
-        next = left < next ? left : next;
+    for (const Waiting &w : waiting)
+        next = Left(w.due, now) < next ? Left(w.due, now) : next;
+    for (const Mark &m : marks) {
+        if (m.waits)
+            next = Left(m.due, now) < next ? Left(m.due, now) : next;
     }
     return next;
 }
@@ -53,6 +89,16 @@ DWORD NextDueMs(void)
 int TakeDue(PutOff *out)
 {
     DWORD now = GetTickCount();
+    for (Mark &m : marks) {
+        if (m.waits && static_cast<int32_t>(m.due - now) <= 0) {
+            *out = {};
+            out->kind = PUT_OFF_FOLDER;
+            out->path = m.root;
+            m.waits = 0;
+            m.walkedAt = now;
+            return 1;
+        }
+    }
     for (size_t i = 0; i < waiting.size(); i++) {
         if (static_cast<int32_t>(waiting[i].due - now) <= 0) {
             *out = waiting[i].work;

@@ -38,8 +38,15 @@ enum {
     PUT_OFF_WAITING,    // a read or walk of the same path waits already, and is kept instead
 };
 
-// Keeps work (its attempt counted already) until its wait is over.
+// Keeps work (its attempt counted already) until its wait is over. A read or walk of the same path
+// (the same name, as it is written) waiting already is kept instead. At most 4096 are kept.
 int PutOffWork(const PutOff &work);
+
+// For work that found no room (here or in another bounded table): a walk of the watched folder that
+// holds path, once a wait is over, reads every file there the memory cannot vouch for, so that no
+// room delays a file but never gives it up. There is always room: one walk per watched folder; its
+// wait doubles while it is asked for again within a minute of its last walk.
+void RescanLater(const wchar_t *path);
 
 // Milliseconds until the next work is due; INFINITE when nothing waits.
 DWORD NextDueMs(void);

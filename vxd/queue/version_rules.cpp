@@ -3,19 +3,48 @@
 
 #include <cstring>
 
-int RepeatsVersion(const VersionRecord *known, uint64_t size, uint64_t digest)
+int VouchesUnread(const VersionRecord *known, const FileLook &now)
 {
-    return known != nullptr && known->kind == VERSION_SCANNED && known->size == size && known->digest == digest;
+    if (known == nullptr || (known->kind != VERSION_CLEAN && known->kind != VERSION_PRESENT
+                             && known->kind != VERSION_HANDLED))
+        return 0;
+    const FileLook &then = known->look;
+    return now.fileIndex != 0 && now.changed != 0 && then.fileIndex == now.fileIndex && then.size == now.size
+           && then.changed == now.changed && known->seenAt >= now.changed && known->seenAt - now.changed >= TIME_STEP;
 }
 
-int RescanWants(const VersionRecord *known, uint64_t size, uint64_t written, uint64_t since)
+int RepeatsVersion(const VersionRecord *known, const FileLook &now, uint64_t digest)
 {
-    if (known == nullptr || known->size != size || known->written != written)
-        return 1;
-    int settled = known->seenAt >= written && known->seenAt - written >= TIME_STEP;
-    if (known->kind == VERSION_PRESENT)
-        return !settled || known->seenAt >= since;   // seen while the lost notices came: no proof
-    return !settled;
+    if (known == nullptr || known->look.size != now.size || known->digest != digest)
+        return 0;
+    if (known->kind == VERSION_CLEAN)
+        return 1;   // the same bytes, wherever they lie now
+    if (known->look.fileIndex != now.fileIndex)
+        return 0;
+    if (known->kind == VERSION_HANDLED)
+        return 1;   // its move changed its mark
+    return (known->kind == VERSION_PENDING || known->kind == VERSION_INFECTED) && known->look.changed == now.changed;
+}
+
+void NoteInfected(InfectedVersions *versions, uint64_t size, uint64_t digest, const char *threat)
+{
+    auto known = versions->known.find(digest);
+    if (known != versions->known.end() && known->second.first == size)
+        return;
+    if (known == versions->known.end()) {
+        while (!versions->order.empty() && versions->known.size() >= versions->capacity) {
+            versions->known.erase(versions->order.front().second);
+            versions->order.pop_front();
+        }
+        versions->order.push_back({size, digest});
+    }
+    versions->known[digest] = {size, threat};
+}
+
+const char *KnownInfected(const InfectedVersions &versions, uint64_t size, uint64_t digest)
+{
+    auto known = versions.known.find(digest);
+    return known != versions.known.end() && known->second.first == size ? known->second.second.c_str() : nullptr;
 }
 
 static uint64_t Rotate(uint64_t x, int bits)

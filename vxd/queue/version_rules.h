@@ -1,37 +1,69 @@
-// The rules of the memory of file versions: which notice repeats a version already scanned, and
-// which files a rescan after lost notices must read again; and the keyed digest of the bytes a
-// scan read. No windows.h: built natively for the unit tests.
+// The rules of the memory of file versions: which file the memory vouches for without reading it,
+// which bytes read repeat a version judged already, and the versions found infected, which are
+// caught again wherever they appear; and the keyed digest of the bytes a scan read. No windows.h:
+// built natively for the unit tests.
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <deque>
+#include <string>
+#include <unordered_map>
 
-// The coarsest step of file times (FAT keeps 2 s), in 100 ns units: within it a rewrite can keep
-// both the size and the time written of the version it replaced.
+// The coarsest step of file times (FAT keeps 2 s), in 100 ns units: within it a change can keep the
+// time that marks it. The change mark of Wine (the file system's change time) moves by a clock
+// tick of a few milliseconds; the same step is taken for it.
 constexpr uint64_t TIME_STEP = 2 * 10000000ull;
 
 enum {
-    VERSION_SCANNED = 1,    // read and judged; digest holds what was read
-    VERSION_PRESENT = 2,    // seen by the walk when the watch began, not read
+    VERSION_CLEAN = 1,          // read and judged clean
+    VERSION_PRESENT,            // seen by the walk when the watch began, not read
+    VERSION_PENDING,            // read; its verdict is still to come (in the engine's hands)
+    VERSION_UNCONFIRMED,        // judged by the built-in rule alone while no daemon answered
+    VERSION_HANDLED,            // found infected and put under this name by the driver (renamed
+                                // or moved here): not judged again while it stays as it is
+    VERSION_INFECTED,           // found infected and left under this name (reported only, or the
+                                // action could not be done): its further notices are the same
+                                // appearance; moved away and back, it appears anew
 };
 
-// What the memory knows of one file. Times are file times as one number (100 ns since 1601).
+// What the memory compares of a file, as it is now or as it was.
+struct FileLook {
+    uint64_t fileIndex;     // 0 when not known
+    uint64_t size;
+    uint64_t changed;       // the change mark (a time that only its file system sets); 0: none
+};
+
+// What the memory knows of one name. Times are file times as one number (100 ns since 1601).
 struct VersionRecord {
     int kind;
-    uint64_t size;
-    uint64_t written;       // the file's time written
-    uint64_t seenAt;        // when it was scanned or seen
-    uint64_t digest;        // VERSION_SCANNED: ContentDigest of the bytes read
+    FileLook look;
+    uint64_t seenAt;        // when it was read or seen
+    uint64_t digest;        // ContentDigest of the bytes read (0 for VERSION_PRESENT)
 };
 
-// 1 when a scan that read bytes of this digest from a file of size bytes would judge the version
-// known once more: a repeated notice. Times play no part, so a rewrite of the same size within
-// TIME_STEP (or with its time set back) is judged again. known may be null.
-int RepeatsVersion(const VersionRecord *known, uint64_t size, uint64_t digest);
+// 1 when the memory vouches for the file as it is now without reading it: known clean (or seen
+// when the watch began, or put there by the driver), the same file index, size and change mark,
+// and that mark known and TIME_STEP older than the look that recorded it, so that no change since
+// can have kept it. known may be null.
+int VouchesUnread(const VersionRecord *known, const FileLook &now);
 
-// 1 when a rescan after lost notices (since: the time from which they were lost) must read the
-// file it found with this size and time written. Without reading it trusts a version scanned
-// TIME_STEP or more after it was written, and one seen so, before since. known may be null.
-int RescanWants(const VersionRecord *known, uint64_t size, uint64_t written, uint64_t since);
+// 1 when bytes read with this digest from the file now (its look) need no judging again: a version
+// judged clean; the same file's version put there by the driver; or the same file's version, with
+// the same change mark, still in the engine's hands or found infected and left there (further
+// notices of one write). Any other appearance of a version found infected is judged, and caught.
+int RepeatsVersion(const VersionRecord *known, const FileLook &now, uint64_t digest);
+
+// The versions found infected, by size and digest, with their threats: caught again under any
+// name and however they arrive, also while the engine that found them does not answer. The oldest
+// are forgotten first beyond capacity (then only the rule and the engine can catch them again).
+struct InfectedVersions {
+    size_t capacity;
+    std::deque<std::pair<uint64_t, uint64_t>> order;                    // oldest first
+    std::unordered_map<uint64_t, std::pair<uint64_t, std::string>> known;   // digest: size, threat
+};
+void NoteInfected(InfectedVersions *versions, uint64_t size, uint64_t digest, const char *threat);
+// The threat found in this version before, or null.
+const char *KnownInfected(const InfectedVersions &versions, uint64_t size, uint64_t digest);
 
 // SipHash-2-4 of count bytes with key: a 64-bit digest that whoever writes files cannot match
 // with other bytes without the key.

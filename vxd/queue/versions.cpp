@@ -1,4 +1,5 @@
-// The versions of files scanned lately, and those there when the watch began, by name.
+// The versions of files scanned lately and their verdicts, by name, and those there when the watch
+// began; the versions found infected, by their bytes.
 #include "vxd/queue/versions.h"
 
 #include <winternl.h>
@@ -6,21 +7,26 @@
 #include <string>
 #include <unordered_map>
 
+#include "vxd/common/platform.h"
 #include "vxd/common/text.h"
-#include "vxd/queue/version_rules.h"
 
-constexpr size_t VERSIONS_KEPT = 65536;     // versions remembered before the memory starts afresh
+constexpr size_t VERSIONS_KEPT = 65536;     // names remembered before the memory starts afresh
+constexpr size_t INFECTED_KEPT = 4096;      // versions found infected remembered, the oldest
+                                            // forgotten first
 
 static std::unordered_map<std::wstring, VersionRecord> versions;
+static InfectedVersions infected = {INFECTED_KEPT, {}, {}};
 static uint64_t digestKey[2];               // drawn once: who writes files cannot know it
 
 ScannedFile ScannedFileOf(const BY_HANDLE_FILE_INFORMATION &info)
 {
     return {info.dwVolumeSerialNumber, info.nFileIndexHigh, info.nFileIndexLow,
-            (static_cast<uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow, info.ftLastWriteTime};
+            (static_cast<uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow, info.ftLastWriteTime, 0};
 }
 
-// The size and time written of an open file into out. 0 (ERROR_READ_FAULT) when not known.
+// The size, time written and change mark of an open file into out. 0 (ERROR_READ_FAULT) when not
+// known. Only under Wine is the change time a mark no program can set back (it is the file
+// system's); elsewhere a writer may set it, and the mark stays unknown.
 static int ReadSizeAndTime(HANDLE file, ScannedFile *out)
 {
     IO_STATUS_BLOCK io;
@@ -34,6 +40,7 @@ static int ReadSizeAndTime(HANDLE file, ScannedFile *out)
     out->size = static_cast<uint64_t>(standard.EndOfFile.QuadPart);
     out->written.dwLowDateTime = static_cast<DWORD>(basic.LastWriteTime.QuadPart);
     out->written.dwHighDateTime = static_cast<DWORD>(static_cast<uint64_t>(basic.LastWriteTime.QuadPart) >> 32);
+    out->changed = RunsOnWine() ? static_cast<uint64_t>(basic.ChangeTime.QuadPart) : 0;
     return 1;
 }
 
@@ -110,25 +117,54 @@ static void Note(const wchar_t *path, const VersionRecord &record)
     versions[NameKey(path)] = record;
 }
 
-int RepeatedNotice(const wchar_t *path, uint64_t size, uint64_t digest)
+FileLook LookOf(const ScannedFile &file)
 {
-    return RepeatsVersion(Known(path), size, digest);
+    return {(static_cast<uint64_t>(file.indexHigh) << 32) | file.indexLow, file.size, file.changed};
 }
 
-void NoteScanned(const wchar_t *path, const ScannedVersion &version)
+int VouchedUnread(const wchar_t *path, const FileLook &now)
 {
-    Note(path, {VERSION_SCANNED, version.identity.size, FileTimeNumber(version.identity.written), FileTimeNow(),
-                version.digest});
+    return VouchesUnread(Known(path), now);
 }
 
-void NotePresent(const wchar_t *path, uint64_t size, FILETIME written)
+int RepeatedNotice(const wchar_t *path, const ScannedVersion &version)
+{
+    return RepeatsVersion(Known(path), LookOf(version.identity), version.digest);
+}
+
+const char *InfectedBefore(const ScannedVersion &version)
+{
+    return KnownInfected(infected, version.identity.size, version.digest);
+}
+
+static void NoteRead(const wchar_t *path, int kind, const ScannedVersion &version)
+{
+    Note(path, {kind, LookOf(version.identity), FileTimeNow(), version.digest});
+}
+
+void NotePending(const wchar_t *path, const ScannedVersion &version)
+{
+    NoteRead(path, VERSION_PENDING, version);
+}
+
+void NoteVerdict(const wchar_t *path, const ScannedVersion &version, int verdict, const char *threat)
+{
+    static const int kinds[] = {VERSION_CLEAN, VERSION_UNCONFIRMED, VERSION_INFECTED};
+    NoteRead(path, kinds[verdict], version);
+    if (verdict == VERDICT_INFECTED)
+        NoteInfected(&infected, version.identity.size, version.digest, threat);
+}
+
+void NoteHandled(const wchar_t *path, const wchar_t *moved, const ScannedVersion &version)
+{
+    versions.erase(NameKey(path));
+    if (moved != nullptr)
+        NoteRead(moved, VERSION_HANDLED, version);
+}
+
+void NotePresent(const wchar_t *path, const FileLook &now)
 {
     const VersionRecord *known = Known(path);
-    if (known == nullptr || known->kind != VERSION_SCANNED)
-        Note(path, {VERSION_PRESENT, size, FileTimeNumber(written), FileTimeNow(), 0});
-}
-
-int RescanNeeded(const wchar_t *path, uint64_t size, FILETIME written, uint64_t since)
-{
-    return RescanWants(Known(path), size, FileTimeNumber(written), since);
+    if (known == nullptr || known->kind == VERSION_PRESENT)
+        Note(path, {VERSION_PRESENT, now, FileTimeNow(), 0});
 }

@@ -67,6 +67,35 @@ static void WriteEntry(uint32_t kind, const char *text)
         WriteReportLine(line, std::strlen(line));
 }
 
+// Opens the report name, shared for reading only: others may read it, but no program can write
+// it while the driver holds it (the driver does not scan its report, by its identity, so it must
+// not be a way in). When it is the report running already, that one is taken again.
+static HANDLE OpenReport(const char *name, int append, int *again)
+{
+    *again = 0;
+    HANDLE file = CreateFileA(name, (append ? FILE_APPEND_DATA : GENERIC_WRITE) | FILE_READ_ATTRIBUTES,
+                              FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, append ? OPEN_ALWAYS : CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file != INVALID_HANDLE_VALUE || GetLastError() != ERROR_SHARING_VIOLATION)
+        return file;
+    HANDLE named = CreateFileA(name, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                               nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (named == INVALID_HANDLE_VALUE)
+        return INVALID_HANDLE_VALUE;
+    FileIdentity identity = IdentityOf(named);
+    CloseHandle(named);
+    EnterCriticalSection(&reportLock);
+    *again = reportFile != INVALID_HANDLE_VALUE && SameFile(identity, reportIdentity);
+    // Started afresh or appended to, through the handle held, as a new opening would.
+    if (*again && !append && (SetFilePointer(reportFile, 0, nullptr, FILE_BEGIN) != 0 || !SetEndOfFile(reportFile)))
+        *again = 0;
+    if (*again)
+        SetFilePointer(reportFile, 0, nullptr, FILE_END);
+    LeaveCriticalSection(&reportLock);
+    SetLastError(ERROR_SHARING_VIOLATION);
+    return INVALID_HANDLE_VALUE;
+}
+
 int StartReport(void)
 {
     if (config.refuseLogStart)
@@ -75,18 +104,17 @@ int StartReport(void)
     CopyBounded(name, sharedBlock->logFileName);
     if (name[0] == 0)
         return 0;
-    int append = sharedBlock->append != 0;
-    // Reading its attributes is what telling the file by its identity takes.
-    HANDLE file = CreateFileA(name, (append ? FILE_APPEND_DATA : GENERIC_WRITE) | FILE_READ_ATTRIBUTES,
-                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                              append ? OPEN_ALWAYS : CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
+    int again = 0;
+    HANDLE file = OpenReport(name, sharedBlock->append != 0, &again);
+    if (file == INVALID_HANDLE_VALUE && !again)
         return 0;   // a report already running goes on undisturbed
 
     EnterCriticalSection(&reportLock);
-    HANDLE previous = reportFile;
-    reportFile = file;
-    reportIdentity = IdentityOf(file);
+    HANDLE previous = again ? INVALID_HANDLE_VALUE : reportFile;
+    if (!again) {
+        reportFile = file;
+        reportIdentity = IdentityOf(file);
+    }
     unwrittenLines = 0;
     WriteEntry(LOG_SETTINGS, "Torvane.VXD report started");
     if (sharedBlock->logMask & LOG_SETTINGS) {

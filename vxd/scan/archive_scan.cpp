@@ -61,7 +61,9 @@ static int VisitMember(const ZipMember &member, void *context)
         ArchiveScan inner = *scan;
         inner.prefix = name;
         inner.depth++;
-        if (ScanArchive(member.data, member.size, &inner)) {
+        int found = ScanArchive(member.data, member.size, &inner);
+        scan->verdict.unconfirmed |= inner.verdict.unconfirmed;
+        if (found) {
             scan->found = 1;
             scan->verdict = inner.verdict;
             scan->member = inner.member;
@@ -91,8 +93,9 @@ int ScanArchiveMembers(const unsigned char *zip, size_t size, const char *ansiPa
     if (!config.engineClamd)
         limits.judgedBytes = TEST_FILE_MAX_SIZE + 1;   // the built-in rule alone: no member is larger
     ZipBudget budget = MakeZipBudget(limits, ArchiveOverdue);
-    ArchiveScan scan = {&limits, ansiPath, "", &options, 1, &budget, 0, {}, ""};
+    ArchiveScan scan = {&limits, ansiPath, "", &options, 1, &budget, 0, *verdict, ""};
     int found = ScanArchive(zip, size, &scan);
+    verdict->unconfirmed |= scan.verdict.unconfirmed;
     if (budget.reached)
         JournalLine("ARCHIVE %s skipped: %s", ansiPath, ZipResultText(budget.reached));
     if (found) {

@@ -16,6 +16,7 @@
 #include "vxd/config/config.h"
 #include "vxd/journal/journal.h"
 #include "vxd/report/report.h"
+#include "vxd/scan/make_up.h"
 
 enum : uint32_t {
     // Each detection's OEM file name waits in a slot until the front end handles the message that
@@ -73,7 +74,7 @@ int ActionComparesFile(const ScanOptions &options)
 }
 
 // lastFile before the counter, so that whoever sees the count grow finds the name in place.
-void CountScanned(const wchar_t *path, const char *ansiPath)
+static void CountScanned(const wchar_t *path, const char *ansiPath)
 {
     char lastFile[LAST_FILE_TEXT_SIZE];
     WideToCodePage(CP_ACP, path, lastFile, sizeof lastFile);
@@ -83,8 +84,8 @@ void CountScanned(const wchar_t *path, const char *ansiPath)
     JournalLine("SCAN %s", ansiPath);
 }
 
-void Detect(const wchar_t *path, const ScannedVersion &version, const char *foundName, const char *oemName,
-            const Verdict &verdict, const ScanOptions &options)
+static void Detect(const wchar_t *path, const ScannedVersion &version, const char *foundName, const char *oemName,
+                   const Verdict &verdict, const ScanOptions &options)
 {
     InterlockedIncrement(reinterpret_cast<volatile LONG *>(&sharedBlock->filesInfected));
     JournalLine("DETECT %s", foundName);
@@ -95,4 +96,17 @@ void Detect(const wchar_t *path, const ScannedVersion &version, const char *foun
     else
         ActOnInfected(path, version, foundName, options.action, options.moveDir);
     PostDetection(oemName);
+}
+
+void FollowVerdict(const wchar_t *path, const ScannedVersion &version, const char *ansiPath, const char *foundName,
+                   const char *foundOem, const Verdict &verdict, const ScanOptions &options)
+{
+    int unconfirmed = !verdict.found && verdict.unconfirmed;
+    NoteVerdict(path, version, verdict.found ? VERDICT_INFECTED : unconfirmed ? VERDICT_UNCONFIRMED : VERDICT_CLEAN,
+                verdict.threat);
+    if (unconfirmed)
+        NoteUnconfirmed(path);
+    CountScanned(path, ansiPath);
+    if (verdict.found)
+        Detect(path, version, foundName, foundOem, verdict, options);
 }

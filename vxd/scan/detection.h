@@ -1,6 +1,7 @@
-// What follows a file's verdict: the file counted as scanned, and a detection counted, journalled,
-// reported, acted on and posted to the front end as WM_VIRUS_FOUND (the message the connect named)
-// with the address of the file's OEM name. The scan thread's, but for PrepareDetections.
+// What follows a file's verdict: the verdict remembered, the file counted as scanned, and a
+// detection counted, journalled, reported, acted on and posted to the front end as WM_VIRUS_FOUND
+// (the message the connect named) with the address of the file's OEM name. The scan thread's, but
+// for PrepareDetections.
 #pragma once
 #include "vxd/options/options.h"
 #include "vxd/queue/versions.h"
@@ -14,10 +15,10 @@ void PrepareDetections(void);
 // reading a small file). Reporting alone needs none.
 int ActionComparesFile(const ScanOptions &options);
 
-// The file counts as scanned once judged: lastFile, the counter, the blink and the journal.
-void CountScanned(const wchar_t *path, const char *ansiPath);
-
-// A detection of the file scanned at path (version): counted, journalled, reported and acted on,
-// and the front end told under the name it was found by (foundName, ANSI; oemName, OEM).
-void Detect(const wchar_t *path, const ScannedVersion &version, const char *foundName, const char *oemName,
-            const Verdict &verdict, const ScanOptions &options);
+// The verdict on version, the file read at path (ansiPath in the journal): remembered (a file the
+// built-in rule alone passed while no daemon answered is kept to be made up); the file counted as
+// scanned (lastFile, the counter, the blink and the journal); and a detection counted, journalled,
+// reported, acted on, and the front end told under the name it was found by (foundName, ANSI;
+// foundOem, OEM: the file's, or the archive's and a member's).
+void FollowVerdict(const wchar_t *path, const ScannedVersion &version, const char *ansiPath, const char *foundName,
+                   const char *foundOem, const Verdict &verdict, const ScanOptions &options);

@@ -41,13 +41,13 @@ static void FinishNext(void)
     pending.erase(pending.begin() + static_cast<std::ptrdiff_t>(at));
     Verdict verdict = {};
     int found = 0;
-    verdict.found = EngineVerdict(p.ticket, &found, verdict.threat, sizeof verdict.threat) && found;
+    verdict.found = EngineVerdict(p.ticket, &found, verdict.threat, sizeof verdict.threat, &verdict.unconfirmed)
+                    && found;
     if (verdict.found && ActionComparesFile(p.options))
         ReadVolume(p.file, &p.version.identity);
     CloseHandle(p.file);
-    CountScanned(p.path.c_str(), p.ansiPath.c_str());
-    if (verdict.found)
-        Detect(p.path.c_str(), p.version, p.ansiPath.c_str(), p.oemName.c_str(), verdict, p.options);
+    FollowVerdict(p.path.c_str(), p.version, p.ansiPath.c_str(), p.ansiPath.c_str(), p.oemName.c_str(), verdict,
+                  p.options);
     GiveBack(std::move(p.bytes));
 }
 
@@ -58,9 +58,9 @@ void FinishPending(size_t keep)
 }
 
 int HandToEngine(HANDLE file, const wchar_t *path, const ScannedVersion &version, const char *ansiPath,
-                 const char *oemName, const ScanOptions &options, size_t count)
+                 const char *oemName, const ScanOptions &options, size_t count, int *outage)
 {
-    int ticket = EngineBegin(ContentBytes(), count, ansiPath);
+    int ticket = EngineBegin(ContentBytes(), count, ansiPath, outage);
     if (ticket == 0)
         return 0;
     pending.push_back({file, path, version, ansiPath, oemName, options, {}, ticket});

@@ -10,10 +10,11 @@
 #include "vxd/queue/versions.h"
 
 // Hands the file just read (the current reading buffer holds its count bytes; file is its handle,
-// closed once it is judged) to the engine and leaves it there; 0 when the engine did not take it.
-// Waits for earlier verdicts when the window is full, or when the files in it hold too much.
+// closed once it is judged) to the engine and leaves it there; 0 when the engine did not take it,
+// with *outage 1 when that is because no daemon answered. Waits for earlier verdicts when the
+// window is full, or when the files in it hold too much.
 int HandToEngine(HANDLE file, const wchar_t *path, const ScannedVersion &version, const char *ansiPath,
-                 const char *oemName, const ScanOptions &options, size_t count);
+                 const char *oemName, const ScanOptions &options, size_t count, int *outage);
 
 // Waits for the verdicts until at most keep files are left in the engine's hands, and does what
 // follows each.

@@ -22,10 +22,14 @@ void Judge(const unsigned char *bytes, size_t count, uint64_t fullSize, const ch
 {
     if (JudgeBuiltIn(bytes, count, fullSize, verdict))
         return;
+    if (count != fullSize)
+        return;
     int found = 0;
+    int outage = 0;
     char threat[sizeof verdict->threat];
-    if (count == fullSize && AskEngine(bytes, count, label, &found, threat, sizeof threat) && found) {
+    if (AskEngine(bytes, count, label, &found, threat, sizeof threat, &outage) && found) {
         verdict->found = 1;
         CopyBounded(verdict->threat, threat);
     }
+    verdict->unconfirmed |= outage;
 }

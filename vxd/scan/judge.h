@@ -8,6 +8,9 @@
 struct Verdict {
     int found;
     char threat[128];     // the signature's name
+    int unconfirmed;      // 1 once bytes the engine was to judge met no daemon that answered: a
+                          // clean verdict is the built-in rule's alone (kept across the members
+                          // of an archive)
 };
 
 // The built-in rule on count bytes of a stretch of fullSize bytes. 1 when it found the test file.

@@ -8,8 +8,10 @@
 void Later(const PutOff &work, const char *name, const char *why, const char *verb)
 {
     int kept = PutOffWork(work);
-    if (kept == PUT_OFF_FULL)
-        JournalLine("SKIP %s %s; no room to try again", name, why);
+    if (kept == PUT_OFF_FULL) {
+        RescanLater(work.path.c_str());
+        JournalLine("RETRY %s %s; no room to wait alone: its watched folder is walked again later", name, why);
+    }
     else if (kept == PUT_OFF_KEPT && (work.attempt == 1 || work.attempt == LONGEST_WAIT_ATTEMPT))
         JournalLine("RETRY %s %s; %s again in %lu s", name, why, verb,
                     static_cast<unsigned long>(BackOffMs(work.attempt) / 1000));

@@ -4,8 +4,9 @@
 
 #include "vxd/queue/retry.h"
 
-// Keeps work until later; journalled at its first wait and when the wait reaches its longest, or
-// when there is no room for it. name and why say what waits, verb what follows ("read", "listed").
+// Keeps work until later; journalled at its first wait and when the wait reaches its longest. When
+// there is no room for it, its watched folder is walked again later instead (journalled). name and
+// why say what waits, verb what follows ("read", "listed").
 void Later(const PutOff &work, const char *name, const char *why, const char *verb);
 
 // Puts off reading path (attempt: the tries that failed before this one) until it can be read

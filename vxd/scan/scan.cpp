@@ -4,14 +4,19 @@
 
 #include <windows.h>
 
+#include <string>
+#include <vector>
+
 #include "vxd/act/actions.h"
 #include "vxd/common/text.h"
+#include "vxd/journal/journal.h"
 #include "vxd/queue/folder_walk.h"
 #include "vxd/queue/queue.h"
 #include "vxd/queue/retry.h"
 #include "vxd/queue/versions.h"
 #include "vxd/scan/engine_window.h"
 #include "vxd/scan/later.h"
+#include "vxd/scan/make_up.h"
 #include "vxd/scan/reading.h"
 #include "vxd/scan/scan_file.h"
 
@@ -40,11 +45,16 @@ struct Rescan {
     unsigned attempt;           // the tries of root that failed before
 };
 
-static void RescanVisit(const wchar_t *path, const WIN32_FIND_DATAW &found, const void *context)
+// What the memory compares of a file found by a walk. The listing gives no change mark: the file is
+// opened to tell.
+static FileLook LookOfFound(const WIN32_FIND_DATAW &found)
 {
-    const Rescan *rescan = static_cast<const Rescan *>(context);
-    uint64_t size = (static_cast<uint64_t>(found.nFileSizeHigh) << 32) | found.nFileSizeLow;
-    if (RescanNeeded(path, size, found.ftLastWriteTime, rescan->since))
+    return {0, (static_cast<uint64_t>(found.nFileSizeHigh) << 32) | found.nFileSizeLow, 0};
+}
+
+static void RescanVisit(const wchar_t *path, const WIN32_FIND_DATAW &found, const void *)
+{
+    if (!VouchedUnread(path, LookOfFound(found)))
         ScanName(path, 1, 0);   // how it came is lost: scanned whatever scanOn says
 }
 
@@ -71,7 +81,20 @@ static void RescanFolder(const wchar_t *folder, uint64_t since, unsigned attempt
 
 static void NotePresentVisit(const wchar_t *path, const WIN32_FIND_DATAW &found, const void *)
 {
-    NotePresent(path, (static_cast<uint64_t>(found.nFileSizeHigh) << 32) | found.nFileSizeLow, found.ftLastWriteTime);
+    NotePresent(path, LookOfFound(found));
+}
+
+// Scans again the files judged while no daemon answered, once one answers again.
+static void MakeUp(void)
+{
+    std::vector<std::wstring> paths;
+    if (!TakeMakeUp(&paths))
+        return;
+    for (const std::wstring &path : paths)
+        ScanName(path.c_str(), 1, 0);
+    FinishPending(0);
+    JournalLine("ENGINE clamd made up %lu files checked while no daemon answered",
+                static_cast<unsigned long>(paths.size()));
 }
 
 static void DoPutOff(const PutOff &work)
@@ -96,11 +119,13 @@ static DWORD WINAPI ScanThreadProc(void *)
         PutOff due;
         while (TakeDue(&due))
             DoPutOff(due);
+        MakeUp();
         ScanWork work;
         int kind = TakeWork(&work, 0);
         if (kind == WORK_NONE) {
             Idle();
-            kind = TakeWork(&work, NextDueMs());
+            DWORD next = NextDueMs();
+            kind = TakeWork(&work, MakeUpDueMs() < next ? MakeUpDueMs() : next);
         }
         switch (kind) {
         case WORK_NAME:

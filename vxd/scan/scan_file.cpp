@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <string>
 
+#include "base/bounded.h"
 #include "vxd/act/held.h"
 #include "vxd/common/text.h"
 #include "vxd/config/config.h"
@@ -42,6 +43,7 @@ struct FileScan {
     uint64_t size;
     size_t count;               // bytes read, in the current reading buffer
     int zip;                    // it begins like a ZIP archive, and archives are looked into
+    char knownThreat[128];      // found in this version before, under any name; "" when not
 };
 
 // What a name that could not be opened as a file to scan is: gone, a folder (1: it arrived, and
@@ -119,18 +121,24 @@ static int ReadBytes(FileScan *s, size_t *limit, DWORD *error)
     return 1;
 }
 
+// 1 when the open file needs no reading: the journal and the report, known by the file, not by a
+// name (they may be reached by several: a short name, another drive letter; scanning them would
+// write them again), and a version the memory vouches for.
+static int NeedsNoReading(const FileScan &s)
+{
+    return IsJournalFile(s.file, s.before.indexHigh, s.before.indexLow)
+           || IsReportFile(s.file, s.before.indexHigh, s.before.indexLow) || VouchedUnread(s.path, LookOf(s.before));
+}
+
 // Read whole: 1 when the file was read as far as the judging needs and nothing changed meanwhile.
-// Otherwise it is closed and put off, or passed over: the journal and the report are known by the
-// file, not by a name (they may be reached by several: a short name, another drive letter), and
-// scanning them would write them again.
+// Otherwise it is closed and put off, or passed over when it needs no reading.
 static int ReadWhole(FileScan *s)
 {
     DWORD error = 0;
     int read = ReadScannedFile(s->file, &s->before);
     if (!read)
         error = GetLastError();
-    if (read && (IsJournalFile(s->file, s->before.indexHigh, s->before.indexLow)
-                 || IsReportFile(s->file, s->before.indexHigh, s->before.indexLow))) {
+    if (read && NeedsNoReading(*s)) {
         CloseHandle(s->file);
         return 0;
     }
@@ -156,15 +164,18 @@ static int ReadWhole(FileScan *s)
 }
 
 // A version judged already is a repeated notice, passed over (0, closed); any other is noted as
-// scanned.
+// read, its verdict to come. A version found infected before is caught again, whatever the rule
+// and the engine would say of it now.
 static int NewVersion(FileScan *s)
 {
     s->version.digest = DigestOf(ContentBytes(), s->count);
-    if (RepeatedNotice(s->path, s->size, s->version.digest)) {
+    if (RepeatedNotice(s->path, s->version)) {
         CloseHandle(s->file);
         return 0;
     }
-    NoteScanned(s->path, s->version);
+    const char *threat = InfectedBefore(s->version);
+    CopyBounded(s->knownThreat, threat != nullptr ? threat : "");
+    NotePending(s->path, s->version);
     return 1;
 }
 
@@ -174,9 +185,14 @@ static int NewVersion(FileScan *s)
 // volume, which an action compares (a clean one never is).
 static int JudgeOrHandOver(FileScan *s, const char *oemName, Verdict *verdict)
 {
+    if (s->knownThreat[0] != 0) {
+        verdict->found = 1;
+        CopyBounded(verdict->threat, s->knownThreat);
+        return 0;
+    }
     if (!s->wanted || s->zip || JudgeBuiltIn(ContentBytes(), s->count, s->size, verdict) || s->count != s->size)
         return 0;
-    return HandToEngine(s->file, s->path, s->version, s->ansiPath, oemName, s->options, s->count);
+    return HandToEngine(s->file, s->path, s->version, s->ansiPath, oemName, s->options, s->count, &verdict->unconfirmed);
 }
 
 // An archive is read on without its file held: when it or a member is found, the volume the action
@@ -194,21 +210,21 @@ static void ReadVolumeOfArchive(const wchar_t *path, ScannedFile *identity)
     CloseHandle(file);
 }
 
-// Act: the file counts as scanned, and a detection (named foundName, foundOem) is followed up.
+// Act: the verdict is remembered, the file counts as scanned, and a detection (named foundName,
+// foundOem) is followed up.
 static void Act(FileScan *s, const char *foundName, const char *foundOem, const Verdict &verdict)
 {
     if (verdict.found && s->zip && ActionComparesFile(s->options))
         ReadVolumeOfArchive(s->path, &s->version.identity);
-    CountScanned(s->path, s->ansiPath);
-    if (verdict.found)
-        Detect(s->path, s->version, foundName, foundOem, verdict, s->options);
+    FollowVerdict(s->path, s->version, s->ansiPath, foundName, foundOem, verdict, s->options);
 }
 
 // Look inside an archive read whole and found clean as a whole. The alert and the report name a
 // member found after the archive; the action takes the archive.
-static void LookInside(FileScan *s, const char *oemName)
+static void LookInside(FileScan *s, const char *oemName, int unconfirmed)
 {
     Verdict verdict = {};
+    verdict.unconfirmed = unconfirmed;   // the archive whole met no daemon
     std::string member;
     if (!ScanArchiveMembers(ContentBytes(), s->count, s->ansiPath, s->options, &verdict, &member)) {
         Act(s, s->ansiPath, oemName, verdict);
@@ -245,11 +261,11 @@ int ScanFile(const wchar_t *path, int fresh, unsigned attempt)
     if (verdict.found && ActionComparesFile(s.options))
         ReadVolume(s.file, &s.version.identity);
     CloseHandle(s.file);
-    if (s.wanted && s.zip)
+    if (!verdict.found && s.wanted && s.zip)
         Judge(ContentBytes(), s.count, s.size, s.ansiPath, &verdict);   // the archive whole
     if (verdict.found || !s.zip || s.count != s.size)
         Act(&s, s.ansiPath, oemName, verdict);
     else
-        LookInside(&s, oemName);
+        LookInside(&s, oemName, verdict.unconfirmed);
     return 0;
 }

@@ -3,6 +3,7 @@
 
 #include <cstring>
 
+#include "vxd/common/platform.h"
 #include "vxd/config/config.h"
 #include "vxd/queue/folder_walk.h"
 #include "vxd/queue/queue.h"
@@ -34,15 +35,6 @@ void FolderName(const WatchedFolder *folder, char *name, size_t size)
     WideToCodePage(CP_ACP, folder->path, name, size);
 }
 
-// Wine watches a subtree only in the folders made after the watch began and in those opened since
-// (each one's parent must be watched already). On Wine, open every folder below once, parents
-// before children, so that changes anywhere below reach the watch as they do on Windows.
-static int RunsOnWine(void)
-{
-    HMODULE ntdll = GetModuleHandleA("ntdll.dll");
-    return ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
-}
-
 // Opens the folder once, so that Wine starts watching it; goes on below only if it could.
 static int OpenOnce(const wchar_t *path)
 {
@@ -64,6 +56,9 @@ int WatchPath(WatchedFolder *folder)
     folder->identity = IdentityOf(folder->directory);
     GetSystemTimeAsFileTime(&folder->since);
     if (IssueRead(folder)) {
+        // Wine watches a subtree only in the folders made after the watch began and in those opened
+        // since (each one's parent must be watched already). On Wine, open every folder below once,
+        // parents before children, so that changes anywhere below reach the watch as on Windows.
         if (RunsOnWine())
             WalkFolder(folder->path, nullptr, OpenOnce, nullptr, nullptr);
         return 1;

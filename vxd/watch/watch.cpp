@@ -16,7 +16,7 @@
 #include "vxd/watch/folder_check.h"
 #include "vxd/watch/folders.h"
 
-constexpr size_t ARRIVALS_KEPT = 4096;      // names being filled that are remembered at most
+constexpr size_t ARRIVALS_KEPT = 65536;     // names that arrived remembered at most
 constexpr DWORD CHECK_MS = 3000;            // how often every folder's name is looked at again
 constexpr DWORD STREAM_MS = 4;              // a wake this soon after the last one is part of a stream:
 constexpr DWORD GATHER_MS = 1;              // its changes are gathered this long before they are
@@ -25,7 +25,7 @@ constexpr DWORD GATHER_MS = 1;              // its changes are gathered this lon
                                             // once a file (a file alone is taken at once)
 
 static int watchersStarted;
-static Arrivals arrivals = {ARRIVALS_KEPT, {}, 0, 0};   // the watch thread's only
+static Arrivals arrivals = {ARRIVALS_KEPT, {}, {}, 0};   // the watch thread's only
 
 // Walks one batch of notifications (bytes long) for folder, of changes since since (a file time).
 static void HandleBatch(const WatchedFolder *folder, const unsigned char *batch, DWORD bytes, uint64_t since)
@@ -50,7 +50,7 @@ static void HandleBatch(const WatchedFolder *folder, const unsigned char *batch,
             std::memcpy(path + length, info->FileName, nameLength * sizeof(wchar_t));
             path[length + nameLength] = 0;
             int arrived = info->Action == FILE_ACTION_ADDED || info->Action == FILE_ACTION_RENAMED_NEW_NAME;
-            QueueScan(path, NoteNotice(&arrivals, NameKey(path), arrived, GetTickCount()), folder->path, since);
+            QueueScan(path, NoteNotice(&arrivals, NameKey(path), arrived), folder->path, since);
         }
         if (info->NextEntryOffset == 0)
             return;

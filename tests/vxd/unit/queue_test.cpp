@@ -1,6 +1,6 @@
-// The driver's memory of what it scanned and what waits: which notice repeats a version scanned,
-// which files a rescan reads again, the content digest, the scan queue's order and bound, and
-// which writes belong to an arrival.
+// The driver's memory of what it scanned and what waits: which file it vouches for unread, which
+// bytes repeat a version judged, the versions found infected, the content digest, the scan queue's
+// order and bound, and which writes belong to an arrival.
 #include <gtest/gtest.h>
 
 #include <cwctype>
@@ -10,33 +10,59 @@
 #include "vxd/queue/version_rules.h"
 #include "vxd/watch/arrivals.h"
 
-TEST(DriverVersions, RepeatedNoticesAndRescans)
+TEST(DriverVersions, WhatTheMemoryVouchesForAndWhatItCatchesAgain)
 {
     const uint64_t s = 10000000;   // a second in file-time units
-    const uint64_t written = 1000 * s;
-    const VersionRecord scanned = {VERSION_SCANNED, 68, written, written + 3 * s, 0xABCD};
-    const VersionRecord scannedAtOnce = {VERSION_SCANNED, 68, written, written + s / 2, 0xABCD};
-    const VersionRecord present = {VERSION_PRESENT, 68, written, written + 3 * s, 0};
+    const uint64_t c = 1000 * s;   // the change mark when the version was read
+    const uint64_t D = 0xABCD, E = 0x1234;
+    const VersionRecord clean = {VERSION_CLEAN, {7, 68, c}, c + 3 * s, D};
+    const VersionRecord cleanAtOnce = {VERSION_CLEAN, {7, 68, c}, c + s / 2, D};
+    const VersionRecord cleanNoMark = {VERSION_CLEAN, {7, 68, 0}, c + 3 * s, D};
+    const VersionRecord present = {VERSION_PRESENT, {7, 68, c}, c + 3 * s, 0};
+    const VersionRecord pending = {VERSION_PENDING, {7, 68, c}, c + s / 2, D};
+    const VersionRecord infected = {VERSION_INFECTED, {7, 68, c}, c + s / 2, D};
+    const VersionRecord handled = {VERSION_HANDLED, {7, 68, c}, c + s / 2, D};
+    const VersionRecord unconfirmed = {VERSION_UNCONFIRMED, {7, 68, c}, c + 3 * s, D};
     struct Case {
         const char *what;
         const VersionRecord *known;
-        uint64_t size, written, digest;
-        int repeats;          // a notice with this digest: nothing to judge
-        int rescanned;        // after notices lost since written + 10 s
+        FileLook now;
+        uint64_t digest;
+        int vouches;          // passed over without reading
+        int repeats;          // read, and passed over as judged already
     } cases[] = {
-        {"unknown, whatever its time", nullptr, 68, 1, 0xABCD, 0, 1},
-        {"the version scanned", &scanned, 68, written, 0xABCD, 1, 0},
-        {"a rewrite of the same size and time", &scanned, 68, written, 0x1234, 0, 0},
-        {"another size", &scanned, 69, written, 0xABCD, 0, 1},
-        {"another time", &scanned, 68, written + 1, 0xABCD, 1, 1},
-        {"scanned within the time step of its writing", &scannedAtOnce, 68, written, 0xABCD, 1, 1},
-        {"seen when the watch began, never read", &present, 68, written, 0, 0, 0},
+        {"unknown", nullptr, {7, 68, c}, D, 0, 0},
+        {"clean, unchanged", &clean, {7, 68, c}, D, 1, 1},
+        {"clean, swapped with the same size and an old time", &clean, {7, 68, c + 1}, E, 0, 0},
+        {"the same bytes as a clean file, in another", &clean, {9, 68, c + 9 * s}, D, 0, 1},
+        {"no change mark on this platform", &cleanNoMark, {7, 68, 0}, D, 0, 1},
+        {"read within the change mark's step", &cleanAtOnce, {7, 68, c}, D, 0, 1},
+        {"seen when the watch began, unchanged", &present, {7, 68, c}, E, 1, 0},
+        {"seen when the watch began, another file", &present, {8, 68, c}, E, 0, 0},
+        {"a further notice of a write in the engine's hands", &pending, {7, 68, c}, D, 0, 1},
+        {"saved again with the same bytes while in the engine's hands", &pending, {8, 68, c}, D, 0, 0},
+        {"a further notice of an infected file left in place", &infected, {7, 68, c}, D, 0, 1},
+        {"an infected file moved away and back", &infected, {7, 68, c + 5 * s}, D, 0, 0},
+        {"infected, moved here by the driver", &handled, {7, 68, c + 9 * s}, D, 0, 1},
+        {"renamed over the driver's name by another file", &handled, {8, 68, c + 9 * s}, D, 0, 0},
+        {"judged while no daemon answered", &unconfirmed, {7, 68, c}, D, 0, 0},
+        {"index not known", &clean, {0, 68, c}, D, 0, 1},
     };
-    for (const Case &c : cases) {
-        EXPECT_EQ(c.repeats, RepeatsVersion(c.known, c.size, c.digest)) << c.what;
-        EXPECT_EQ(c.rescanned, RescanWants(c.known, c.size, c.written, written + 10 * s)) << c.what;
+    for (const Case &k : cases) {
+        EXPECT_EQ(k.vouches, VouchesUnread(k.known, k.now)) << k.what;
+        EXPECT_EQ(k.repeats, RepeatsVersion(k.known, k.now, k.digest)) << k.what;
     }
-    EXPECT_EQ(1, RescanWants(&present, 68, written, written + 2 * s)) << "seen after the notices were lost";
+
+    InfectedVersions found = {2, {}, {}};
+    NoteInfected(&found, 68, D, "one");
+    NoteInfected(&found, 70, E, "two");
+    NoteInfected(&found, 70, E, "two");
+    EXPECT_STREQ("one", KnownInfected(found, 68, D));
+    EXPECT_EQ(nullptr, KnownInfected(found, 69, D)) << "another size";
+    NoteInfected(&found, 71, 0x77, "three");
+    EXPECT_EQ(nullptr, KnownInfected(found, 68, D)) << "the oldest is forgotten first";
+    EXPECT_STREQ("two", KnownInfected(found, 70, E));
+    EXPECT_STREQ("three", KnownInfected(found, 71, 0x77));
 
     // SipHash-2-4's own vectors: key 00..0F, messages of no bytes and of 00..0E.
     const uint64_t key[2] = {0x0706050403020100ull, 0x0F0E0D0C0B0A0908ull};
@@ -78,25 +104,21 @@ TEST(DriverQueue, EachNameOnceAndNoMoreThanRoomFor)
 
 TEST(DriverArrivals, WritesThatFillAnArrival)
 {
-    Arrivals arrivals = {2, {}, 0, 0};
+    Arrivals arrivals = {2, {}, {}, 0};
     struct Step {
         const wchar_t *name;
         int arrived;
-        uint32_t atMs;
         int fresh;
     } steps[] = {
-        {L"A", 1, 0, 1},
-        {L"A", 0, 20000, 1},
-        {L"A", 0, 45000, 1},          // 45 s after it arrived, still being filled
-        {L"OLD", 0, 45000, 0},        // rewritten in place
-        {L"A", 0, 80000, 0},          // 35 s after its last write: done
-        {L"B", 1, 81000, 1},
-        {L"C", 1, 81000, 1},          // A made room
-        {L"D", 1, 82000, 1},          // no room among names still being filled
-        {L"D", 0, 90000, 1},          // forgotten, so every write counts for a while
-        {L"OLD", 0, 100000, 1},
-        {L"OLD", 0, 113000, 0},
+        {L"A", 1, 1},
+        {L"A", 0, 1},
+        {L"OLD", 0, 0},         // rewritten in place
+        {L"B", 1, 1},
+        {L"A", 0, 1},           // a copy that stalled, however long: still filling its arrival
+        {L"C", 1, 1},           // B, heard of least lately, is forgotten for room
+        {L"A", 0, 1},
+        {L"OLD", 0, 1},         // once one was forgotten, every write counts (B may go on)
     };
     for (const Step &step : steps)
-        EXPECT_EQ(step.fresh, NoteNotice(&arrivals, step.name, step.arrived, step.atMs)) << step.name << " at " << step.atMs;
+        EXPECT_EQ(step.fresh, NoteNotice(&arrivals, step.name, step.arrived)) << step.name << " step " << (&step - steps);
 }

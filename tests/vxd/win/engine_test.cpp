@@ -156,6 +156,7 @@ TEST(VxdEngine, VerdictsFromTheDaemonAndTheBuiltInRuleThroughItsOutages)
         const char *threat;      // the daemon's name for the harmless file; nullptr: not found
         size_t outages;          // "unavailable" lines so far
         size_t size = 0;         // more bytes of the harmless file
+        std::vector<const char *> madeUp = {};   // checked by the rule alone meanwhile, sent now
     } cases[] = {
         {"a signature", ANSWER, std::string("stream: Fake.Sig.UNOFFICIAL FOUND\0", 34), false, "sig.com",
          "Fake.Sig.UNOFFICIAL", 0},
@@ -166,7 +167,7 @@ TEST(VxdEngine, VerdictsFromTheDaemonAndTheBuiltInRuleThroughItsOutages)
         {"nonsense", ANSWER, "HTTP/1.0 200 OK\r\n\r\n", false, "nonsense.com", nullptr, 1},
         {"silence in the same outage", SILENT, "", false, "silent.com", nullptr, 1},
         {"answers again", ANSWER, std::string("stream: Fake.Sig.UNOFFICIAL FOUND\0", 34), false, "again.com",
-         "Fake.Sig.UNOFFICIAL", 1},
+         "Fake.Sig.UNOFFICIAL", 1, 0, {"nonsense.com", "silent.com"}},
         {"gone", GONE, "", true, "gone.com", nullptr, 2},
     };
     for (const Case &c : cases) {
@@ -190,6 +191,14 @@ TEST(VxdEngine, VerdictsFromTheDaemonAndTheBuiltInRuleThroughItsOutages)
             EXPECT_TRUE(Contains(ReadLines(report), "Infected: " + path + " (" + c.threat + ")")) << c.what;
         }
         EXPECT_EQ(c.outages, JournalLinesFrom(driver, "ENGINE clamd unavailable").size()) << c.what;
+        // What only the rule looked at while no daemon answered goes to the daemon once it does
+        // (and this stand-in finds a signature in anything now).
+        for (const char *file : c.madeUp)
+            EXPECT_TRUE(PumpUntil([&] { return Contains(detections, watched + "\\" + file); })) << c.what << file;
+        if (!c.madeUp.empty()) {
+            EXPECT_TRUE(PumpUntil([&] { return !JournalLinesFrom(driver, "ENGINE clamd made up " + std::to_string(c.madeUp.size()) + " files").empty(); }))
+                << c.what;
+        }
         // The front end's thread is never held up by the engine.
         DWORD start = GetTickCount();
         EXPECT_EQ(1, SendCode(driver, CTL_ENABLE));
@@ -199,7 +208,7 @@ TEST(VxdEngine, VerdictsFromTheDaemonAndTheBuiltInRuleThroughItsOutages)
     EXPECT_EQ(2u, JournalLinesFrom(driver, daemon + " fault").size()) << "one line per outage of the daemon";
     EXPECT_EQ(1u, JournalLinesFrom(driver, daemon + " answers again").size());
     EXPECT_EQ(2u, JournalLinesFrom(driver, "ENGINE clamd could not scan").size());
-    EXPECT_EQ(7, streamsSeen) << "every harmless file went to the daemon while it listened";
+    EXPECT_EQ(9, streamsSeen) << "every harmless file went to the daemon while it listened, two of them again";
     EXPECT_EQ(1, SendCode(driver, CTL_LOG_STOP));
     DestroyWindow(collector);
 }
