@@ -19,6 +19,7 @@ static const char DEFAULT_ERROR_TEXT[] = "Torvane.VXD refused the connection.";
 static const char DEFAULT_WATCH[] = "C:\\";
 static const uint32_t DEFAULT_BLINK_STEPS = 6;
 static const uint32_t DEFAULT_NOTIFY_BUFFER = 64 * 1024;
+static const uint32_t DEFAULT_PUT_OFF_ROOM = 4096;
 static const uint32_t DEFAULT_CLAMD_PORT = 3310;
 static const uint32_t DEFAULT_CLAMD_TIMEOUT = 5000;
 static const uint32_t DEFAULT_CLAMD_RETRY = 10000;
@@ -79,6 +80,35 @@ static int ReadFlag(const IniFile &ini, const char *key)
     return Number(ini, key, 0) != 0;
 }
 
+// The number keys: a value that is no number (a negative one among them) gives the default, and so
+// does one out of range.
+struct NumberKey {
+    const char *key;
+    uint32_t DriverConfig::*field;
+    uint32_t fallback, low, high;
+};
+static const NumberKey NUMBER_KEYS[] = {
+    {"Languages", &DriverConfig::languages, DRIVER_LANGUAGES, 1, DRIVER_LANGUAGES},
+    {"BlinkSteps", &DriverConfig::blinkSteps, DEFAULT_BLINK_STEPS, 0, 1000},
+    {"NotifyBuffer", &DriverConfig::notifyBuffer, DEFAULT_NOTIFY_BUFFER, 16, DEFAULT_NOTIFY_BUFFER},
+    {"PutOffRoom", &DriverConfig::putOffRoom, DEFAULT_PUT_OFF_ROOM, 1, DEFAULT_PUT_OFF_ROOM},
+    {"ClamdPort", &DriverConfig::clamdPort, DEFAULT_CLAMD_PORT, 1, 65535},
+    {"ClamdTimeout", &DriverConfig::clamdTimeout, DEFAULT_CLAMD_TIMEOUT, 10, 600000},
+    {"ClamdRetry", &DriverConfig::clamdRetry, DEFAULT_CLAMD_RETRY, 0, 3600000},
+    {"ClamdMaxBytes", &DriverConfig::clamdMaxBytes, DEFAULT_CLAMD_MAX_BYTES, 0, 64u << 20},
+};
+
+static void ReadNumbers(const IniFile &ini)
+{
+    for (const NumberKey &k : NUMBER_KEYS) {
+        uint32_t value = Number(ini, k.key, k.fallback);
+        config.*k.field = value < k.low || value > k.high ? k.fallback : value;
+    }
+    config.startLanguage = Number(ini, "StartLanguage", 0);
+    if (config.startLanguage >= config.languages)
+        config.startLanguage = 0;
+}
+
 void ReadConfig(void)
 {
     FindDriverFolder();
@@ -103,34 +133,9 @@ void ReadConfig(void)
     if (lstrcmpiA(config.watch, "none") == 0)
         config.watch[0] = 0;
 
-    // A value that is no number (a negative one among them) gives the default, and so does one out of range.
-    config.languages = Number(ini, "Languages", DRIVER_LANGUAGES);
-    if (config.languages < 1 || config.languages > DRIVER_LANGUAGES)
-        config.languages = DRIVER_LANGUAGES;
-    config.startLanguage = Number(ini, "StartLanguage", 0);
-    if (config.startLanguage >= config.languages)
-        config.startLanguage = 0;
-    config.blinkSteps = Number(ini, "BlinkSteps", DEFAULT_BLINK_STEPS);
-    if (config.blinkSteps > 1000)
-        config.blinkSteps = DEFAULT_BLINK_STEPS;
-    config.notifyBuffer = Number(ini, "NotifyBuffer", DEFAULT_NOTIFY_BUFFER);
-    if (config.notifyBuffer < 16 || config.notifyBuffer > DEFAULT_NOTIFY_BUFFER)
-        config.notifyBuffer = DEFAULT_NOTIFY_BUFFER;
-
+    ReadNumbers(ini);
     char engine[32];
     Text(ini, "Engine", "", engine, sizeof engine);
     config.engineClamd = lstrcmpiA(engine, "clamd") == 0;
     Text(ini, "ClamdHost", "127.0.0.1", config.clamdHost, sizeof config.clamdHost);
-    config.clamdPort = Number(ini, "ClamdPort", DEFAULT_CLAMD_PORT);
-    if (config.clamdPort == 0 || config.clamdPort > 65535)
-        config.clamdPort = DEFAULT_CLAMD_PORT;
-    config.clamdTimeout = Number(ini, "ClamdTimeout", DEFAULT_CLAMD_TIMEOUT);
-    if (config.clamdTimeout < 10 || config.clamdTimeout > 600000)
-        config.clamdTimeout = DEFAULT_CLAMD_TIMEOUT;
-    config.clamdRetry = Number(ini, "ClamdRetry", DEFAULT_CLAMD_RETRY);
-    if (config.clamdRetry > 3600000)
-        config.clamdRetry = DEFAULT_CLAMD_RETRY;
-    config.clamdMaxBytes = Number(ini, "ClamdMaxBytes", DEFAULT_CLAMD_MAX_BYTES);
-    if (config.clamdMaxBytes > (64u << 20))
-        config.clamdMaxBytes = DEFAULT_CLAMD_MAX_BYTES;
 }

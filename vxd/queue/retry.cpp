@@ -3,11 +3,11 @@
 
 #include <vector>
 
+#include "vxd/config/config.h"
 #include "vxd/queue/queue.h"
 
 constexpr DWORD FIRST_WAIT_MS = 1000;
 constexpr DWORD LONGEST_WAIT_MS = 60000;
-constexpr size_t PUT_OFF_MAX = 4096;        // kept at most
 
 struct Waiting {
     DWORD due;                  // GetTickCount when it may be tried
@@ -43,7 +43,7 @@ int PutOffWork(const PutOff &work)
                 return PUT_OFF_WAITING;
         }
     }
-    if (waiting.size() >= PUT_OFF_MAX)
+    if (waiting.size() >= config.putOffRoom)
         return PUT_OFF_FULL;
     waiting.push_back({GetTickCount() + BackOffMs(work.attempt), work});
     return PUT_OFF_KEPT;

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -22,10 +23,12 @@ struct WatchedDriver {
     StatusBlock *b = nullptr;
 };
 
-// Files named in existing are in the watched folder before the watch begins.
-int StartWatchedDriver(const char *tag, WatchedDriver *w, const std::vector<std::string> &existing = {})
+// Files named in existing are in the watched folder before the watch begins; more: the ini's
+// further lines.
+int StartWatchedDriver(const char *tag, WatchedDriver *w, const std::vector<std::string> &existing = {},
+                       const std::string &more = "")
 {
-    if (!LoadTestDriver(tag, "Watch=watched\r\nJournal=journal.txt\r\n", &w->driver))
+    if (!LoadTestDriver(tag, "Watch=watched\r\nJournal=journal.txt\r\n" + more, &w->driver))
         return 0;
     w->watched = w->driver.folder + "\\watched";
     w->report = w->driver.folder + "\\report.txt";
@@ -436,5 +439,116 @@ TEST(VxdArchive, DetectionsInsideZipFilesNameTheMember)
     EXPECT_TRUE(Contains(JournalLinesFrom(w.driver, "ARCHIVE "), "cut.zip: no central directory"));
     EXPECT_TRUE(Contains(JournalLinesFrom(w.driver, "ARCHIVE "), "overlap.zip skipped: entries share their data"));
     EXPECT_EQ(1, SendCode(w.driver, CTL_LOG_STOP));
+    DestroyWindow(w.collector);
+}
+
+// A version found infected is caught every time it appears again, however it comes back; what is
+// found is counted once per appearance, not once per notice; a held file is held by identity, not
+// by name; and neither the journal nor the report can be written by another program meanwhile.
+TEST(VxdActions, OnceInfectedAlwaysCaught)
+{
+    WatchedDriver w;
+    ASSERT_TRUE(StartWatchedDriver("always", &w));
+    w.b->logMask = 0x01;
+    ASSERT_EQ(1, SendCode(w.driver, CTL_LOG_START));
+    const std::string quarantine = w.driver.folder + "\\quarantine";
+    const std::string away = w.driver.folder + "\\away";
+    ASSERT_TRUE(CreateDirectoryA(quarantine.c_str(), nullptr));
+    const std::string testFile = TestFileBytes();
+    std::string sameSize(testFile.size(), 'c');
+    auto path = [&](const std::string &name) { return w.watched + "\\" + name; };
+    auto moveBack = [&](const std::string &from, const std::string &to) { return MoveFileA(from.c_str(), path(to).c_str()) != 0; };
+    struct Case {
+        const char *what;
+        uint32_t action;
+        const char *name;
+        std::function<bool()> again;     // brings the same version back
+    } cases[] = {
+        {"deleted, then saved again", 4, "again.com", [&] { return WriteBytes(path("again.com"), testFile) != 0; }},
+        {"renamed, then renamed back", 2, "back.com", [&] { return moveBack(path("back.Vom"), "back.com"); }},
+        {"moved, then moved back out of the quarantine", 3, "out.com", [&] { return moveBack(quarantine + "\\out.com", "out.com"); }},
+        {"copied under another name", 6, "copy.com", [&] { return CopyFileA(path("copy.com").c_str(), path("copy2.exe").c_str(), TRUE) != 0; }},
+        {"its folder moved away, a clean file in it swapped with its size and time kept, and moved back", 6,
+         "box\\swap.com", [&] {
+             std::string inside = away + "\\swap.com";
+             WIN32_FILE_ATTRIBUTE_DATA clean;
+             HANDLE file = INVALID_HANDLE_VALUE;
+             bool done = MoveFileA(path("box").c_str(), away.c_str())
+                         && GetFileAttributesExA(inside.c_str(), GetFileExInfoStandard, &clean) && WriteBytes(inside, testFile)
+                         && (file = CreateFileA(inside.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr)) != INVALID_HANDLE_VALUE
+                         && SetFileTime(file, nullptr, nullptr, &clean.ftLastWriteTime);
+             CloseHandle(file);
+             return done && Settle(&w) && MoveFileA(away.c_str(), path("box").c_str());   // its notices, if any, pass first
+         }},
+        {"held, its folder renamed away and made again with a new file of its name", 1, "held\\h.com",
+         [&] { return MoveFileA(path("held").c_str(), away.c_str()) && CreateDirectoryA(path("held").c_str(), nullptr)
+                      && WriteBytes(path("held\\h.com"), testFile); }},
+    };
+    size_t found = 0;
+    for (const Case &c : cases) {
+        SetAction(&w, c.action, quarantine);
+        std::string first = path(c.name);
+        if (first.find("box\\") != std::string::npos) {
+            // Clean, written long ago and judged so: its time alone vouches for it.
+            const std::string made = w.driver.folder + "\\swap.com";
+            FILETIME old = {0, 0x01C00000};
+            HANDLE file = INVALID_HANDLE_VALUE;
+            ASSERT_TRUE(CreateDirectoryA(path("box").c_str(), nullptr));
+            ASSERT_TRUE(WriteBytes(made, sameSize));
+            ASSERT_NE(INVALID_HANDLE_VALUE, file = CreateFileA(made.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+            ASSERT_TRUE(SetFileTime(file, nullptr, nullptr, &old));
+            CloseHandle(file);
+            ASSERT_TRUE(MoveFileA(made.c_str(), first.c_str()));
+            ASSERT_TRUE(Settle(&w));
+        } else {
+            if (first.find("held\\") != std::string::npos)
+                ASSERT_TRUE(CreateDirectoryA(path("held").c_str(), nullptr));
+            ASSERT_TRUE(WriteBytes(first, testFile)) << c.what;
+            ASSERT_TRUE(PumpUntil([&] { return detections.size() > found; })) << c.what;
+            found = detections.size();
+            ASSERT_TRUE(Settle(&w));
+            EXPECT_EQ(found, detections.size()) << c.what << ": its further notices are one appearance";
+        }
+        ASSERT_TRUE(c.again()) << c.what;
+        EXPECT_TRUE(PumpUntil([&] { return detections.size() > found; })) << c.what << ": not caught again";
+        found = detections.size();
+        RemoveDirectoryA(away.c_str());
+    }
+    EXPECT_FALSE(CanOpen(path("held\\h.com"))) << "the new file is held too";
+    // Others read the journal and the report, but cannot write them.
+    for (const std::string &file : {w.driver.folder + "\\journal.txt", w.report}) {
+        EXPECT_TRUE(CanOpen(file)) << file;
+        HANDLE writer = CreateFileA(file.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                    nullptr, OPEN_EXISTING, 0, nullptr);
+        EXPECT_EQ(INVALID_HANDLE_VALUE, writer) << file << " can be written by another program";
+        CloseHandle(writer);
+    }
+    EXPECT_EQ(1, SendCode(w.driver, CTL_LOG_STOP));
+    DestroyWindow(w.collector);
+}
+
+// Reads put off wait in a bounded table; one that finds no room has its watched folder walked again
+// later, and is read then: no room delays a file, never gives it up.
+TEST(VxdActions, NoFileFallsOutOfAFullTable)
+{
+    WatchedDriver w;
+    ASSERT_TRUE(StartWatchedDriver("full", &w, {}, "PutOffRoom=1\r\n"));
+    SetAction(&w, 4);
+    std::vector<HANDLE> writers;
+    for (const char *name : {"first.com", "second.com"}) {
+        const std::string path = w.watched + "\\" + name;
+        HANDLE writer = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        ASSERT_NE(INVALID_HANDLE_VALUE, writer) << name;
+        const std::string test = TestFileBytes();
+        DWORD written = 0;
+        ASSERT_TRUE(WriteFile(writer, test.data(), static_cast<DWORD>(test.size()), &written, nullptr));
+        EXPECT_TRUE(PumpUntil([&] { return Contains(JournalLinesFrom(w.driver, "RETRY "), path); })) << name;
+        writers.push_back(writer);
+    }
+    EXPECT_TRUE(Contains(JournalLinesFrom(w.driver, "RETRY "), "no room to wait alone"));
+    for (HANDLE writer : writers)
+        CloseHandle(writer);
+    EXPECT_TRUE(PumpUntil([&] { return detections.size() == 2; }, 15000)) << detections.size() << " of 2 caught";
+    EXPECT_EQ(2u, w.b->deletedCount);
     DestroyWindow(w.collector);
 }
