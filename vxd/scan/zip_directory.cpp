@@ -17,14 +17,14 @@ long FindZipEnd(const unsigned char *zip, size_t size)
 }
 
 int ReadZipDirectory(const unsigned char *zip, size_t size, uint32_t count, size_t at, size_t end,
-                     std::vector<ZipEntry> *entries)
+                     std::vector<ZipDirectoryEntry> *entries)
 {
     entries->reserve(count);
     for (uint32_t i = 0; i < count; i++) {
         if (at + ZIP_CENTRAL_SIZE > end || ZipRead32(zip + at) != ZIP_CENTRAL_SIGNATURE)
             return 0;
         const unsigned char *c = zip + at;
-        ZipEntry e = {c, ZipRead16(c + 8), ZipRead16(c + 10), ZipRead32(c + 20), ZipRead16(c + 28), ZipRead32(c + 42), 0, 0};
+        ZipDirectoryEntry e = {c, ZipRead16(c + 8), ZipRead16(c + 10), ZipRead32(c + 20), ZipRead16(c + 28), ZipRead32(c + 42), 0, 0};
         size_t entrySize = ZIP_CENTRAL_SIZE + e.nameLength + ZipRead16(c + 30) + ZipRead16(c + 32);
         if (at + entrySize > end)
             return 0;
@@ -39,10 +39,10 @@ int ReadZipDirectory(const unsigned char *zip, size_t size, uint32_t count, size
     return 1;
 }
 
-int ZipEntriesOverlap(const std::vector<ZipEntry> &entries, size_t size)
+int ZipEntriesOverlap(const std::vector<ZipDirectoryEntry> &entries, size_t size)
 {
     std::vector<std::pair<size_t, size_t>> spans;
-    for (const ZipEntry &e : entries) {
+    for (const ZipDirectoryEntry &e : entries) {
         if (!e.folder && e.dataStart != 0 && static_cast<uint64_t>(e.dataStart) + e.packed <= size)
             spans.push_back({e.localOffset, e.dataStart + e.packed});
     }

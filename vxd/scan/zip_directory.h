@@ -25,7 +25,7 @@ inline uint32_t ZipRead32(const unsigned char *p)
 }
 
 // One entry of the central directory, as far as reading its member needs.
-struct ZipEntry {
+struct ZipDirectoryEntry {
     const unsigned char *record;   // the directory record; its name follows it
     uint32_t flags;
     uint32_t method;
@@ -42,8 +42,8 @@ long FindZipEnd(const unsigned char *zip, size_t size);
 // Reads count directory entries from at up to end into entries, up to the first broken one; 1 when
 // all were whole.
 int ReadZipDirectory(const unsigned char *zip, size_t size, uint32_t count, size_t at, size_t end,
-                     std::vector<ZipEntry> *entries);
+                     std::vector<ZipDirectoryEntry> *entries);
 
 // 1 when two members' stretches (local header and data) share a byte: the same bytes would be
 // inflated again and again for entries that cost nothing in the directory.
-int ZipEntriesOverlap(const std::vector<ZipEntry> &entries, size_t size);
+int ZipEntriesOverlap(const std::vector<ZipDirectoryEntry> &entries, size_t size);

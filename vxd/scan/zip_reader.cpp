@@ -104,7 +104,7 @@ static void CopyName(const unsigned char *name, size_t length, char *out)
 
 // Reads the member of entry into *member: its bytes in the archive, or inflated into buffer, and
 // charged to budget; *limit receives the most it could hold. 0 when the reading ran late.
-static int ReadMember(const unsigned char *zip, size_t size, const ZipEntry &entry, const ZipLimits &limits,
+static int ReadMember(const unsigned char *zip, size_t size, const ZipDirectoryEntry &entry, const ZipLimits &limits,
                       ZipBudget *budget, std::vector<unsigned char> *buffer, ZipMember *member, size_t *limit)
 {
     CopyName(entry.record + ZIP_CENTRAL_SIZE, entry.nameLength, member->name);
@@ -138,11 +138,11 @@ static int ReadMember(const unsigned char *zip, size_t size, const ZipEntry &ent
 }
 
 // Visits the members of entries in turn. ZIP_DONE when every one was visited.
-static int VisitMembers(const unsigned char *zip, size_t size, const std::vector<ZipEntry> &entries,
+static int VisitMembers(const unsigned char *zip, size_t size, const std::vector<ZipDirectoryEntry> &entries,
                         const ZipLimits &limits, ZipBudget *budget, ZipVisit visit, void *context)
 {
     std::vector<unsigned char> buffer;
-    for (const ZipEntry &entry : entries) {
+    for (const ZipDirectoryEntry &entry : entries) {
         if (entry.folder)
             continue;
         if (budget->membersLeft == 0)
@@ -183,7 +183,7 @@ int ReadZip(const unsigned char *zip, size_t size, const ZipLimits &limits, ZipB
     if (static_cast<uint64_t>(directoryOffset) + directorySize > static_cast<uint64_t>(end))
         return ZIP_DIRECTORY_DAMAGED;
 
-    std::vector<ZipEntry> entries;
+    std::vector<ZipDirectoryEntry> entries;
     int whole = ReadZipDirectory(zip, size, count, directoryOffset, static_cast<size_t>(directoryOffset) + directorySize,
                               &entries);
     if (ZipEntriesOverlap(entries, size))
