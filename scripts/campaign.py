@@ -372,7 +372,11 @@ class Wine:
             self.process.stdin.close()
         except OSError:
             pass
-        self.process.wait(timeout=60)
+        try:
+            self.process.wait(timeout=60)
+        except subprocess.TimeoutExpired:
+            self.process.kill()     # our own child, by its id
+            self.process.wait()
 
 
 # ---- One phase: Torvane started with one action, the placements in batches -------------------------
