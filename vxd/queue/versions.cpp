@@ -132,3 +132,8 @@ int RescanNeeded(const wchar_t *path, uint64_t size, FILETIME written, uint64_t 
 {
     return RescanWants(Known(path), size, FileTimeNumber(written), since);
 }
+
+void ForgetScanned(const wchar_t *path)
+{
+    versions.erase(NameKey(path));
+}

@@ -44,6 +44,10 @@ int RepeatedNotice(const wchar_t *path, uint64_t size, uint64_t digest);
 // Notes version as scanned at path (the name it was read by, or the name the driver moved it to).
 void NoteScanned(const wchar_t *path, const ScannedVersion &version);
 
+// Forgets the version noted at path: a file that could not be read whole (an archive that could
+// not be read) is no version scanned, and its next notice reads it again.
+void ForgetScanned(const wchar_t *path);
+
 // Notes the file at path, found by the walk when the watch began, as there (unless scanned).
 void NotePresent(const wchar_t *path, uint64_t size, FILETIME written);
 
