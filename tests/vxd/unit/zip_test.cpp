@@ -46,7 +46,7 @@ int Read(const std::string &zip, std::vector<Seen> *seen, const ZipLimits &limit
 {
     Reading reading = {seen, &limits, MakeZipBudget(limits, overdue), nested};
     // In memory of its exact size, so that the sanitizers see a read past the archive's end.
-    std::unique_ptr<unsigned char[]> bytes(new unsigned char[zip.size() + 1]);
+    std::unique_ptr<unsigned char[]> bytes(new unsigned char[zip.size()]);
     std::copy(zip.begin(), zip.end(), bytes.get());
     return ReadZip(bytes.get(), zip.size(), limits, &reading.budget, Collect, &reading);
 }
