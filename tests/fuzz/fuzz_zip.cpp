@@ -2,9 +2,10 @@
 // with small limits and one budget for all of them. Holds: every member's bytes lie in memory it
 // may read (each is summed, so the sanitizers see every byte); a member read is no larger than the
 // member limit; the members read at every depth together stay within the total, and so do the
-// members visited; a spent budget stays spent; names are terminated and free of control
-// characters; statuses and results are the documented ones. Read again as for the built-in rule
-// alone: a member cut short holds exactly the bytes judged, and they do not begin like an archive.
+// members visited; a spent budget stays spent; names are free of control characters, and the name
+// as written drops only the dots and blanks it ends in; statuses and results are the documented
+// ones. Read again as for the built-in rule alone: a member cut short holds exactly the bytes
+// judged, and they do not begin like an archive.
 #include "tests/fuzz/fuzz_support.h"
 #include "vxd/scan/detect.h"
 #include "vxd/scan/zip_reader.h"
@@ -27,12 +28,12 @@ static int VisitMember(const ZipMember &member, void *context)
     const ZipLimits &limits = *visit->limits;
     ++*visit->visited;
     FUZZ_CHECK(*visit->visited <= limits.members, "no more members than the limit, at every depth together");
-    size_t nameLength = 0;
-    while (nameLength < ZIP_NAME_SIZE && member.name[nameLength] != 0)
-        nameLength++;
-    FUZZ_CHECK(nameLength < ZIP_NAME_SIZE, "the name is terminated");
-    for (size_t i = 0; i < nameLength; i++)
-        FUZZ_CHECK(static_cast<unsigned char>(member.name[i]) >= 0x20, "no control character in a name");
+    for (char c : member.name)
+        FUZZ_CHECK(static_cast<unsigned char>(c) >= 0x20, "no control character in a name");
+    std::string written = ZipNameAsWritten(member.name);
+    FUZZ_CHECK(member.name.compare(0, written.size(), written) == 0
+                   && (written.empty() || (written.back() != '.' && written.back() != ' ')),
+               "the name as written is the name less the dots and blanks it ends in");
     FUZZ_CHECK(member.status >= ZIP_MEMBER_READ && member.status <= ZIP_MEMBER_ENCRYPTED, "a known status");
     if (member.status != ZIP_MEMBER_READ)
         return 1;
@@ -48,7 +49,7 @@ static int VisitMember(const ZipMember &member, void *context)
     for (size_t i = 0; i < member.size; i++)
         sum = sum + member.data[i];
     IsTestFile(member.data, member.size < TEST_FILE_MAX_SIZE ? member.size : TEST_FILE_MAX_SIZE, member.size);
-    if (visit->depth < DEPTH && LooksLikeZip(member.data, member.size)) {
+    if (visit->depth < DEPTH && !member.cut && HoldsZip(member.data, member.size)) {
         Visit inner = *visit;
         inner.depth++;
         int result = ReadZip(member.data, member.size, limits, visit->budget, VisitMember, &inner);
@@ -78,6 +79,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     std::unique_ptr<unsigned char[]> bytes = ExactCopy(data, size);
     LooksLikeZip(bytes.get(), size);
+    if (EndsLikeZip(bytes.get(), size))
+        FUZZ_CHECK(HoldsZip(bytes.get(), size), "an end record found is an archive held");
     ReadAs(bytes.get(), size, WHOLE);
     ReadAs(bytes.get(), size, JUDGED);
     return 0;

@@ -168,3 +168,8 @@ void NotePresent(const wchar_t *path, const FileLook &now)
     if (known == nullptr || known->kind == VERSION_PRESENT)
         Note(path, {VERSION_PRESENT, now, FileTimeNow(), 0});
 }
+
+void ForgetScanned(const wchar_t *path)
+{
+    versions.erase(NameKey(path));
+}

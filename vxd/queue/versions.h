@@ -54,6 +54,10 @@ int RepeatedNotice(const wchar_t *path, const ScannedVersion &version);
 // The threat of a version found infected before (under any name), or null.
 const char *InfectedBefore(const ScannedVersion &version);
 
+// Forgets the version noted at path: a file that could not be read whole (an archive that could
+// not be read) is no version scanned, and its next notice reads it again.
+void ForgetScanned(const wchar_t *path);
+
 // Notes version as read at path, its verdict still to come.
 void NotePending(const wchar_t *path, const ScannedVersion &version);
 

@@ -37,7 +37,7 @@ struct ArchiveScan {
     std::string member;         // the member found, after prefix
 };
 
-static int ScanArchive(const unsigned char *zip, size_t size, ArchiveScan *scan);
+static int ScanArchive(const unsigned char *zip, size_t size, ArchiveScan *scan, int *result);
 
 static int VisitMember(const ZipMember &member, void *context)
 {
@@ -48,7 +48,7 @@ static int VisitMember(const ZipMember &member, void *context)
         return 1;
     }
     const ScanOptions &o = *scan->options;
-    if (WantsFile(o.scanType, o.inUse, sizeof o.inUse, member.name)) {
+    if (WantsFile(o.scanType, o.inUse, sizeof o.inUse, ZipNameAsWritten(member.name).c_str())) {
         std::string label = scan->ansiPath + name;
         Judge(member.data, member.size, member.cut ? member.size + 1 : member.size, label.c_str(), &scan->verdict);
         if (scan->verdict.found) {
@@ -57,11 +57,12 @@ static int VisitMember(const ZipMember &member, void *context)
             return 0;
         }
     }
-    if (LooksLikeZip(member.data, member.size) && scan->depth < ARCHIVE_DEPTH) {
+    // A member cut short is no archive (it does not begin like one) and has no end to search.
+    if (scan->depth < ARCHIVE_DEPTH && !member.cut && HoldsZip(member.data, member.size)) {
         ArchiveScan inner = *scan;
         inner.prefix = name;
         inner.depth++;
-        int found = ScanArchive(member.data, member.size, &inner);
+        int found = ScanArchive(member.data, member.size, &inner, nullptr);
         scan->verdict.unconfirmed |= inner.verdict.unconfirmed;
         if (found) {
             scan->found = 1;
@@ -73,15 +74,18 @@ static int VisitMember(const ZipMember &member, void *context)
     return 1;
 }
 
-// 1 when a member (at any depth) was found infected; scan->member names it. A bound of the budget
-// is journalled once, for the whole file, by whoever began the reading.
-static int ScanArchive(const unsigned char *zip, size_t size, ArchiveScan *scan)
+// 1 when a member (at any depth) was found infected; scan->member names it. An archive inside that
+// cannot be read is journalled like a member that cannot; the file's own archive (*result) is left
+// to the caller. A bound of the budget is journalled once, for the whole file, by the caller too.
+static int ScanArchive(const unsigned char *zip, size_t size, ArchiveScan *scan, int *result)
 {
-    int result = ReadZip(zip, size, *scan->limits, scan->budget, VisitMember, scan);
-    if (result == ZIP_ENTRIES_OVERLAP)
-        JournalLine("ARCHIVE %s%s skipped: %s", scan->ansiPath, scan->prefix.c_str(), ZipResultText(result));
-    else if (result != ZIP_DONE && result != ZIP_STOPPED && result != scan->budget->reached)
-        JournalLine("ARCHIVE %s%s: %s", scan->ansiPath, scan->prefix.c_str(), ZipResultText(result));
+    int read = ReadZip(zip, size, *scan->limits, scan->budget, VisitMember, scan);
+    if (result != nullptr)
+        *result = read;
+    else if (read == ZIP_COUNT_WRONG)
+        JournalLine("ARCHIVE %s%s: %s", scan->ansiPath, scan->prefix.c_str(), ZipResultText(read));
+    else if (read != ZIP_DONE && read != ZIP_STOPPED && read != scan->budget->reached)
+        JournalLine("ARCHIVE %s%s skipped: %s", scan->ansiPath, scan->prefix.c_str(), ZipResultText(read));
     return scan->found;
 }
 
@@ -94,13 +98,21 @@ int ScanArchiveMembers(const unsigned char *zip, size_t size, const char *ansiPa
         limits.judgedBytes = TEST_FILE_MAX_SIZE + 1;   // the built-in rule alone: no member is larger
     ZipBudget budget = MakeZipBudget(limits, ArchiveOverdue);
     ArchiveScan scan = {&limits, ansiPath, "", &options, 1, &budget, 0, *verdict, ""};
-    int found = ScanArchive(zip, size, &scan);
+    int result = ZIP_DONE;
+    int found = ScanArchive(zip, size, &scan, &result);
     verdict->unconfirmed |= scan.verdict.unconfirmed;
-    if (budget.reached)
-        JournalLine("ARCHIVE %s skipped: %s", ansiPath, ZipResultText(budget.reached));
     if (found) {
         *verdict = scan.verdict;
         *member = scan.member;
+        return ARCHIVE_FOUND;
     }
-    return found;
+    // Only an archive read whole counts as scanned: one that was not is no clean file.
+    if (result == ZIP_DONE)
+        return ARCHIVE_READ;
+    if (result == ZIP_COUNT_WRONG) {
+        JournalLine("ARCHIVE %s: %s", ansiPath, ZipResultText(result));   // every member found was read
+        return ARCHIVE_READ;
+    }
+    JournalLine("ARCHIVE %s skipped: %s", ansiPath, ZipResultText(budget.reached ? budget.reached : result));
+    return ARCHIVE_UNREAD;
 }

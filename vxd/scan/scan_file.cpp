@@ -42,7 +42,8 @@ struct FileScan {
     ScannedVersion version;     // as it was read
     uint64_t size;
     size_t count;               // bytes read, in the current reading buffer
-    int zip;                    // it begins like a ZIP archive, and archives are looked into
+    int zip;                    // it holds a ZIP archive (at its start, or after bytes in front of
+                                // it), and archives are looked into
     char knownThreat[128];      // found in this version before, under any name; "" when not
 };
 
@@ -102,23 +103,76 @@ static int Open(FileScan *s)
     return s->file != INVALID_HANDLE_VALUE;
 }
 
+// Reads on to the end of the file, and one byte more to see a file that grew.
+static int ReadRest(FileScan *s, size_t *limit, DWORD *error)
+{
+    *limit = static_cast<size_t>(s->size) + 1;
+    return ReadContent(s->file, &s->count, *limit, error);
+}
+
+// Whether a file larger than the first bytes read holds a ZIP archive with any bytes in front of
+// it (every self-extracting archive has a program there): the end record lies in its last
+// ZIP_TAIL_BYTES, read after the first bytes (a smaller file whole). A file that holds none, most
+// of them, counts on with its first bytes only (*limit as it was), since nothing else of it is
+// judged; one that holds an archive is read whole, unless it is too large to be opened.
+static int ReadTail(FileScan *s, size_t *limit, DWORD *error)
+{
+    size_t head = s->count;
+    uint64_t from = s->size > head + ZIP_TAIL_BYTES ? s->size - ZIP_TAIL_BYTES : head;
+    LARGE_INTEGER at;
+    at.QuadPart = static_cast<LONGLONG>(from);
+    if (from > head && !SetFilePointerEx(s->file, at, nullptr, FILE_BEGIN)) {
+        *error = GetLastError();
+        return 0;
+    }
+    size_t want = head + static_cast<size_t>(s->size - from);
+    if (!ReadContent(s->file, &s->count, want, error))
+        return 0;
+    if (s->count != want) {
+        *limit = want;   // it shrank while read: put off
+        return 1;
+    }
+    const unsigned char *bytes = ContentBytes();
+    s->zip = from == head ? EndsLikeZip(bytes, s->count) : EndsLikeZip(bytes + head, s->count - head);
+    if (!s->zip) {
+        s->count = head;
+        return 1;
+    }
+    if (from == head || s->size > READ_LIMIT) {
+        *limit = from == head ? static_cast<size_t>(s->size) + 1 : want;   // whole, or not opened
+        return 1;
+    }
+    at.QuadPart = static_cast<LONGLONG>(head);
+    if (!SetFilePointerEx(s->file, at, nullptr, FILE_BEGIN)) {
+        *error = GetLastError();
+        return 0;
+    }
+    s->count = head;
+    return ReadRest(s, limit, error);
+}
+
 // The bytes the judging needs: one byte more than the test file may have, to see a file that grew;
-// the engine needs all of it, and so does an archive. 0 with *error set when a read failed.
+// the engine needs all of it, and so does an archive, wherever it begins in the file. 0 with
+// *error set when a read failed.
 static int ReadBytes(FileScan *s, size_t *limit, DWORD *error)
 {
     *limit = TEST_FILE_MAX_SIZE + 1;
     if (!ReadContent(s->file, &s->count, *limit, error))
         return 0;
-    s->zip = s->options.archives && LooksLikeZip(ContentBytes(), s->count);
-    if (!(s->zip || (s->wanted && config.engineClamd)) || s->count != *limit)
+    int archives = s->options.archives;
+    const unsigned char *bytes = ContentBytes();
+    s->zip = archives && (s->count == s->size ? HoldsZip(bytes, s->count) : LooksLikeZip(bytes, s->count));
+    if (s->count != *limit || s->size <= s->count)
+        return 1;   // here whole (or changed: put off)
+    if ((s->zip || (s->wanted && config.engineClamd)) && s->size <= READ_LIMIT) {
+        if (!ReadRest(s, limit, error))
+            return 0;
+        s->zip = archives && HoldsZip(ContentBytes(), s->count);
         return 1;
-    if (s->size <= READ_LIMIT) {
-        *limit = static_cast<size_t>(s->size) + 1;
-        return ReadContent(s->file, &s->count, *limit, error);
     }
-    if (s->zip)
-        JournalLine("ARCHIVE %s not opened: larger than %lu bytes", s->ansiPath, static_cast<unsigned long>(READ_LIMIT));
-    return 1;
+    if (!archives || s->zip)
+        return 1;   // an archive too large to be opened
+    return ReadTail(s, limit, error);
 }
 
 // 1 when the open file needs no reading: the journal and the report, known by the file, not by a
@@ -219,14 +273,25 @@ static void Act(FileScan *s, const char *foundName, const char *foundOem, const 
     FollowVerdict(s->path, s->version, s->ansiPath, foundName, foundOem, verdict, s->options);
 }
 
-// Look inside an archive read whole and found clean as a whole. The alert and the report name a
-// member found after the archive; the action takes the archive.
+// Look inside an archive found clean as a whole. The alert and the report name a member found after
+// the archive; the action takes the archive. An archive that could not be read whole, or is too
+// large to be opened, is no clean file: journalled as skipped, it is neither counted as scanned
+// nor remembered as a version scanned, so that its next notice reads it again.
 static void LookInside(FileScan *s, const char *oemName, int unconfirmed)
 {
     Verdict verdict = {};
     verdict.unconfirmed = unconfirmed;   // the archive whole met no daemon
     std::string member;
-    if (!ScanArchiveMembers(ContentBytes(), s->count, s->ansiPath, s->options, &verdict, &member)) {
+    int inside = ARCHIVE_UNREAD;
+    if (s->count != s->size)
+        JournalLine("ARCHIVE %s skipped: larger than %lu bytes", s->ansiPath, static_cast<unsigned long>(READ_LIMIT));
+    else
+        inside = ScanArchiveMembers(ContentBytes(), s->count, s->ansiPath, s->options, &verdict, &member);
+    if (inside == ARCHIVE_UNREAD) {
+        ForgetScanned(s->path);
+        return;
+    }
+    if (inside == ARCHIVE_READ) {
         Act(s, s->ansiPath, oemName, verdict);
         return;
     }
@@ -263,7 +328,7 @@ int ScanFile(const wchar_t *path, int fresh, unsigned attempt)
     CloseHandle(s.file);
     if (!verdict.found && s.wanted && s.zip)
         Judge(ContentBytes(), s.count, s.size, s.ansiPath, &verdict);   // the archive whole
-    if (verdict.found || !s.zip || s.count != s.size)
+    if (verdict.found || !s.zip)
         Act(&s, s.ansiPath, oemName, verdict);
     else
         LookInside(&s, oemName, verdict.unconfirmed);

@@ -2,26 +2,49 @@
 #include "vxd/scan/zip_directory.h"
 
 #include <algorithm>
+#include <cstring>
 #include <utility>
 
 long FindZipEnd(const unsigned char *zip, size_t size)
 {
-    if (size < ZIP_END_SIZE)
+    if (zip == nullptr || size < ZIP_END_SIZE)
         return -1;
-    size_t lowest = size - ZIP_END_SIZE > ZIP_MAX_COMMENT ? size - ZIP_END_SIZE - ZIP_MAX_COMMENT : 0;
-    for (size_t at = size - ZIP_END_SIZE + 1; at-- > lowest;) {
-        if (ZipRead32(zip + at) == ZIP_END_SIGNATURE && at + ZIP_END_SIZE + ZipRead16(zip + at + 20) <= size)
-            return static_cast<long>(at);
+    // Forward to the last record that fits: memchr passes over the bytes that cannot begin one
+    // faster than a look at each, and most files searched hold none.
+    size_t lowest = size > ZIP_END_SEARCH ? size - ZIP_END_SEARCH : 0;
+    const unsigned char *last = zip + size - ZIP_END_SIZE;
+    long found = -1;
+    for (const unsigned char *p = zip + lowest; p <= last; p++) {
+        p = static_cast<const unsigned char *>(std::memchr(p, 'P', static_cast<size_t>(last - p) + 1));
+        if (p == nullptr)
+            break;
+        size_t at = static_cast<size_t>(p - zip);
+        if (ZipRead32(p) == ZIP_END_SIGNATURE && at + ZIP_END_SIZE + ZipRead16(p + 20) <= size)
+            found = static_cast<long>(at);
     }
-    return -1;
+    return found;
 }
 
-int ReadZipDirectory(const unsigned char *zip, size_t size, uint32_t count, size_t at, size_t end,
-                     std::vector<ZipDirectoryEntry> *entries)
+static int CentralAt(const unsigned char *zip, size_t at, size_t end)
 {
-    entries->reserve(count);
-    for (uint32_t i = 0; i < count; i++) {
-        if (at + ZIP_CENTRAL_SIZE > end || ZipRead32(zip + at) != ZIP_CENTRAL_SIGNATURE)
+    return at + 4 <= end && ZipRead32(zip + at) == ZIP_CENTRAL_SIGNATURE;
+}
+
+int FindZipStart(const unsigned char *zip, size_t end, uint32_t directorySize, uint32_t directoryOffset,
+                 size_t *start)
+{
+    if (directorySize > end || end - directorySize < directoryOffset)
+        return 0;   // bytes missing: the directory would reach beyond the end record
+    *start = end - directorySize - directoryOffset;
+    if (*start > 0 && !CentralAt(zip, end - directorySize, end) && CentralAt(zip, directoryOffset, end))
+        *start = 0;
+    return 1;
+}
+
+int ReadZipDirectory(const unsigned char *zip, size_t size, size_t at, size_t end, std::vector<ZipDirectoryEntry> *entries)
+{
+    while (at < end) {
+        if (entries->size() >= ZIP_MAX_ENTRIES || at + ZIP_CENTRAL_SIZE > end || ZipRead32(zip + at) != ZIP_CENTRAL_SIGNATURE)
             return 0;
         const unsigned char *c = zip + at;
         ZipDirectoryEntry e = {c, ZipRead16(c + 8), ZipRead16(c + 10), ZipRead32(c + 20), ZipRead16(c + 28), ZipRead32(c + 42), 0, 0};
@@ -55,4 +78,3 @@ int ZipEntriesOverlap(const std::vector<ZipDirectoryEntry> &entries, size_t size
     }
     return 0;
 }
-

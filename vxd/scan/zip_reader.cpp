@@ -11,6 +11,7 @@
 
 constexpr size_t FIRST_ROOM = 64 * 1024;   // the inflate buffer starts here and doubles
 constexpr size_t INFLATE_STEP = 1u << 20;  // bytes inflated between two looks at the clock
+static_assert(ZIP_TAIL_BYTES == ZIP_END_SEARCH, "the tail a file is searched in holds any end record");
 
 ZipBudget MakeZipBudget(const ZipLimits &limits, int (*overdue)(void))
 {
@@ -34,6 +35,24 @@ int LooksLikeZip(const unsigned char *bytes, size_t count)
         return 0;
     uint32_t signature = ZipRead32(bytes);
     return signature == ZIP_LOCAL_SIGNATURE || signature == ZIP_END_SIGNATURE;
+}
+
+int EndsLikeZip(const unsigned char *tail, size_t count)
+{
+    return FindZipEnd(tail, count) >= 0;
+}
+
+int HoldsZip(const unsigned char *bytes, size_t count)
+{
+    return LooksLikeZip(bytes, count) || EndsLikeZip(bytes, count);
+}
+
+std::string ZipNameAsWritten(const std::string &name)
+{
+    size_t length = name.size();
+    while (length > 0 && (name[length - 1] == '.' || name[length - 1] == ' '))
+        length--;
+    return name.substr(0, length);
 }
 
 // Inflates count bytes of raw deflate data into out, at most limit bytes (one more shows that the
@@ -94,12 +113,11 @@ static int Inflate(const unsigned char *in, size_t count, size_t limit, size_t w
     return status;
 }
 
-static void CopyName(const unsigned char *name, size_t length, char *out)
+static void CopyName(const unsigned char *name, size_t length, std::string *out)
 {
-    size_t n = length < ZIP_NAME_SIZE - 1 ? length : ZIP_NAME_SIZE - 1;
-    for (size_t i = 0; i < n; i++)
-        out[i] = (name[i] < 0x20 || name[i] == 0x7F) ? '?' : static_cast<char>(name[i]);
-    out[n] = 0;
+    out->assign(reinterpret_cast<const char *>(name), length);
+    for (char &c : *out)
+        c = (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) ? '?' : c;
 }
 
 // Reads the member of entry into *member: its bytes in the archive, or inflated into buffer, and
@@ -107,7 +125,7 @@ static void CopyName(const unsigned char *name, size_t length, char *out)
 static int ReadMember(const unsigned char *zip, size_t size, const ZipDirectoryEntry &entry, const ZipLimits &limits,
                       ZipBudget *budget, std::vector<unsigned char> *buffer, ZipMember *member, size_t *limit)
 {
-    CopyName(entry.record + ZIP_CENTRAL_SIZE, entry.nameLength, member->name);
+    CopyName(entry.record + ZIP_CENTRAL_SIZE, entry.nameLength, &member->name);
     if (entry.dataStart == 0 || static_cast<uint64_t>(entry.dataStart) + entry.packed > size)
         member->status = ZIP_MEMBER_DAMAGED;   // no local header, or more claimed than there is
     else if (entry.flags & 1)
@@ -169,8 +187,6 @@ int ReadZip(const unsigned char *zip, size_t size, const ZipLimits &limits, ZipB
 {
     if (budget->reached)
         return budget->reached;
-    if (zip == nullptr)
-        return ZIP_NO_DIRECTORY;
     long end = FindZipEnd(zip, size);
     if (end < 0)
         return ZIP_NO_DIRECTORY;
@@ -180,18 +196,23 @@ int ReadZip(const unsigned char *zip, size_t size, const ZipLimits &limits, ZipB
     uint32_t directoryOffset = ZipRead32(e + 16);
     if (count == 0xFFFF || directorySize == 0xFFFFFFFFu || directoryOffset == 0xFFFFFFFFu)
         return ZIP_TOO_BIG;
-    if (static_cast<uint64_t>(directoryOffset) + directorySize > static_cast<uint64_t>(end))
+    size_t start = 0;
+    if (!FindZipStart(zip, static_cast<size_t>(end), directorySize, directoryOffset, &start))
         return ZIP_DIRECTORY_DAMAGED;
-
+    // From here on the archive is what follows the bytes in front of it: its offsets count from there.
+    const unsigned char *archive = zip + start;
+    size_t archiveSize = size - start;
     std::vector<ZipDirectoryEntry> entries;
-    int whole = ReadZipDirectory(zip, size, count, directoryOffset, static_cast<size_t>(directoryOffset) + directorySize,
-                              &entries);
-    if (ZipEntriesOverlap(entries, size))
+    int whole = ReadZipDirectory(archive, archiveSize, directoryOffset,
+                                 static_cast<size_t>(directoryOffset) + directorySize, &entries);
+    if (ZipEntriesOverlap(entries, archiveSize))
         return ZIP_ENTRIES_OVERLAP;
-    int result = VisitMembers(zip, size, entries, limits, budget, visit, context);
+    int result = VisitMembers(archive, archiveSize, entries, limits, budget, visit, context);
     if (result != ZIP_DONE)
         return result;
-    return whole ? ZIP_DONE : ZIP_DIRECTORY_DAMAGED;
+    if (!whole)
+        return ZIP_DIRECTORY_DAMAGED;
+    return entries.size() == count ? ZIP_DONE : ZIP_COUNT_WRONG;
 }
 
 const char *ZipMemberStatusText(int status)
@@ -214,6 +235,7 @@ const char *ZipResultText(int result)
     case ZIP_NO_DIRECTORY: return "no central directory";
     case ZIP_DIRECTORY_DAMAGED: return "central directory damaged";
     case ZIP_TOO_BIG: return "ZIP64 archives are not read";
+    case ZIP_COUNT_WRONG: return "central directory damaged: the end record counts other entries than it holds";
     case ZIP_ENTRIES_OVERLAP: return "entries share their data";
     case ZIP_MEMBERS_SPENT: return "more members than one file may hold";
     case ZIP_BYTES_SPENT: return "inflates beyond what one file may";

@@ -1,11 +1,15 @@
 // Reading the members of a ZIP archive held in memory: the central directory, stored and deflated
 // members (zlib's inflate), with one budget per scanned file against lying sizes, entries that
 // share their data and members that inflate without end, at every depth of nesting.
+// An archive may have bytes in front of it (every self-extracting archive has a program there):
+// it is found by its end record, searched for back from the end, as the unzip tools find it.
 // No windows.h: built natively for the unit tests and fuzzing.
 #pragma once
 #include <cstddef>
+#include <string>
 
-constexpr size_t ZIP_NAME_SIZE = 260;
+constexpr size_t ZIP_TAIL_BYTES = 22 + 65535;   // a file's last bytes, where a ZIP archive's end
+                                                // record lies, comment and all
 
 struct ZipLimits {
     size_t memberBytes;     // a member that would grow beyond this is inflated this far and not read
@@ -38,7 +42,7 @@ enum {
 };
 
 struct ZipMember {
-    char name[ZIP_NAME_SIZE];   // as stored, control characters shown as '?', cut to fit
+    std::string name;           // as stored, whole, control characters shown as '?'
     int status;
     const unsigned char *data;  // ZIP_MEMBER_READ: the bytes, valid only during the visit
     size_t size;
@@ -55,6 +59,8 @@ enum {
     ZIP_DIRECTORY_DAMAGED,      // the directory lies outside the archive or its entries are broken
                                 // (the members before the damage were visited)
     ZIP_TOO_BIG,                // a ZIP64 archive, which this reader does not read
+    ZIP_COUNT_WRONG,            // the end record counts other entries than its directory holds:
+                                // every member the directory holds was visited
     ZIP_ENTRIES_OVERLAP,        // two entries share or overlap their local headers or data: the
                                 // directory is refused, no member is visited
     // The bounds of the budget; the members before were visited, and budget->reached names it.
@@ -66,8 +72,19 @@ enum {
 // 1 when bytes (count of them, from the file's start) begin like a ZIP archive.
 int LooksLikeZip(const unsigned char *bytes, size_t count);
 
-// Visits the members of the archive of size bytes at zip, in the order of its directory, at most
-// limits.memberBytes each, and charges them to budget (which an archive inside a member shares).
+// 1 when tail, a file's last count bytes (ZIP_TAIL_BYTES will do), holds the end record of a ZIP
+// archive: the archive may have any bytes in front of it.
+int EndsLikeZip(const unsigned char *tail, size_t count);
+
+// 1 when bytes, a whole file or member, begin like a ZIP archive or end like one.
+int HoldsZip(const unsigned char *bytes, size_t count);
+
+// name as Windows writes it, the name a member is judged by: the trailing dots and blanks Windows
+// drops are dropped ("t.com. " is "t.com"); the rest is kept whole, however long.
+std::string ZipNameAsWritten(const std::string &name);
+
+// Visits the members of the archive of size bytes at zip (with any bytes in front of it), in the
+// order of its directory, at most limits.memberBytes each, and charges them to budget (which an archive inside a member shares).
 // Once the budget is spent it stays spent: every later call returns the same bound at once.
 int ReadZip(const unsigned char *zip, size_t size, const ZipLimits &limits, ZipBudget *budget, ZipVisit visit,
             void *context);

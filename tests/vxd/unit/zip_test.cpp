@@ -3,7 +3,9 @@
 // nested, against one budget.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -32,7 +34,7 @@ int Collect(const ZipMember &member, void *context)
     Reading *reading = static_cast<Reading *>(context);
     reading->seen->push_back(
         {member.name, member.status, std::string(reinterpret_cast<const char *>(member.data), member.size), member.cut});
-    if (reading->nested && LooksLikeZip(member.data, member.size))
+    if (reading->nested && !member.cut && HoldsZip(member.data, member.size))
         ReadZip(member.data, member.size, *reading->limits, &reading->budget, Collect, reading);
     return 1;
 }
@@ -43,8 +45,10 @@ int Read(const std::string &zip, std::vector<Seen> *seen, const ZipLimits &limit
          int (*overdue)(void) = nullptr)
 {
     Reading reading = {seen, &limits, MakeZipBudget(limits, overdue), nested};
-    return ReadZip(reinterpret_cast<const unsigned char *>(zip.data()), zip.size(), limits, &reading.budget, Collect,
-                   &reading);
+    // In memory of its exact size, so that the sanitizers see a read past the archive's end.
+    std::unique_ptr<unsigned char[]> bytes(new unsigned char[zip.size()]);
+    std::copy(zip.begin(), zip.end(), bytes.get());
+    return ReadZip(bytes.get(), zip.size(), limits, &reading.budget, Collect, &reading);
 }
 
 }  // namespace
@@ -56,10 +60,11 @@ TEST(DriverZip, MembersStoredDeflatedAndNested)
                                 {"sub/", "", 0, 0},
                                 {"sub/dir/prog.com", std::string(5000, 'x') + "tail", 8, 0},
                                 {"in\x01" "ner.zip", inner, 0, 0},
-                                {"", "no name", 0, 0}});
+                                {"", "no name", 0, 0},
+                                {std::string(300, 'd') + "/t.com. .", "long", 0, 0}});
     std::vector<Seen> seen;
     ASSERT_EQ(ZIP_DONE, Read(zip, &seen));
-    ASSERT_EQ(4u, seen.size()) << "the folder is not a member";
+    ASSERT_EQ(5u, seen.size()) << "the folder is not a member";
     EXPECT_EQ("readme.txt", seen[0].name);
     EXPECT_EQ("plain text", seen[0].data);
     EXPECT_EQ("sub/dir/prog.com", seen[1].name);
@@ -71,6 +76,8 @@ TEST(DriverZip, MembersStoredDeflatedAndNested)
     ASSERT_EQ(1u, nested.size());
     EXPECT_EQ("inner bytes", nested[0].data);
     EXPECT_EQ("", seen[3].name);
+    EXPECT_EQ(std::string(300, 'd') + "/t.com. .", seen[4].name) << "a long name whole";
+    EXPECT_EQ(std::string(300, 'd') + "/t.com", ZipNameAsWritten(seen[4].name)) << "judged as Windows writes it";
     EXPECT_EQ(0, LooksLikeZip(reinterpret_cast<const unsigned char *>("MZ\x90\x00"), 4));
 
     // Read for a judge of small files: a deflated member only as far as it needs, unless it is an
@@ -123,8 +130,28 @@ TEST(DriverZip, LiesTruncationAndBombsAreSkippedNotFollowed)
     cases.push_back({"deflate stream cut short", shortPacked, ZIP_DONE, {ZIP_MEMBER_DAMAGED, ZIP_MEMBER_READ}});
     std::string manyEntries = good;
     manyEntries[manyEntries.size() - 22 + 10] = 9;   // the end record claims nine entries
-    cases.push_back({"more entries than the directory holds", manyEntries, ZIP_DIRECTORY_DAMAGED,
+    cases.push_back({"more entries than the directory holds", manyEntries, ZIP_COUNT_WRONG,
                      {ZIP_MEMBER_READ, ZIP_MEMBER_READ}});
+    std::string fewEntries = good;
+    fewEntries[fewEntries.size() - 22 + 10] = 1;
+    cases.push_back({"fewer entries than the directory holds: all are read", fewEntries, ZIP_COUNT_WRONG,
+                     {ZIP_MEMBER_READ, ZIP_MEMBER_READ}});
+    std::string commented = good + "PK\x03\x04" + std::string(22, 'c');   // a comment of 26 bytes
+    commented[good.size() - 2] = 26;
+    cases.push_back({"bytes in front, and a comment after", "MZ" + std::string(5000, 'p') + commented, ZIP_DONE,
+                     {ZIP_MEMBER_READ, ZIP_MEMBER_READ}});
+    cases.push_back({"bytes in front cut off", good.substr(40), ZIP_DIRECTORY_DAMAGED, {}});
+    std::string between = good;
+    between.insert(between.size() - 22, "between");
+    cases.push_back({"bytes between the directory and the end record", between, ZIP_DONE,
+                     {ZIP_MEMBER_READ, ZIP_MEMBER_READ}});
+    std::string lastBytes = commented;
+    Patch32(&lastBytes, central[1] + offsetField, static_cast<uint32_t>(lastBytes.size() - 26));
+    cases.push_back({"a local header in the archive's last 30 bytes", lastBytes, ZIP_DONE,
+                     {ZIP_MEMBER_READ, ZIP_MEMBER_DAMAGED}});
+    cases.push_back({"an archive with bytes in front inside a member",
+                     BuildZip({{"setup.exe", "MZ" + good, 0, 0}}), ZIP_DONE,
+                     {ZIP_MEMBER_READ, ZIP_MEMBER_READ, ZIP_MEMBER_READ}, testLimits, true});
     cases.push_back({"cut before the end record", good.substr(0, good.size() - 30), ZIP_NO_DIRECTORY, {}});
     cases.push_back({"nothing", "", ZIP_NO_DIRECTORY, {}});
     std::string farDirectory = good;

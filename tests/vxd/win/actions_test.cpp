@@ -403,6 +403,7 @@ TEST(VxdArchive, DetectionsInsideZipFilesNameTheMember)
         Patch32(&overlapping, record + 42, 0);
     }
 
+    const std::string longName = "|" + std::string(300, 'd') + "/t.com";   // judged whole
     struct Case {
         const char *file;
         std::string zip;
@@ -416,6 +417,10 @@ TEST(VxdArchive, DetectionsInsideZipFilesNameTheMember)
         {"bomb.zip", BuildZip({{"zeros.com", std::string(33 << 20, '\0'), 8, 0}, {"t.exe", test, 0, 0}}), 1, "|t.exe"},
         {"cut.zip", BuildZip({{"t.com", test, 8, 0}}).substr(0, 60), 1, nullptr},
         {"overlap.zip", overlapping, 1, nullptr},
+        // A self-extracting archive: a program in front, chosen by the scan type as a program.
+        {"setup.exe", "MZ" + std::string(3000, 'p') + BuildZip({{"a.txt", "a", 8, 0}, {"t.com. ", test, 8, 0}}), 1,
+         "|t.com. "},
+        {"long.zip", BuildZip({{longName.substr(1), test, 8, 0}}), 1, longName.c_str()},
     };
     size_t expected = 0;
     for (const Case &c : cases) {
@@ -431,12 +436,13 @@ TEST(VxdArchive, DetectionsInsideZipFilesNameTheMember)
         }
         ASSERT_EQ(++expected, detections.size()) << c.file;
         EXPECT_EQ(path + c.found, detections.back());
-        std::string renamed = path.substr(0, path.size() - 3) + "Vip";
+        std::string renamed = path.substr(0, path.size() - 3) + "V" + path.substr(path.size() - 2);
         EXPECT_TRUE(FileExists(renamed)) << "the archive is what the action takes";
         EXPECT_TRUE(WaitUntil([&] { return Contains(ReadLines(w.report), "Infected: " + path + c.found + " (anti-virus test file)"); }));
         EXPECT_TRUE(Contains(ReadLines(w.report), "Renamed: " + path + c.found + " to " + renamed));
     }
-    EXPECT_TRUE(Contains(JournalLinesFrom(w.driver, "ARCHIVE "), "cut.zip: no central directory"));
+    EXPECT_TRUE(Contains(JournalLinesFrom(w.driver, "ARCHIVE "), "cut.zip skipped: no central directory"));
+    EXPECT_FALSE(Contains(JournalLinesFrom(w.driver, "SCAN "), "cut.zip")) << "an archive not read is no clean file";
     EXPECT_TRUE(Contains(JournalLinesFrom(w.driver, "ARCHIVE "), "overlap.zip skipped: entries share their data"));
     EXPECT_EQ(1, SendCode(w.driver, CTL_LOG_STOP));
     DestroyWindow(w.collector);
