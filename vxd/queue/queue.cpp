@@ -11,6 +11,7 @@
 #include "vxd/journal/journal.h"
 
 constexpr size_t QUEUE_NAMES = 16384;       // names waiting at most
+constexpr size_t QUEUE_CHARS = 4u << 20;    // characters of the names waiting at most (8 MB)
 constexpr int NAMES_BEFORE_WALK = 256;      // a walk asked for waits no longer than this many names
 
 // A walk asked for: one per root and kind, the earliest since kept.
@@ -23,7 +24,7 @@ struct WalkRequest {
 static CRITICAL_SECTION queueLock;
 static HANDLE queueReady;                   // auto-reset: set when work was queued
 // Under queueLock:
-static NameQueue names = {QUEUE_NAMES, {}, {}};
+static NameQueue names = {QUEUE_NAMES, QUEUE_CHARS, 0, {}, {}};
 static std::vector<WalkRequest> walks;
 static int namesSinceWalk;
 static int dropping;                        // names are being dropped (journalled once per run of drops)
@@ -58,9 +59,8 @@ static void AskWalk(int kind, const wchar_t *root, uint64_t since)
 
 void QueueScan(const wchar_t *path, int fresh, const wchar_t *root, uint64_t since)
 {
-    std::wstring key = NameKey(path);
     EnterCriticalSection(&queueLock);
-    int result = PushName(&names, key, path, fresh);
+    int result = PushName(&names, path, fresh);
     int firstDrop = result == NAME_REFUSED && !dropping;
     if (result == NAME_REFUSED)
         AskWalk(WORK_RESCAN, root, since);
