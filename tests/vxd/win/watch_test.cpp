@@ -1,6 +1,6 @@
-// The reference driver watching a folder: scans of files as they are written, the test file's
-// detection and the message that carries its OEM name, exclusions, switching off, and no CPU spent
-// while nothing happens.
+// The reference driver watching a folder: scans of files as they are written, under every name the
+// file system holds, the test file's detection and the message that carries its
+// OEM name, exclusions, switching off, and no CPU spent while nothing happens.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -138,6 +138,61 @@ TEST(VxdWatch, AFolderRenamedAwayIsWatchedAgainWhenItComesBack)
     EXPECT_TRUE(WaitUntil([&] { return journalled("WATCH " + watched + " watched again"); }, 10000));
     ASSERT_TRUE(WriteBytes(watched + "\\later.txt", "later"));
     EXPECT_TRUE(WaitUntil([&] { return journalled("SCAN " + watched + "\\early.txt") && journalled("SCAN " + watched + "\\later.txt"); }));
+}
+
+// The Unix name of a path under Wine, as "\\?\unix\..." (which writes names that Win32 refuses,
+// as a Linux program would); empty elsewhere.
+static std::wstring UnixForm(const std::wstring &path)
+{
+    typedef char *(CDECL * ToUnix)(const wchar_t *);
+    auto toUnix = reinterpret_cast<ToUnix>(reinterpret_cast<void (*)(void)>(
+        GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
+    char *name = toUnix != nullptr ? toUnix(path.c_str()) : nullptr;
+    if (name == nullptr)
+        return L"";
+    std::wstring form = L"\\\\?\\unix" + Wide(name, CP_UTF8);
+    HeapFree(GetProcessHeap(), 0, name);
+    for (wchar_t &c : form)
+        c = c == L'/' ? L'\\' : c;
+    return form;
+}
+
+TEST(VxdWatch, EveryNameTheFileSystemHoldsIsScanned)
+{
+    TestDriver driver;
+    ASSERT_TRUE(LoadTestDriver("names", "Watch=watched\r\nJournal=journal.txt\r\n", &driver));
+    const std::wstring watched = Wide(driver.folder) + L"\\watched";
+    ASSERT_TRUE(CreateDirectoryW(watched.c_str(), nullptr));
+    ASSERT_EQ(1, ConnectTestDriver(&driver));   // it only reports, until told otherwise
+    std::wstring deep = watched;   // a path of more than 1,229 characters
+    for (int level = 0; level < 5; level++)
+        ASSERT_TRUE(CreateDirectoryW((L"\\\\?\\" + (deep += L"\\" + std::wstring(200, L'n'))).c_str(), nullptr));
+    const std::wstring unix = UnixForm(watched);
+    struct Case {
+        std::wstring name;       // below watched
+        bool byUnix;             // written as a Linux program would (under Wine only)
+    } cases[] = {
+        {L"w.com.", false}, {L"b.com ", false}, {L"nul.com", false}, {L"con.com", false},
+        {deep.substr(watched.size() + 1) + L"\\" + std::wstring(240, L'x') + L".com", false},
+        {L"a?b.com", true}, {L"c*d.com", true}, {L"i<j>k|l\".com", true}, {L"UP.com", true}, {L"up.com", true},
+        {L"d?r\\t.com", true},   // in a folder of such a name
+    };
+    ASSERT_TRUE(unix.empty() || CreateDirectoryW((unix + L"\\d?r").c_str(), nullptr));
+    std::vector<std::string> expected;
+    for (const Case &c : cases) {
+        if (c.byUnix && unix.empty())
+            continue;
+        // Each its own version (blanks after the test file keep it one), so that none repeats another.
+        const std::string bytes = TestFileBytes() + std::string(expected.size(), ' ');
+        ASSERT_TRUE(WriteWide((c.byUnix ? unix : L"\\\\?\\" + watched) + L"\\" + c.name, bytes)) << c.name.size();
+        expected.push_back("DETECT " + InCodePage(CP_ACP, watched + L"\\" + c.name));
+    }
+    auto found = [&](const std::string &line) { return Contains(JournalLinesFrom(driver, "DETECT "), line); };
+    EXPECT_TRUE(WaitUntil([&] { return found(expected.back()); }, 10000));
+    for (const std::string &line : expected)
+        EXPECT_TRUE(found(line)) << line.substr(0, 120);
+    EXPECT_TRUE(JournalLinesFrom(driver, "RETRY ").empty()) << "tried again: " << JournalLinesFrom(driver, "RETRY ")[0];
+    EXPECT_TRUE(JournalLinesFrom(driver, "SKIP ").empty()) << "passed over: " << JournalLinesFrom(driver, "SKIP ")[0];
 }
 
 TEST(VxdWatch, IdleWatchingCostsNoCpu)
