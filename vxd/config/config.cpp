@@ -19,6 +19,7 @@ static const char DEFAULT_ERROR_TEXT[] = "Torvane.VXD refused the connection.";
 static const char DEFAULT_WATCH[] = "C:\\";
 static const uint32_t DEFAULT_BLINK_STEPS = 6;
 static const uint32_t DEFAULT_NOTIFY_BUFFER = 64 * 1024;
+static const uint32_t DEFAULT_WALK_STEP = 4096;
 static const uint32_t DEFAULT_CLAMD_PORT = 3310;
 static const uint32_t DEFAULT_CLAMD_TIMEOUT = 5000;
 static const uint32_t DEFAULT_CLAMD_RETRY = 10000;
@@ -116,6 +117,9 @@ void ReadConfig(void)
     config.notifyBuffer = Number(ini, "NotifyBuffer", DEFAULT_NOTIFY_BUFFER);
     if (config.notifyBuffer < 16 || config.notifyBuffer > DEFAULT_NOTIFY_BUFFER)
         config.notifyBuffer = DEFAULT_NOTIFY_BUFFER;
+    config.walkStep = Number(ini, "WalkStep", DEFAULT_WALK_STEP);
+    if (config.walkStep < 1 || config.walkStep > DEFAULT_WALK_STEP)
+        config.walkStep = DEFAULT_WALK_STEP;
 
     char engine[32];
     Text(ini, "Engine", "", engine, sizeof engine);

@@ -20,6 +20,8 @@ struct DriverConfig {
     uint32_t blinkSteps;      // BlinkSteps: blinkCount set for each file scanned
     uint32_t notifyBuffer;    // NotifyBuffer: bytes each watch collects changes in (tests make it
                               // small to force overflows), 16 to 65536
+    uint32_t walkStep;        // WalkStep: entries of folders a walk lists before it lets other work
+                              // go first (tests make it small to walk in many steps), 1 to 4096
     int engineClamd;          // Engine=clamd: ask a ClamAV daemon as well as the built-in rule
     char clamdHost[256];      // ClamdHost: comma-separated numeric IPv4 addresses, each with
                               // ":port" where not ClamdPort; 127.0.0.1 by default

@@ -6,8 +6,6 @@
 #include <string>
 #include <unordered_map>
 
-constexpr size_t PATH_CHARS = 1024;         // longer paths (with their terminator) are not queued
-
 struct QueuedName {
     std::wstring path;
     int fresh;                              // the name arrived (or was written soon after it did):

@@ -68,7 +68,7 @@ void QueueScan(const wchar_t *path, int fresh, const wchar_t *root, uint64_t sin
     int wake = TakeWaiter();
     LeaveCriticalSection(&queueLock);
     if (firstDrop) {
-        char name[PATH_CHARS];
+        char name[MAX_PATH * 2];
         WideToCodePage(CP_ACP, root, name, sizeof name);
         JournalLine("QUEUE full: %s is rescanned", name);
     }
@@ -86,22 +86,23 @@ void QueueRescan(const wchar_t *root, uint64_t since)
         SetEvent(queueReady);
 }
 
-void QueueBaseline(const wchar_t *root)
+void QueueBaseline(const wchar_t *root, uint64_t since)
 {
     EnterCriticalSection(&queueLock);
-    AskWalk(WORK_BASELINE, root, 0);
+    AskWalk(WORK_BASELINE, root, since);
     int wake = TakeWaiter();
     LeaveCriticalSection(&queueLock);
     if (wake)
         SetEvent(queueReady);
 }
 
-int TakeWork(ScanWork *out, unsigned long waitMs)
+int TakeWork(ScanWork *out, unsigned long waitMs, int walking)
 {
     DWORD start = GetTickCount();
     for (;;) {
         EnterCriticalSection(&queueLock);
-        if (!walks.empty() && (names.order.empty() || namesSinceWalk >= NAMES_BEFORE_WALK)) {
+        int walkTurn = names.order.empty() || namesSinceWalk >= NAMES_BEFORE_WALK;
+        if (!walks.empty() && walkTurn) {
             out->kind = walks.front().kind;
             out->root = std::move(walks.front().root);
             out->since = walks.front().since;
@@ -109,6 +110,11 @@ int TakeWork(ScanWork *out, unsigned long waitMs)
             namesSinceWalk = 0;
             LeaveCriticalSection(&queueLock);
             return out->kind;
+        }
+        if (walking && walkTurn) {
+            namesSinceWalk = 0;
+            LeaveCriticalSection(&queueLock);
+            return WORK_STEP;
         }
         if (PopName(&names, &out->name)) {
             out->kind = WORK_NAME;

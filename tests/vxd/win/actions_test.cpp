@@ -301,16 +301,17 @@ TEST(VxdActions, ScanTypeScanOnAndExclusionsChooseTheFiles)
     CloseHandle(writer);
     EXPECT_TRUE(PumpUntil([&] { return Contains(JournalLinesFrom(w.driver, "SCAN "), filling); }, 10000));
     setScan(2, 3, "COM");
-    // A folder moved in brings its files along, though the watch names only the folder; a walk that
-    // goes no deeper says so.
+    // A folder moved in brings its files along, all the way down, though the watch names only the
+    // folder.
     std::string deep = w.driver.folder + "\\outside";
     ASSERT_TRUE(CreateDirectoryA(deep.c_str(), nullptr));
     ASSERT_TRUE(WriteBytes(deep + "\\inner.com", "inner"));
-    for (int level = 0; level < 33; level++)
+    for (int level = 0; level < 38; level++)
         ASSERT_TRUE(CreateDirectoryA((deep += "\\d").c_str(), nullptr));
+    ASSERT_TRUE(WriteBytes(deep + "\\deepest.com", "deepest"));
     ASSERT_TRUE(MoveFileA((w.driver.folder + "\\outside").c_str(), (w.watched + "\\moved-in").c_str()));
     EXPECT_TRUE(PumpUntil([&] { return Contains(JournalLinesFrom(w.driver, "SCAN "), "moved-in\\inner.com"); }));
-    EXPECT_TRUE(PumpUntil([&] { return Contains(JournalLinesFrom(w.driver, "WALK "), w.watched + "\\moved-in cut short: deeper than 32"); }));
+    EXPECT_TRUE(PumpUntil([&] { return Contains(JournalLinesFrom(w.driver, "SCAN "), "\\d\\deepest.com"); }));
     // The notice of a move can come while the mover still holds the folder: it is listed once let
     // go, however long that takes.
     const std::string held = w.driver.folder + "\\held";
