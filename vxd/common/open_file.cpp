@@ -1,6 +1,7 @@
 // Opening by the exact name, and by the file's identity when Win32 cannot take the name.
 #include "vxd/common/open_file.h"
 
+#include <cstddef>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -55,7 +56,7 @@ int ListEntries(HANDLE folder, const wchar_t *mask, EntryVisit visit, void *cont
             return 0;
         }
         const unsigned char *bytes = reinterpret_cast<const unsigned char *>(buffer.data());
-        for (ULONG offset = 0;;) {
+        for (ULONG offset = 0; offset + offsetof(FILE_ID_BOTH_DIR_INFORMATION, FileName) <= io.Information;) {
             const FILE_ID_BOTH_DIR_INFORMATION &entry = *reinterpret_cast<const FILE_ID_BOTH_DIR_INFORMATION *>(bytes + offset);
             ULONG length = entry.FileNameLength / sizeof(wchar_t);
             int dots = (length == 1 && entry.FileName[0] == L'.') || (length == 2 && entry.FileName[0] == L'.' && entry.FileName[1] == L'.');
