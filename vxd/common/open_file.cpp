@@ -237,9 +237,17 @@ static HANDLE OpenExact(const wchar_t *path, DWORD access, DWORD share, int kind
         return handle;
     if (MayReachByListing(path, *error))
         return OpenByListing(path, 0, access, share, kind, error);
-    if (*error == ERROR_FILE_NOT_FOUND)
+    // Only another system writes a backslash into a name: on Windows a name not found is gone.
+    static const int wine = RunsOnWine();
+    if (*error == ERROR_FILE_NOT_FOUND && wine)
         return OpenByListing(path, 1, access, share, kind, error);
     return handle;
+}
+
+int RunsOnWine(void)
+{
+    HMODULE ntdll = GetModuleHandleA("ntdll.dll");
+    return ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
 }
 
 HANDLE OpenFileToScan(const wchar_t *path, DWORD access, DWORD share, DWORD *error)

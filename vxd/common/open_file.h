@@ -18,6 +18,10 @@ HANDLE OpenFolderToList(const wchar_t *path, DWORD *error);
 // The attributes of whatever is at path, the same way; INVALID_FILE_ATTRIBUTES with *error set.
 DWORD AttributesOf(const wchar_t *path, DWORD *error);
 
+// 1 when the driver runs under Wine, where a Linux program may write names Win32 refuses, and
+// where a folder below a watched one is watched only once opened.
+int RunsOnWine(void);
+
 // One entry of a listing: 1 goes on, 0 stops the listing.
 typedef int (*EntryVisit)(const FILE_ID_BOTH_DIR_INFORMATION &entry, void *context);
 

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "vxd/act/actions.h"
+#include "vxd/common/open_file.h"
 #include "vxd/common/text.h"
 #include "vxd/config/config.h"
 #include "vxd/journal/journal.h"
@@ -61,12 +62,6 @@ static void RescanVisit(const FoundFile &found, const void *context)
     const WalkWork *work = static_cast<const WalkWork *>(context);
     if (RescanNeeded(found.path, found.size, found.written, work->since))
         ScanName(found.path, 1, 0);   // how it came is lost: scanned whatever scanOn says
-}
-
-static int RunsOnWine(void)
-{
-    HMODULE ntdll = GetModuleHandleA("ntdll.dll");
-    return ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
 }
 
 // 1 when the file at path lies in a folder below root, not in root itself.
