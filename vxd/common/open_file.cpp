@@ -4,7 +4,6 @@
 #include <cstddef>
 #include <cstring>
 #include <string>
-#include <vector>
 
 #include "vxd/common/names.h"
 
@@ -38,7 +37,9 @@ static HANDLE OpenLong(const wchar_t *path, size_t length, DWORD access, DWORD s
 
 int ListEntries(HANDLE folder, const wchar_t *mask, EntryVisit visit, void *context, DWORD *error)
 {
-    std::vector<LONGLONG> buffer(LISTING_BYTES / sizeof(LONGLONG));   // entries lie on 8-byte bounds
+    // One listing at a time, on the scan thread: its buffer is part of the driver's image, not
+    // memory taken (and the heap grown) anew for each folder. Entries lie on 8-byte bounds.
+    static LONGLONG buffer[LISTING_BYTES / sizeof(LONGLONG)];
     UNICODE_STRING maskString = {};
     if (mask != nullptr) {
         maskString.Buffer = const_cast<wchar_t *>(mask);
@@ -46,7 +47,7 @@ int ListEntries(HANDLE folder, const wchar_t *mask, EntryVisit visit, void *cont
     }
     for (BOOLEAN first = TRUE;; first = FALSE) {
         IO_STATUS_BLOCK io;
-        NTSTATUS status = NtQueryDirectoryFile(folder, nullptr, nullptr, nullptr, &io, buffer.data(), LISTING_BYTES,
+        NTSTATUS status = NtQueryDirectoryFile(folder, nullptr, nullptr, nullptr, &io, buffer, LISTING_BYTES,
                                                FileIdBothDirectoryInformation, FALSE,
                                                first && mask != nullptr ? &maskString : nullptr, first);
         if (status == NO_MORE_FILES || status == NO_SUCH_FILE)
@@ -55,7 +56,7 @@ int ListEntries(HANDLE folder, const wchar_t *mask, EntryVisit visit, void *cont
             *error = RtlNtStatusToDosError(status);
             return 0;
         }
-        const unsigned char *bytes = reinterpret_cast<const unsigned char *>(buffer.data());
+        const unsigned char *bytes = reinterpret_cast<const unsigned char *>(buffer);
         for (ULONG offset = 0; offset + offsetof(FILE_ID_BOTH_DIR_INFORMATION, FileName) <= io.Information;) {
             const FILE_ID_BOTH_DIR_INFORMATION &entry = *reinterpret_cast<const FILE_ID_BOTH_DIR_INFORMATION *>(bytes + offset);
             ULONG length = entry.FileNameLength / sizeof(wchar_t);

@@ -28,4 +28,5 @@ typedef int (*EntryVisit)(const FILE_ID_BOTH_DIR_INFORMATION &entry, void *conte
 // Lists the folder open as folder (a handle of its own, as the first mask given to a handle is the
 // one it keeps), only the names that mask (may be null: all) matches, "." and ".." left out. 1
 // when the listing was read to its end or visit stopped it; 0 with *error set when it failed.
+// The scan thread's only, one listing at a time: visit lists nothing itself.
 int ListEntries(HANDLE folder, const wchar_t *mask, EntryVisit visit, void *context, DWORD *error);

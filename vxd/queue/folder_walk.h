@@ -1,7 +1,7 @@
 // Walks through the tree below a folder, all the way down, in steps: what one step costs is
 // bounded, and a long walk goes on with the next step where the last one ended. For the scan
-// thread's looks at the files there, and (on Wine, where a folder is watched only once opened)
-// for the watch.
+// thread's looks at the files there; on Wine, where a folder below a watched one is watched only
+// once opened, the walk's opening of every folder is also what makes the watch see it.
 #pragma once
 #include <windows.h>
 

@@ -25,6 +25,7 @@
 
 constexpr size_t NAME_SIZE = 1024;
 constexpr size_t WALKS_WAITING = 4096;      // walks kept to go one after another; more are walked at once
+constexpr SIZE_T SCAN_STACK_BYTES = 256 * 1024;   // the scan thread's stack, taken when it starts
 
 // A walk asked for, waiting or under way: the files below root looked at for lost notices (a
 // rescan, also of a folder that arrived), or noted when the watch began.
@@ -190,7 +191,9 @@ static DWORD WINAPI ScanThreadProc(void *)
 
 void StartScanThread(void)
 {
-    HANDLE thread = CreateThread(nullptr, 0, ScanThreadProc, nullptr, 0, nullptr);
+    // The stack it needs is taken at once, so that its memory does not change under the front
+    // end while files are scanned (a stack grows by pages as calls go deeper).
+    HANDLE thread = CreateThread(nullptr, SCAN_STACK_BYTES, ScanThreadProc, nullptr, 0, nullptr);
     if (thread != nullptr)
         CloseHandle(thread);
 }
