@@ -135,7 +135,8 @@ static void AddWalk(int kind, const wchar_t *root, uint64_t since, unsigned atte
     WalkOn(&now.walk, SIZE_MAX);
 }
 
-// One step of the walk under way.
+// One step of the walk under way. The verdicts of the files in the engine's hands are taken
+// between steps, not held back until a long walk ends.
 static void StepWalk(void)
 {
     WalkWork &work = walks.front();
@@ -143,6 +144,7 @@ static void StepWalk(void)
         BeginWalkWork(&work);
     if (WalkOn(&work.walk, config.walkStep))
         walks.pop_front();   // what its visits added went to the end
+    FinishPending(0);
 }
 
 static void DoPutOff(const PutOff &work)
