@@ -6,6 +6,7 @@
 #include <unordered_map>
 
 #include "vxd/act/identity.h"
+#include "vxd/common/open_file.h"
 #include "vxd/common/text.h"
 
 constexpr size_t HELD_FILES_MAX = 4096;     // files held open at most; more are journalled
@@ -18,8 +19,9 @@ static std::unordered_multimap<std::wstring, FileIdentity> heldFiles;
 // file held without sharing still allows.
 static FileIdentity FileAt(const wchar_t *path)
 {
-    HANDLE file = CreateFileW(path, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    DWORD error = 0;
+    HANDLE file = OpenFileToScan(path, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                 &error);
     if (file == INVALID_HANDLE_VALUE)
         return {0, 0, 0, 0};
     FileIdentity identity = IdentityOf(file);

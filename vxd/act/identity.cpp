@@ -1,11 +1,12 @@
 // Opening the file scanned for an action, and knowing it is still that file.
 #include "vxd/act/identity.h"
 
+#include "vxd/common/open_file.h"
+
 int OpenScanned(const wchar_t *path, const ScannedFile &scanned, DWORD access, HANDLE *file, DWORD *error)
 {
-    *file = CreateFileW(path, access, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    *file = OpenFileToScan(path, access, 0, error);
     if (*file == INVALID_HANDLE_VALUE) {
-        *error = GetLastError();
         if (*error == ERROR_FILE_NOT_FOUND || *error == ERROR_PATH_NOT_FOUND)
             return GONE;
         return *error == ERROR_SHARING_VIOLATION || *error == ERROR_LOCK_VIOLATION ? REFUSED : FAILED;
@@ -21,10 +22,10 @@ int OpenScanned(const wchar_t *path, const ScannedFile &scanned, DWORD access, H
 
 int StillThere(const wchar_t *path, const ScannedFile &scanned)
 {
-    HANDLE file = CreateFileW(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    DWORD error = 0;
+    HANDLE file = OpenFileToScan(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, &error);
     if (file == INVALID_HANDLE_VALUE)
-        return GetLastError() != ERROR_FILE_NOT_FOUND && GetLastError() != ERROR_PATH_NOT_FOUND;
+        return error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND;
     BY_HANDLE_FILE_INFORMATION info;
     int same = GetFileInformationByHandle(file, &info) && SameScannedFile(ScannedFileOf(info), scanned);
     CloseHandle(file);

@@ -3,10 +3,12 @@
 
 #include <winternl.h>
 
+#include <cwchar>
 #include <string>
 #include <vector>
 
 #include "vxd/act/identity.h"
+#include "vxd/common/names.h"
 #include "vxd/common/text.h"
 #include "vxd/options/scan_rules.h"
 
@@ -61,7 +63,11 @@ DWORD Remove(const wchar_t *path, const ScannedFile &scanned, HANDLE *file)
 // written of the original. 0, or the error; ERROR_FILE_EXISTS when target is taken.
 static DWORD CopyThrough(HANDLE file, const wchar_t *target, FILETIME written)
 {
-    HANDLE copy = CreateFileW(target, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    // The exact name: Win32 would drop a trailing dot, and write "nul.com" to the device.
+    std::wstring exact;
+    if (!LongForm(target, wcslen(target), &exact))
+        return ERROR_FILENAME_EXCED_RANGE;
+    HANDLE copy = CreateFileW(exact.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (copy == INVALID_HANDLE_VALUE)
         return GetLastError() == ERROR_ALREADY_EXISTS ? ERROR_FILE_EXISTS : GetLastError();
     DWORD error = SetFilePointer(file, 0, nullptr, FILE_BEGIN) == INVALID_SET_FILE_POINTER ? GetLastError() : 0;
@@ -75,7 +81,7 @@ static DWORD CopyThrough(HANDLE file, const wchar_t *target, FILETIME written)
         error = GetLastError();
     CloseHandle(copy);
     if (error != 0)
-        DeleteFileW(target);
+        DeleteFileW(exact.c_str());
     return error;
 }
 

@@ -20,6 +20,7 @@ static const char DEFAULT_WATCH[] = "C:\\";
 static const uint32_t DEFAULT_BLINK_STEPS = 6;
 static const uint32_t DEFAULT_NOTIFY_BUFFER = 64 * 1024;
 static const uint32_t DEFAULT_PUT_OFF_ROOM = 4096;
+static const uint32_t DEFAULT_WALK_STEP = 4096;
 static const uint32_t DEFAULT_CLAMD_PORT = 3310;
 static const uint32_t DEFAULT_CLAMD_TIMEOUT = 5000;
 static const uint32_t DEFAULT_CLAMD_RETRY = 10000;
@@ -92,6 +93,7 @@ static const NumberKey NUMBER_KEYS[] = {
     {"BlinkSteps", &DriverConfig::blinkSteps, DEFAULT_BLINK_STEPS, 0, 1000},
     {"NotifyBuffer", &DriverConfig::notifyBuffer, DEFAULT_NOTIFY_BUFFER, 16, DEFAULT_NOTIFY_BUFFER},
     {"PutOffRoom", &DriverConfig::putOffRoom, DEFAULT_PUT_OFF_ROOM, 1, DEFAULT_PUT_OFF_ROOM},
+    {"WalkStep", &DriverConfig::walkStep, DEFAULT_WALK_STEP, 1, DEFAULT_WALK_STEP},
     {"ClamdPort", &DriverConfig::clamdPort, DEFAULT_CLAMD_PORT, 1, 65535},
     {"ClamdTimeout", &DriverConfig::clamdTimeout, DEFAULT_CLAMD_TIMEOUT, 10, 600000},
     {"ClamdRetry", &DriverConfig::clamdRetry, DEFAULT_CLAMD_RETRY, 0, 3600000},
@@ -134,6 +136,7 @@ void ReadConfig(void)
         config.watch[0] = 0;
 
     ReadNumbers(ini);
+
     char engine[32];
     Text(ini, "Engine", "", engine, sizeof engine);
     config.engineClamd = lstrcmpiA(engine, "clamd") == 0;

@@ -22,6 +22,8 @@ struct DriverConfig {
                               // small to force overflows), 16 to 65536
     uint32_t putOffRoom;      // PutOffRoom: reads, walks and actions put off at most, 1 to 4096 (tests
                               // make it small to fill it)
+    uint32_t walkStep;        // WalkStep: entries of folders a walk lists before it lets other work
+                              // go first (tests make it small to walk in many steps), 1 to 4096
     int engineClamd;          // Engine=clamd: ask a ClamAV daemon as well as the built-in rule
     char clamdHost[256];      // ClamdHost: comma-separated numeric IPv4 addresses, each with
                               // ":port" where not ClamdPort; 127.0.0.1 by default

@@ -3,17 +3,19 @@
 
 #include <utility>
 
-int PushName(NameQueue *queue, const std::wstring &key, const wchar_t *path, int fresh)
+int PushName(NameQueue *queue, const wchar_t *path, int fresh)
 {
-    auto known = queue->waiting.find(key);
+    std::wstring name(path);
+    auto known = queue->waiting.find(name);
     if (known != queue->waiting.end()) {
-        known->second.fresh |= fresh;
+        known->second |= fresh;
         return NAME_MERGED;
     }
-    if (queue->waiting.size() >= queue->capacity)
+    if (queue->waiting.size() >= queue->capacity || queue->chars + name.size() > queue->charCapacity)
         return NAME_REFUSED;
-    queue->waiting.emplace(key, QueuedName{path, fresh});
-    queue->order.push_back(key);
+    queue->chars += name.size();
+    auto added = queue->waiting.emplace(std::move(name), fresh).first;
+    queue->order.push_back(&added->first);   // the map's keys stay where they are until erased
     return NAME_QUEUED;
 }
 
@@ -21,9 +23,10 @@ int PopName(NameQueue *queue, QueuedName *out)
 {
     if (queue->order.empty())
         return 0;
-    auto known = queue->waiting.find(queue->order.front());
-    *out = std::move(known->second);
-    queue->waiting.erase(known);
+    auto taken = queue->waiting.extract(*queue->order.front());
     queue->order.pop_front();
+    queue->chars -= taken.key().size();
+    out->path = std::move(taken.key());
+    out->fresh = taken.mapped();
     return 1;
 }

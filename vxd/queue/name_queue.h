@@ -6,8 +6,6 @@
 #include <string>
 #include <unordered_map>
 
-constexpr size_t PATH_CHARS = 1024;         // longer paths (with their terminator) are not queued
-
 struct QueuedName {
     std::wstring path;
     int fresh;                              // the name arrived (or was written soon after it did):
@@ -16,8 +14,11 @@ struct QueuedName {
 
 struct NameQueue {
     size_t capacity;                        // names waiting at most
-    std::deque<std::wstring> order;         // the keys, oldest first
-    std::unordered_map<std::wstring, QueuedName> waiting;   // by key
+    size_t charCapacity;                    // characters of the names waiting at most (a path may
+                                            // be 32767 long)
+    size_t chars;                           // characters of the names waiting
+    std::deque<const std::wstring *> order; // the names, oldest first (the keys of waiting)
+    std::unordered_map<std::wstring, int> waiting;   // each name waiting, and whether it is fresh
 };
 
 enum {
@@ -26,8 +27,10 @@ enum {
     NAME_REFUSED,       // the queue is full: the name is not kept
 };
 
-// Adds path under key (the name as the driver compares names) unless it is waiting already.
-int PushName(NameQueue *queue, const std::wstring &key, const wchar_t *path, int fresh);
+// Adds path unless the very same name waits already. Names are kept as they are: two that differ
+// only in case are two files on a folder that tells case apart (any folder that a Linux program
+// writes to under Wine), and a second notice for a file under another case costs a look, no more.
+int PushName(NameQueue *queue, const wchar_t *path, int fresh);
 
 // Takes the oldest name into *out; 0 when none is waiting.
 int PopName(NameQueue *queue, QueuedName *out);

@@ -12,6 +12,7 @@
 #include "vxd/journal/journal.h"
 
 constexpr size_t QUEUE_NAMES = 16384;       // names waiting at most
+constexpr size_t QUEUE_CHARS = 4u << 20;    // characters of the names waiting at most (8 MB)
 constexpr int NAMES_BEFORE_WALK = 256;      // a walk asked for waits no longer than this many names
 
 // A walk asked for: one per root and kind, the earliest since kept.
@@ -24,7 +25,7 @@ struct WalkRequest {
 static CRITICAL_SECTION queueLock;
 static HANDLE queueReady;                   // auto-reset: set when work was queued
 // Under queueLock:
-static NameQueue names = {QUEUE_NAMES, {}, {}};
+static NameQueue names = {QUEUE_NAMES, QUEUE_CHARS, 0, {}, {}};
 static std::vector<WalkRequest> walks;
 static std::vector<std::wstring> roots;     // the watched folders
 static int namesSinceWalk;
@@ -60,9 +61,8 @@ static void AskWalk(int kind, const wchar_t *root, uint64_t since)
 
 void QueueScan(const wchar_t *path, int fresh, const wchar_t *root, uint64_t since)
 {
-    std::wstring key = NameKey(path);
     EnterCriticalSection(&queueLock);
-    int result = PushName(&names, key, path, fresh);
+    int result = PushName(&names, path, fresh);
     int firstDrop = result == NAME_REFUSED && !dropping;
     if (result == NAME_REFUSED)
         AskWalk(WORK_RESCAN, root, since);
@@ -70,7 +70,7 @@ void QueueScan(const wchar_t *path, int fresh, const wchar_t *root, uint64_t sin
     int wake = TakeWaiter();
     LeaveCriticalSection(&queueLock);
     if (firstDrop) {
-        char name[PATH_CHARS];
+        char name[MAX_PATH * 2];
         WideToCodePage(CP_ACP, root, name, sizeof name);
         JournalLine("QUEUE full: %s is rescanned", name);
     }
@@ -88,12 +88,12 @@ void QueueRescan(const wchar_t *root, uint64_t since)
         SetEvent(queueReady);
 }
 
-void QueueBaseline(const wchar_t *root)
+void QueueBaseline(const wchar_t *root, uint64_t since)
 {
     EnterCriticalSection(&queueLock);
     if (std::find(roots.begin(), roots.end(), root) == roots.end())
         roots.push_back(root);
-    AskWalk(WORK_BASELINE, root, 0);
+    AskWalk(WORK_BASELINE, root, since);
     int wake = TakeWaiter();
     LeaveCriticalSection(&queueLock);
     if (wake)
@@ -130,12 +130,13 @@ std::wstring WatchedRootOf(const wchar_t *path)
     return best;
 }
 
-int TakeWork(ScanWork *out, unsigned long waitMs)
+int TakeWork(ScanWork *out, unsigned long waitMs, int walking)
 {
     DWORD start = GetTickCount();
     for (;;) {
         EnterCriticalSection(&queueLock);
-        if (!walks.empty() && (names.order.empty() || namesSinceWalk >= NAMES_BEFORE_WALK)) {
+        int walkTurn = names.order.empty() || namesSinceWalk >= NAMES_BEFORE_WALK;
+        if (!walks.empty() && walkTurn) {
             out->kind = walks.front().kind;
             out->root = std::move(walks.front().root);
             out->since = walks.front().since;
@@ -143,6 +144,11 @@ int TakeWork(ScanWork *out, unsigned long waitMs)
             namesSinceWalk = 0;
             LeaveCriticalSection(&queueLock);
             return out->kind;
+        }
+        if (walking && walkTurn) {
+            namesSinceWalk = 0;
+            LeaveCriticalSection(&queueLock);
+            return WORK_STEP;
         }
         if (PopName(&names, &out->name)) {
             out->kind = WORK_NAME;

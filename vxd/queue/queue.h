@@ -16,11 +16,11 @@ void InitQueue(void);                       // once, when the DLL is loaded
 // was reported for). Any thread.
 void QueueScan(const wchar_t *path, int fresh, const wchar_t *root, uint64_t since);
 
-// Asks for a rescan of every file below root (notices lost since since, a file time), or, with
-// WORK_BASELINE, for the walk that notes the files there when the watch begins (root is then known
-// as a watched folder). Any thread.
+// Asks for a rescan of every file below root (notices lost since since, a file time), or for the
+// walk that notes the files there when the watch begins at since (root is then known as a watched
+// folder). Any thread.
 void QueueRescan(const wchar_t *root, uint64_t since);
-void QueueBaseline(const wchar_t *root);
+void QueueBaseline(const wchar_t *root, uint64_t since);
 
 // The watched folder that holds path (the deepest of them); else the root of path's drive. Any
 // thread.
@@ -30,7 +30,8 @@ enum {
     WORK_NONE,          // nothing came in the time given
     WORK_NAME,          // name: a file or folder reported
     WORK_RESCAN,        // root, since: files whose notices were lost
-    WORK_BASELINE,      // root: the files there when the watch began
+    WORK_BASELINE,      // root, since: the files there when the watch began
+    WORK_STEP,          // the walk under way goes on
 };
 
 struct ScanWork {
@@ -41,5 +42,6 @@ struct ScanWork {
 };
 
 // Takes the next work into *out, waiting up to waitMs (0xFFFFFFFF: as long as it takes) while there
-// is none. Names come in order; a walk comes when no name waits, or after many names.
-int TakeWork(ScanWork *out, unsigned long waitMs);
+// is none. Names come in order; a walk asked for, or (walking: the caller has a walk under way) its
+// next step, comes when no name waits, or after many names. While walking it never waits.
+int TakeWork(ScanWork *out, unsigned long waitMs, int walking);

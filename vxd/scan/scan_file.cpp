@@ -7,6 +7,8 @@
 
 #include "base/bounded.h"
 #include "vxd/act/held.h"
+#include "vxd/common/names.h"
+#include "vxd/common/open_file.h"
 #include "vxd/common/text.h"
 #include "vxd/config/config.h"
 #include "vxd/journal/journal.h"
@@ -27,13 +29,14 @@ volatile LONG scanningEnabled = 1;
 
 constexpr size_t READ_LIMIT = 64u << 20;    // larger files: only what the built-in rule needs
 constexpr size_t NAME_SIZE = 1024;          // a found name: the file's, or the archive's and a member's
+constexpr size_t ANSI_PATH_SIZE = 3 * LONG_PATH_CHARS + 1;   // the longest path, in any ANSI code page
 
 // One file on its way through the steps.
 struct FileScan {
     const wchar_t *path;
     int fresh;                  // it arrived under a new name
     unsigned attempt;           // the tries that failed before
-    char ansiPath[NAME_SIZE];
+    char *ansiPath;             // the path in the ANSI code page (ANSI_PATH_SIZE bytes)
     int named;                  // ansiPath holds the whole name
     ScanOptions options;        // the settings in force when it was chosen
     int wanted;                 // the scan type chooses it (else it is only looked into)
@@ -48,16 +51,18 @@ struct FileScan {
 };
 
 // What a name that could not be opened as a file to scan is: gone, a folder (1: it arrived, and
-// is walked), or a file not to be read or refused. error: why the opening failed (0: not tried).
+// is walked), or a file to read later or never (journalled with the reason, as it will not open
+// however often it is tried). error: why the opening failed (0: not tried).
 static int NotOpened(const FileScan &s, DWORD error)
 {
-    DWORD attributes = GetFileAttributesW(s.path);
-    if (attributes == INVALID_FILE_ATTRIBUTES) {
+    DWORD why = 0;
+    DWORD attributes = AttributesOf(s.path, &why);
+    if (attributes == INVALID_FILE_ATTRIBUTES && OpenFailure(why) == OPEN_GONE) {
         if (s.attempt > 0)
             JournalLine("SKIP %s gone", s.ansiPath);   // the end of its retries
         return 0;
     }
-    if (attributes & FILE_ATTRIBUTE_DIRECTORY)
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
         return s.fresh;
     if (!s.named) {
         JournalLine("SKIP %s name too long", s.ansiPath);
@@ -65,14 +70,13 @@ static int NotOpened(const FileScan &s, DWORD error)
     }
     if (error == 0)
         return 0;   // excluded or not chosen by the settings
-    if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) {
-        if (s.attempt > 0)
-            JournalLine("SKIP %s gone", s.ansiPath);
-    } else if (error == ERROR_ACCESS_DENIED) {
-        JournalLine("SKIP %s error=%lu", s.ansiPath, static_cast<unsigned long>(error));
-    } else {
+    int failure = OpenFailure(error);
+    if (failure == OPEN_GONE && s.attempt > 0)
+        JournalLine("SKIP %s gone", s.ansiPath);
+    else if (failure == OPEN_NEVER)
+        JournalLine("SKIP %s error=%lu (%s)", s.ansiPath, static_cast<unsigned long>(error), OpenFailureReason(error));
+    else if (failure == OPEN_LATER)
         ReadErrorLater(s.path, s.ansiPath, s.fresh, s.attempt, error);   // locked, shared, or a fault
-    }
     return 0;
 }
 
@@ -81,7 +85,7 @@ static int NotOpened(const FileScan &s, DWORD error)
 // it sees the copy arrive.
 static int Choose(FileScan *s)
 {
-    s->named = WideToCodePage(CP_ACP, s->path, s->ansiPath, sizeof s->ansiPath);
+    s->named = WideToCodePage(CP_ACP, s->path, s->ansiPath, ANSI_PATH_SIZE);
     CurrentOptions(&s->options);
     const ScanOptions &o = s->options;
     s->wanted = WantsFile(o.scanType, o.inUse, sizeof o.inUse, s->ansiPath);
@@ -90,16 +94,17 @@ static int Choose(FileScan *s)
     return s->named && chosen && !IsExcludedPath(s->path);
 }
 
-// Open: a name the settings choose is opened as a file at once, which a folder cannot be; what
-// else it is, is asked only when it was not opened (asking costs as much as reading a small file).
-// Under "open, copy, run" a later write may not count as part of the arrival: a file still open
-// for writing is read once its writer is done (the opening fails until then).
-static int Open(FileScan *s)
+// Open: a name the settings choose is opened as a file at once, by the exact name reported, which
+// a folder cannot be; what else it is, is asked only when it was not opened (asking costs as much
+// as reading a small file). Under "open, copy, run" a later write may not count as part of the
+// arrival: a file still open for writing is read once its writer is done (the opening fails until
+// then). 0 with *error set when it was not opened.
+static int Open(FileScan *s, DWORD *error)
 {
     DWORD share = FILE_SHARE_READ | FILE_SHARE_DELETE;
     if (!(s->fresh && s->options.scanOn == SCAN_ON_OPEN))
         share |= FILE_SHARE_WRITE;
-    s->file = CreateFileW(s->path, GENERIC_READ, share, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    s->file = OpenFileToScan(s->path, GENERIC_READ, share, error);
     return s->file != INVALID_HANDLE_VALUE;
 }
 
@@ -254,8 +259,9 @@ static int JudgeOrHandOver(FileScan *s, const char *oemName, Verdict *verdict)
 // (index, size and time written). Otherwise it stays unknown, and the action finds the file changed.
 static void ReadVolumeOfArchive(const wchar_t *path, ScannedFile *identity)
 {
-    HANDLE file = CreateFileW(path, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    DWORD error = 0;
+    HANDLE file = OpenFileToScan(path, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                 &error);
     if (file == INVALID_HANDLE_VALUE)
         return;
     ScannedFile now = {};
@@ -306,14 +312,18 @@ int ScanFile(const wchar_t *path, int fresh, unsigned attempt)
 {
     if (!scanningEnabled || IsHeld(path))
         return 0;
+    // One file is scanned at a time, on the scan thread: its ANSI name needs no room on the stack.
+    static char ansiPath[ANSI_PATH_SIZE];
     FileScan s = {};
+    s.ansiPath = ansiPath;
     s.path = path;
     s.fresh = fresh;
     s.attempt = attempt;
     if (!Choose(&s))
         return NotOpened(s, 0);
-    if (!Open(&s))
-        return NotOpened(s, GetLastError());
+    DWORD error = 0;
+    if (!Open(&s, &error))
+        return NotOpened(s, error);
     if (!ReadWhole(&s) || !NewVersion(&s))
         return 0;
     char oemName[NAME_SIZE];

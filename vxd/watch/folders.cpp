@@ -3,10 +3,9 @@
 
 #include <cstring>
 
-#include "vxd/common/platform.h"
 #include "vxd/config/config.h"
-#include "vxd/queue/folder_walk.h"
 #include "vxd/queue/queue.h"
+#include "vxd/queue/versions.h"
 
 constexpr DWORD WATCH_FILTER = FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_DIR_NAME | FILE_NOTIFY_CHANGE_LAST_WRITE
                                | FILE_NOTIFY_CHANGE_SIZE;   // folder names: a folder moved in brings files
@@ -35,17 +34,6 @@ void FolderName(const WatchedFolder *folder, char *name, size_t size)
     WideToCodePage(CP_ACP, folder->path, name, size);
 }
 
-// Opens the folder once, so that Wine starts watching it; goes on below only if it could.
-static int OpenOnce(const wchar_t *path)
-{
-    HANDLE directory = CreateFileW(path, FILE_LIST_DIRECTORY, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                   nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    if (directory == INVALID_HANDLE_VALUE)
-        return 0;
-    CloseHandle(directory);
-    return 1;
-}
-
 int WatchPath(WatchedFolder *folder)
 {
     folder->directory = CreateFileW(folder->path, FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES,
@@ -55,14 +43,8 @@ int WatchPath(WatchedFolder *folder)
         return 0;
     folder->identity = IdentityOf(folder->directory);
     GetSystemTimeAsFileTime(&folder->since);
-    if (IssueRead(folder)) {
-        // Wine watches a subtree only in the folders made after the watch began and in those opened
-        // since (each one's parent must be watched already). On Wine, open every folder below once,
-        // parents before children, so that changes anywhere below reach the watch as on Windows.
-        if (RunsOnWine())
-            WalkFolder(folder->path, nullptr, OpenOnce, nullptr, nullptr);
+    if (IssueRead(folder))
         return 1;
-    }
     DWORD error = GetLastError();
     CloseFolder(folder);
     SetLastError(error);
@@ -81,7 +63,11 @@ int OpenFolder(const char *name, WatchedFolder *folder)
     folder->event = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     folder->buffer = static_cast<DWORD *>(VirtualAlloc(nullptr, NOTIFY_BUFFER_SIZE, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
     if (folder->event != nullptr && folder->buffer != nullptr && WatchPath(folder)) {
-        QueueBaseline(folder->path);   // the files there now are noted, so a rescan need not read them
+        // The files there now are noted, so that a rescan need not read them. Wine watches a
+        // subtree only in the folders made after the watch began and in those opened since: this
+        // walk opens every folder below, all the way down, and reads what changed meanwhile.
+        uint64_t began = FileTimeNumber(folder->since);
+        QueueBaseline(folder->path, began > RESCAN_MARGIN ? began - RESCAN_MARGIN : 0);
         return 1;
     }
     DWORD error = GetLastError();

@@ -36,8 +36,9 @@ void CloseFolder(WatchedFolder *folder);
 // The folder's name in the ANSI code page, for the journal.
 void FolderName(const WatchedFolder *folder, char *name, size_t size);
 
-// Opens the folder at folder->path and asks for its first changes (on Wine, also opens every
-// folder below once). 1 when watching; 0 with the folder closed and the error set.
+// Opens the folder at folder->path and asks for its first changes. 1 when watching; 0 with the
+// folder closed and the error set. On Wine the folders below are watched only once opened: the
+// walk that follows (of the baseline, or the rescan when a folder is watched again) opens them.
 int WatchPath(WatchedFolder *folder);
 
 // Sets up folder for the folder name (relative ones lie in the current folder) and watches it; the

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <cstring>
+#include <string>
 
 #include "vxd/common/paths.h"
 #include "vxd/common/text.h"
@@ -28,29 +29,27 @@ static int watchersStarted;
 static Arrivals arrivals = {ARRIVALS_KEPT, {}, {}, 0};   // the watch thread's only
 
 // Walks one batch of notifications (bytes long) for folder, of changes since since (a file time).
+// Each name goes on as the file system holds it, however long: the scan opens it so.
 static void HandleBatch(const WatchedFolder *folder, const unsigned char *batch, DWORD bytes, uint64_t since)
 {
     size_t folderLength = static_cast<size_t>(lstrlenW(folder->path));
     int needsSeparator = folderLength > 0 && folder->path[folderLength - 1] != L'\\';
+    std::wstring path;
     DWORD offset = 0;
     for (;;) {
         if (offset + sizeof(FILE_NOTIFY_INFORMATION) > bytes)
             return;
         const FILE_NOTIFY_INFORMATION *info = reinterpret_cast<const FILE_NOTIFY_INFORMATION *>(batch + offset);
-        size_t nameLength = info->FileNameLength / sizeof(wchar_t);
         int wanted = info->Action == FILE_ACTION_ADDED || info->Action == FILE_ACTION_MODIFIED ||
                      info->Action == FILE_ACTION_RENAMED_NEW_NAME;
         size_t nameEnd = offset + offsetof(FILE_NOTIFY_INFORMATION, FileName) + info->FileNameLength;
-        if (wanted && nameEnd <= bytes && folderLength + 1 + nameLength < PATH_CHARS) {
-            wchar_t path[PATH_CHARS];
-            std::memcpy(path, folder->path, folderLength * sizeof(wchar_t));
-            size_t length = folderLength;
+        if (wanted && nameEnd <= bytes) {
+            path.assign(folder->path, folderLength);
             if (needsSeparator)
-                path[length++] = L'\\';
-            std::memcpy(path + length, info->FileName, nameLength * sizeof(wchar_t));
-            path[length + nameLength] = 0;
+                path.push_back(L'\\');
+            path.append(info->FileName, info->FileNameLength / sizeof(wchar_t));
             int arrived = info->Action == FILE_ACTION_ADDED || info->Action == FILE_ACTION_RENAMED_NEW_NAME;
-            QueueScan(path, NoteNotice(&arrivals, NameKey(path), arrived), folder->path, since);
+            QueueScan(path.c_str(), NoteNotice(&arrivals, NameKey(path.c_str()), arrived), folder->path, since);
         }
         if (info->NextEntryOffset == 0)
             return;

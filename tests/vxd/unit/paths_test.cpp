@@ -1,9 +1,11 @@
-// The driver's path rules (exclusions, watch list, configured files) and its journal lines.
+// The driver's path rules (exclusions, watch list, configured files), its rules for the names the
+// file system holds, and its journal lines.
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
+#include "vxd/common/names.h"
 #include "vxd/common/paths.h"
 #include "vxd/journal/journal_line.h"
 
@@ -31,6 +33,51 @@ TEST(DriverPaths, ExclusionListDecidesByFolderAndSubfolderMark)
     };
     for (const Case &c : cases)
         EXPECT_EQ(c.expected, IsExcluded(list, 10240, c.path)) << c.path;
+}
+
+TEST(DriverNames, EveryNameOpensAsItIsOrIsJournalledForGood)
+{
+    const std::wstring deep = L"C:\\" + std::wstring(LONG_PATH_CHARS - 6, L'd');   // one more than "\\?\" allows
+    struct Form {
+        std::wstring path;
+        const wchar_t *longForm;   // nullptr: none
+    } forms[] = {
+        {L"C:\\W\\w.com.", L"\\\\?\\C:\\W\\w.com."},   // Win32 would drop the dot
+        {L"C:\\W\\nul.com", L"\\\\?\\C:\\W\\nul.com"},   // ... and take this for the device
+        {L"\\\\srv\\share\\x", L"\\\\?\\UNC\\srv\\share\\x"},
+        {L"\\\\?\\C:\\x", L"\\\\?\\C:\\x"},
+        {L"W\\relative", nullptr},
+        {deep, nullptr},
+        {deep.substr(0, deep.size() - 1), L""},
+    };
+    for (const Form &f : forms) {
+        std::wstring out;
+        EXPECT_EQ(f.longForm != nullptr, LongForm(f.path.c_str(), f.path.size(), &out)) << f.path.size();
+        if (f.longForm != nullptr && f.longForm[0] != 0) {
+            EXPECT_EQ(f.longForm, out);
+        }
+    }
+    struct Failure {
+        const wchar_t *path;
+        unsigned long error;
+        int byListing;
+        int meaning;
+        const wchar_t *mask;       // for the path below C:\W
+    } failures[] = {
+        {L"C:\\W\\a?b.com", 123, 1, OPEN_NEVER, L"a*"},
+        {L"C:\\W\\a?b.com", 2, 1, OPEN_GONE, L"a*"},    // how Win32 asks for its attributes
+        {L"C:\\W\\e\\f.com", 3, 1, OPEN_GONE, L"e*"},  // "e\\f.com" may be one name
+        {L"C:\\W\\x.com", 2, 0, OPEN_GONE, L"x.com*"},
+        {L"C:\\W\\\"q\".com", 2, 1, OPEN_GONE, L"*"},   // '"' in a mask is a wildcard of its own
+        {L"C:\\W\\x.com", 32, 0, OPEN_LATER, L"x.com*"},   // held by another program
+        {L"C:\\W\\x.com", 5, 0, OPEN_NEVER, L"x.com*"},
+        {L"C:\\W\\con.com", 1, 0, OPEN_NEVER, L"con.com*"},
+    };
+    for (const Failure &f : failures) {
+        EXPECT_EQ(f.byListing, MayReachByListing(f.path, f.error)) << f.path << " " << f.error;
+        EXPECT_EQ(f.meaning, OpenFailure(f.error)) << f.error;
+        EXPECT_EQ(f.mask, ListingMask(f.path + 5)) << f.path;
+    }
 }
 
 TEST(DriverPaths, ExclusionListToleratesOddText)

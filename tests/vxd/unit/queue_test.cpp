@@ -3,7 +3,6 @@
 // order and bound, and which writes belong to an arrival.
 #include <gtest/gtest.h>
 
-#include <cwctype>
 #include <string>
 
 #include "vxd/queue/name_queue.h"
@@ -75,31 +74,29 @@ TEST(DriverVersions, WhatTheMemoryVouchesForAndWhatItCatchesAgain)
 
 TEST(DriverQueue, EachNameOnceAndNoMoreThanRoomFor)
 {
-    NameQueue queue = {2, {}, {}};
+    NameQueue queue = {3, 12, 0, {}, {}};
     struct Step {
         const wchar_t *name;
         int fresh;
         int result;
     } steps[] = {
         {L"C:\\A", 0, NAME_QUEUED},
-        {L"c:\\a", 1, NAME_MERGED},   // the same file: keeps its place, now fresh
+        {L"C:\\A", 1, NAME_MERGED},   // the same name: keeps its place, now fresh
+        {L"C:\\a", 0, NAME_QUEUED},   // on a folder that tells case apart, another file
+        {L"C:\\LONGER", 0, NAME_REFUSED},   // no room for its characters
         {L"C:\\B", 0, NAME_QUEUED},
         {L"C:\\C", 1, NAME_REFUSED},
     };
-    for (const Step &step : steps) {
-        std::wstring key(step.name);
-        for (wchar_t &c : key)
-            c = static_cast<wchar_t>(towupper(c));
-        EXPECT_EQ(step.result, PushName(&queue, key, step.name, step.fresh)) << step.name;
-    }
+    for (const Step &step : steps)
+        EXPECT_EQ(step.result, PushName(&queue, step.name, step.fresh)) << step.name;
     QueuedName out;
-    ASSERT_EQ(1, PopName(&queue, &out));
-    EXPECT_EQ(L"C:\\A", out.path);
-    EXPECT_EQ(1, out.fresh);
-    ASSERT_EQ(1, PopName(&queue, &out));
-    EXPECT_EQ(L"C:\\B", out.path);
+    for (const QueuedName &expected : {QueuedName{L"C:\\A", 1}, QueuedName{L"C:\\a", 0}, QueuedName{L"C:\\B", 0}}) {
+        ASSERT_EQ(1, PopName(&queue, &out));
+        EXPECT_EQ(expected.path, out.path);
+        EXPECT_EQ(expected.fresh, out.fresh) << out.path;
+    }
     EXPECT_EQ(0, PopName(&queue, &out));
-    EXPECT_EQ(NAME_QUEUED, PushName(&queue, L"C:\\A", L"C:\\A", 0)) << "taken, so it may come again";
+    EXPECT_EQ(NAME_QUEUED, PushName(&queue, L"C:\\LONGER", 0)) << "taken, so there is room again";
 }
 
 TEST(DriverArrivals, WritesThatFillAnArrival)

@@ -109,6 +109,7 @@ TEST(VxdActions, EachActionOnARealFileAndItsCounter)
         {"moved.com", 3, quarantine, 0, "quarantine\\moved.com", true, "Moved: "},
         {"clash.com", 3, quarantine + "\\", 0, "quarantine\\clash_1.com", true, "Moved: "},
         {"across.com", 3, elsewhere, 0, elsewhere + "\\across.com", true, "Moved: "},
+        {"nul.com", 3, elsewhere, 0, elsewhere + "\\nul.com", true, "Moved: "},   // a file, not the device
         {"readonly.com", 3, elsewhere, 0, "watched\\readonly.com", false, "Not moved: ", " (copied to ", true},
         {"nofolder.com", 3, w.driver.folder + "\\gone", 0, "watched\\nofolder.com", false, "Not moved: "},
         {"deleted.com", 4, "", 0, "", false, "Deleted: "},
@@ -117,12 +118,13 @@ TEST(VxdActions, EachActionOnARealFileAndItsCounter)
         {"onlylog.com", 4, "", 1, "watched\\onlylog.com", true, "Infected: "},
     };
     size_t expectedDetections = 0;
+    const std::string exact = "\\\\?\\";   // names as they are: "nul.com" is no device
     for (const Case &c : cases) {
         SetAction(&w, c.action, c.moveDir, c.onlyLog);
         const std::string path = w.watched + "\\" + c.name;
         // A read-only file is made outside and moved in whole.
         const std::string made = c.readOnly ? w.driver.folder + "\\" + c.name : path;
-        ASSERT_TRUE(WriteBytes(made, TestFileBytes())) << c.name;
+        ASSERT_TRUE(WriteBytes(exact + made, TestFileBytes())) << c.name;
         if (c.readOnly) {
             ASSERT_TRUE(SetFileAttributesA(made.c_str(), FILE_ATTRIBUTE_READONLY));
             ASSERT_TRUE(MoveFileA(made.c_str(), path.c_str()));
@@ -131,28 +133,28 @@ TEST(VxdActions, EachActionOnARealFileAndItsCounter)
         EXPECT_EQ(path, detections[expectedDetections++]) << "the alert names the file as it was found";
         if (!c.remains.empty()) {
             std::string remains = c.remains.find(':') != std::string::npos ? c.remains : w.driver.folder + "\\" + c.remains;
-            EXPECT_TRUE(FileExists(remains)) << c.name << ": " << remains << " is missing";
-            EXPECT_EQ(c.openable, CanOpen(remains)) << c.name;
+            EXPECT_TRUE(FileExists(exact + remains)) << c.name << ": " << remains << " is missing";
+            EXPECT_EQ(c.openable, CanOpen(exact + remains)) << c.name;
             if (remains != path) {
-                EXPECT_FALSE(FileExists(path)) << c.name << " is still there";
+                EXPECT_FALSE(FileExists(exact + path)) << c.name << " is still there";
             }
         } else {
-            EXPECT_FALSE(FileExists(path)) << c.name << " is still there";
+            EXPECT_FALSE(FileExists(exact + path)) << c.name << " is still there";
         }
         EXPECT_TRUE(WaitUntil([&] { return Contains(ReadLines(w.report), c.reportLine + path + c.detail); }))
             << "no \"" << c.reportLine << path << c.detail << "\" in the report";
     }
     EXPECT_FALSE(FileExists(elsewhere + "\\readonly_1.com")) << "one copy, not one per try";
-    for (const char *copy : {"across.com", "readonly.com"})
-        DeleteFileA((elsewhere + "\\" + copy).c_str());
-    EXPECT_TRUE(RemoveDirectoryA(elsewhere.c_str())) << "more copies than the two";
+    for (const char *copy : {"across.com", "readonly.com", "nul.com"})
+        DeleteFileA((exact + elsewhere + "\\" + copy).c_str());
+    EXPECT_TRUE(RemoveDirectoryA(elsewhere.c_str())) << "more copies than the three";
     ASSERT_TRUE(Settle(&w));
     PumpUntil([] { return false; }, 300);
     EXPECT_EQ(expectedDetections, detections.size()) << "a renamed or moved file was acted on again";
     const StatusBlock *b = w.b;
     EXPECT_EQ(expectedDetections, b->filesInfected);
     EXPECT_EQ(2u, b->renamedCount);
-    EXPECT_EQ(3u, b->movedCount) << "a copy whose original stays is no move";
+    EXPECT_EQ(4u, b->movedCount) << "a copy whose original stays is no move";
     EXPECT_EQ(1u, b->deletedCount);
     EXPECT_EQ(0u, b->disinfectedCount) << "the test file cannot be disinfected";
     EXPECT_EQ(0u, b->filesSuspicious);
@@ -304,16 +306,17 @@ TEST(VxdActions, ScanTypeScanOnAndExclusionsChooseTheFiles)
     CloseHandle(writer);
     EXPECT_TRUE(PumpUntil([&] { return Contains(JournalLinesFrom(w.driver, "SCAN "), filling); }, 10000));
     setScan(2, 3, "COM");
-    // A folder moved in brings its files along, though the watch names only the folder; a walk that
-    // goes no deeper says so.
+    // A folder moved in brings its files along, all the way down, though the watch names only the
+    // folder.
     std::string deep = w.driver.folder + "\\outside";
     ASSERT_TRUE(CreateDirectoryA(deep.c_str(), nullptr));
     ASSERT_TRUE(WriteBytes(deep + "\\inner.com", "inner"));
-    for (int level = 0; level < 33; level++)
+    for (int level = 0; level < 38; level++)
         ASSERT_TRUE(CreateDirectoryA((deep += "\\d").c_str(), nullptr));
+    ASSERT_TRUE(WriteBytes(deep + "\\deepest.com", "deepest"));
     ASSERT_TRUE(MoveFileA((w.driver.folder + "\\outside").c_str(), (w.watched + "\\moved-in").c_str()));
     EXPECT_TRUE(PumpUntil([&] { return Contains(JournalLinesFrom(w.driver, "SCAN "), "moved-in\\inner.com"); }));
-    EXPECT_TRUE(PumpUntil([&] { return Contains(JournalLinesFrom(w.driver, "WALK "), w.watched + "\\moved-in cut short: deeper than 32"); }));
+    EXPECT_TRUE(PumpUntil([&] { return Contains(JournalLinesFrom(w.driver, "SCAN "), "\\d\\deepest.com"); }));
     // The notice of a move can come while the mover still holds the folder: it is listed once let
     // go, however long that takes.
     const std::string held = w.driver.folder + "\\held";
