@@ -8,6 +8,7 @@
 // judged, and they do not begin like an archive.
 #include "tests/fuzz/fuzz_support.h"
 #include "vxd/scan/detect.h"
+#include "vxd/options/scan_rules.h"
 #include "vxd/scan/zip_reader.h"
 
 static const ZipLimits WHOLE = {1u << 20, 4u << 20, 64, 0};
@@ -30,7 +31,7 @@ static int VisitMember(const ZipMember &member, void *context)
     FUZZ_CHECK(*visit->visited <= limits.members, "no more members than the limit, at every depth together");
     for (char c : member.name)
         FUZZ_CHECK(static_cast<unsigned char>(c) >= 0x20, "no control character in a name");
-    std::string written = ZipNameAsWritten(member.name);
+    std::string written = NameAsWritten(member.name);
     FUZZ_CHECK(member.name.compare(0, written.size(), written) == 0
                    && (written.empty() || (written.back() != '.' && written.back() != ' ')),
                "the name as written is the name less the dots and blanks it ends in");

@@ -2,10 +2,12 @@
 #include "vxd/act/move.h"
 
 #include <string>
+#include <vector>
 
 #include "vxd/act/held.h"
 #include "vxd/act/identity.h"
 #include "vxd/act/through_handle.h"
+#include "vxd/common/open_file.h"
 #include "vxd/common/shared.h"
 #include "vxd/common/text.h"
 #include "vxd/journal/journal.h"
@@ -41,42 +43,58 @@ static void MoveAndReport(const Acting &a, const wchar_t *target, volatile uint3
         DenyInstead(a, LOG_MOVE_RENAME, words.failure, error);
     if (opened != OPENED)
         return;
-    wchar_t moved[WIDE_PATH];
-    int how = MoveToFreeName(file, target, a.version.identity.written, moved, &error);
+    std::wstring moved;
+    int how = MoveToFreeName(file, target, a.version.identity.written, &moved, &error);
     if (how == MOVE_FAILED) {
         CloseHandle(file);
         DenyInstead(a, LOG_MOVE_RENAME, words.failure, error);
         return;
     }
-    NoteHandled(a.path, moved, a.version);
-    char ansi[UTF8_PATH];
-    AnsiName(moved, ansi, sizeof ansi);
+    NoteHandled(a.path, moved.c_str(), a.version);
+    std::vector<char> ansi(UTF8_PATH);
+    AnsiName(moved.c_str(), ansi.data(), ansi.size());
     if (how == MOVE_RENAMED) {
         CloseHandle(file);
     } else if ((error = Remove(a.path, a.version.identity, &file)) != 0) {
-        CopiedNotRemoved(a, ansi, file, error, words);
+        CopiedNotRemoved(a, ansi.data(), file, error, words);
         return;
     }
     CountAction(counter);
-    JournalLine("ACTION %s %s to %s", words.journal, a.foundName, ansi);
-    ReportEntry(LOG_MOVE_RENAME, "%s: %s to %s", words.report, a.foundName, ansi);
+    JournalLine("ACTION %s %s to %s", words.journal, a.foundName, ansi.data());
+    ReportEntry(LOG_MOVE_RENAME, "%s: %s to %s", words.report, a.foundName, ansi.data());
+}
+
+// A name another system wrote may hold a backslash ("b\\t.com" in the folder, not "t.com" in a
+// folder "b"): its new name goes into the deepest folder on its way that there is, the backslashes
+// after it becoming "_" ("b_t.Vom"), a name Windows takes.
+static void IntoAFolderThatIs(std::wstring *target)
+{
+    for (size_t slash = target->rfind(L'\\'); slash != std::wstring::npos && slash > 3; slash = target->rfind(L'\\')) {
+        DWORD error = 0;
+        DWORD attributes = AttributesOf(target->substr(0, slash).c_str(), &error);
+        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
+            return;
+        (*target)[slash] = L'_';
+    }
 }
 
 void Rename(const Acting &a)
 {
-    char utf8[UTF8_PATH];
-    char renamed[UTF8_PATH];
-    wchar_t target[WIDE_PATH];
-    int named = WideToUtf8(a.path, utf8, sizeof utf8) && RenamedName(utf8, renamed, sizeof renamed)
-                && Utf8ToWide(renamed, target, WIDE_PATH);
-    MoveAndReport(a, named ? target : nullptr, &sharedBlock->renamedCount, {"renamed", "Renamed", "Not renamed"});
+    std::vector<char> utf8(UTF8_PATH), renamed(UTF8_PATH);
+    std::vector<wchar_t> wide(WIDE_PATH);
+    int named = WideToUtf8(a.path, utf8.data(), utf8.size()) && RenamedName(utf8.data(), renamed.data(), renamed.size())
+                && Utf8ToWide(renamed.data(), wide.data(), wide.size());
+    std::wstring target = wide.data();
+    if (named)
+        IntoAFolderThatIs(&target);
+    MoveAndReport(a, named ? target.c_str() : nullptr, &sharedBlock->renamedCount, {"renamed", "Renamed", "Not renamed"});
 }
 
 void Move(const Acting &a)
 {
-    wchar_t folder[WIDE_PATH];
+    wchar_t folder[MAX_PATH * 2];   // moveDir is an ANSI text of the front end's, of MAX_PATH bytes
     DWORD attributes = INVALID_FILE_ATTRIBUTES;
-    if (a.moveDir[0] != 0 && MultiByteToWideChar(CP_ACP, 0, a.moveDir, -1, folder, WIDE_PATH) != 0)
+    if (a.moveDir[0] != 0 && MultiByteToWideChar(CP_ACP, 0, a.moveDir, -1, folder, MAX_PATH * 2) != 0)
         attributes = GetFileAttributesW(folder);
     if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
         int held = Deny(a.path, a.version.identity);
@@ -94,7 +112,12 @@ void Move(const Acting &a)
         if (*p == L'\\' || *p == L'/')
             name = p + 1;
     }
+    size_t start = target.size();
     target += name;
+    for (size_t i = start; i < target.size(); i++) {
+        if (RefusedInName(target[i]))
+            target[i] = L'_';   // a name another system wrote: the quarantine folder takes it so
+    }
     MoveAndReport(a, target.size() < WIDE_PATH ? target.c_str() : nullptr, &sharedBlock->movedCount,
                   {"moved", "Moved", "Not moved"});
 }

@@ -85,22 +85,25 @@ static DWORD CopyThrough(HANDLE file, const wchar_t *target, FILETIME written)
     return error;
 }
 
-int MoveToFreeName(HANDLE file, const wchar_t *target, FILETIME written, wchar_t *moved, DWORD *error)
+int MoveToFreeName(HANDLE file, const wchar_t *target, FILETIME written, std::wstring *moved, DWORD *error)
 {
-    char utf8[UTF8_PATH];
-    if (!WideToUtf8(target, utf8, sizeof utf8)) {
+    // A name may be as long as the system takes: the buffers are not the stack's.
+    std::vector<char> utf8(UTF8_PATH), candidate(UTF8_PATH);
+    std::vector<wchar_t> wide(WIDE_PATH);
+    if (!WideToUtf8(target, utf8.data(), utf8.size())) {
         *error = ERROR_FILENAME_EXCED_RANGE;
         return MOVE_FAILED;
     }
     int copy = 0;
     for (unsigned n = 0; n < FREE_NAME_ATTEMPTS; n++) {
-        char candidate[UTF8_PATH];
-        if (!FreeNameCandidate(utf8, n, candidate, sizeof candidate) || !Utf8ToWide(candidate, moved, WIDE_PATH)) {
+        if (!FreeNameCandidate(utf8.data(), n, candidate.data(), candidate.size())
+            || !Utf8ToWide(candidate.data(), wide.data(), wide.size())) {
             *error = ERROR_FILENAME_EXCED_RANGE;
             return MOVE_FAILED;
         }
+        *moved = wide.data();
         if (!copy) {
-            NTSTATUS status = RenameThrough(file, moved);
+            NTSTATUS status = RenameThrough(file, moved->c_str());
             if (status == 0)
                 return MOVE_RENAMED;
             if (status == NAME_COLLISION)
@@ -111,7 +114,7 @@ int MoveToFreeName(HANDLE file, const wchar_t *target, FILETIME written, wchar_t
             }
             copy = 1;
         }
-        *error = CopyThrough(file, moved, written);
+        *error = CopyThrough(file, moved->c_str(), written);
         if (*error == 0)
             return MOVE_COPIED;
         if (*error != ERROR_FILE_EXISTS)

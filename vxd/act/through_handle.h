@@ -4,10 +4,13 @@
 #pragma once
 #include <windows.h>
 
+#include <string>
+
+#include "vxd/common/names.h"
 #include "vxd/queue/versions.h"
 
-constexpr size_t WIDE_PATH = 1024;              // a name an action works with, at most
-constexpr size_t UTF8_PATH = 3 * WIDE_PATH;       // the same name in UTF-8
+constexpr size_t WIDE_PATH = LONG_PATH_CHARS + 1;   // a name an action works with, at most, with its end
+constexpr size_t UTF8_PATH = 3 * WIDE_PATH;         // the same name in UTF-8 (or in any ANSI code page)
 
 // Removes the file open as *file (no one else has it open): 0 when it is gone, else the error.
 // The handle is closed (and *file invalid) once the removal was asked for; when the removal was
@@ -19,6 +22,5 @@ enum { MOVE_FAILED, MOVE_RENAMED, MOVE_COPIED };
 
 // Moves the file open as file to target or the first free name among its candidates (see
 // FreeNameCandidate): renamed on the same volume, copied to another (taking the time written of
-// the original). *moved (WIDE_PATH characters) receives the name taken; MOVE_FAILED with *error
-// set otherwise.
-int MoveToFreeName(HANDLE file, const wchar_t *target, FILETIME written, wchar_t *moved, DWORD *error);
+// the original). *moved receives the name taken; MOVE_FAILED with *error set otherwise.
+int MoveToFreeName(HANDLE file, const wchar_t *target, FILETIME written, std::wstring *moved, DWORD *error);

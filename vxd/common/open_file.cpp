@@ -1,12 +1,13 @@
 // Opening by the exact name, and by the file's identity when Win32 cannot take the name.
 #include "vxd/common/open_file.h"
-#include "vxd/common/platform.h"
 
 #include <cstddef>
 #include <cstring>
 #include <string>
 
 #include "vxd/common/names.h"
+#include "vxd/common/platform.h"
+#include "vxd/common/text.h"
 
 extern "C" NTSTATUS NTAPI NtQueryDirectoryFile(HANDLE file, HANDLE event, PVOID apc, PVOID apcContext, PIO_STATUS_BLOCK io,
                                                PVOID buffer, ULONG length, FILE_INFORMATION_CLASS kind, BOOLEAN single,
@@ -230,17 +231,51 @@ static HANDLE OpenByListing(const wchar_t *path, int parentLooked, DWORD access,
     return handle;
 }
 
+// The last name of path (length characters), as Wine gives a file's name: without the trailing
+// dots and blanks.
+static std::wstring LastName(const wchar_t *path, size_t length)
+{
+    size_t end = length;
+    while (end > 0 && (path[end - 1] == L'.' || path[end - 1] == L' '))
+        end--;
+    size_t start = end;
+    while (start > 0 && path[start - 1] != L'\\')
+        start--;
+    return std::wstring(path + start, end - start);
+}
+
+// 0 when the file open as handle bears the last name of path with another case. Under Wine a
+// folder written by another system tells case apart ("A.com" and "a.com" are two files), but a
+// name Win32 opens that is not there is looked for without regard to case: "a.com" gone, its
+// opening would reach "A.com". Any other difference is no sign of another file.
+static int NamedExactly(HANDLE handle, const wchar_t *path)
+{
+    static ULONG buffer[(sizeof(ULONG) + LONG_PATH_CHARS * sizeof(wchar_t)) / sizeof(ULONG) + 1];   // scan thread
+    IO_STATUS_BLOCK io;
+    FILE_NAME_INFORMATION *info = reinterpret_cast<FILE_NAME_INFORMATION *>(buffer);
+    if (NtQueryInformationFile(handle, &io, info, sizeof buffer, FileNameInformation) != 0)
+        return 1;   // nothing to tell by
+    std::wstring opened = LastName(info->FileName, info->FileNameLength / sizeof(wchar_t));
+    std::wstring asked = LastName(path, std::wcslen(path));
+    return opened == asked || NameKey(opened.c_str()) != NameKey(asked.c_str());
+}
+
 // path opened by its long form, or by listing the folders above it when the error says a name
 // that is there may be one the long form cannot take.
 static HANDLE OpenExact(const wchar_t *path, DWORD access, DWORD share, int kind, DWORD *error)
 {
+    static const int wine = RunsOnWine();
     HANDLE handle = OpenLong(path, std::wcslen(path), access, share, kind, error);
+    if (handle != INVALID_HANDLE_VALUE && wine && kind != FOLDER_KIND && !NamedExactly(handle, path)) {
+        CloseHandle(handle);
+        *error = ERROR_FILE_NOT_FOUND;   // another file, whose name differs only in case
+        return INVALID_HANDLE_VALUE;
+    }
     if (handle != INVALID_HANDLE_VALUE)
         return handle;
     if (MayReachByListing(path, *error))
         return OpenByListing(path, 0, access, share, kind, error);
     // Only another system writes a backslash into a name: on Windows a name not found is gone.
-    static const int wine = RunsOnWine();
     if (*error == ERROR_FILE_NOT_FOUND && wine)
         return OpenByListing(path, 1, access, share, kind, error);
     return handle;

@@ -23,6 +23,14 @@ const char *FileNameOf(const char *path)
     return name;
 }
 
+std::string NameAsWritten(const std::string &name)
+{
+    size_t length = name.size();
+    while (length > 0 && (name[length - 1] == '.' || name[length - 1] == ' '))
+        length--;
+    return name.substr(0, length);
+}
+
 const char *ExtensionOf(const char *path)
 {
     const char *name = FileNameOf(path);
@@ -171,6 +179,11 @@ static int EndsRunnable(const char *name)
     return IsRunnableExtension(ext, length);
 }
 
+int RefusedInName(unsigned c)
+{
+    return c < 0x20 || c == '?' || c == '*' || c == ':' || c == '"' || c == '<' || c == '>' || c == '|';
+}
+
 int RenamedName(const char *path, char *out, size_t size)
 {
     if (path == nullptr || size == 0)
@@ -194,6 +207,10 @@ int RenamedName(const char *path, char *out, size_t size)
     }
     if (written < 0 || static_cast<size_t>(written) >= size)
         return Fail(out, size);
+    for (char *c = const_cast<char *>(FileNameOf(out)); *c != 0; c++) {
+        if (RefusedInName(static_cast<unsigned char>(*c)))
+            *c = '_';
+    }
     return 1;
 }
 

@@ -9,7 +9,7 @@
 
 // Room for the text of one entry: the settings with both lists in full, or an action's line with
 // the found name and the name the file was moved to in full (an entry is never cut).
-constexpr size_t REPORT_TEXT_SIZE = 12 * 1024;
+constexpr size_t REPORT_TEXT_SIZE = 196 * 1024;   // two names of the longest path, in any code page
 
 void InitReport(void);                   // once, when the DLL is loaded
 int StartReport(void);                   // 1 when the file is open and its opening lines written

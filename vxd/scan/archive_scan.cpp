@@ -48,7 +48,7 @@ static int VisitMember(const ZipMember &member, void *context)
         return 1;
     }
     const ScanOptions &o = *scan->options;
-    if (WantsFile(o.scanType, o.inUse, sizeof o.inUse, ZipNameAsWritten(member.name).c_str())) {
+    if (WantsFile(o.scanType, o.inUse, sizeof o.inUse, NameAsWritten(member.name).c_str())) {
         std::string label = scan->ansiPath + name;
         Judge(member.data, member.size, member.cut ? member.size + 1 : member.size, label.c_str(), &scan->verdict);
         if (scan->verdict.found) {

@@ -28,7 +28,8 @@
 volatile LONG scanningEnabled = 1;
 
 constexpr size_t READ_LIMIT = 64u << 20;    // larger files: only what the built-in rule needs
-constexpr size_t NAME_SIZE = 1024;          // a found name: the file's, or the archive's and a member's
+constexpr size_t NAME_SIZE = 1024;          // a found name in OEM, as the alert shows it: the file's, or
+                                            // the archive's and a member's
 constexpr size_t ANSI_PATH_SIZE = 3 * LONG_PATH_CHARS + 1;   // the longest path, in any ANSI code page
 
 // One file on its way through the steps.
@@ -80,7 +81,8 @@ static int NotOpened(const FileScan &s, DWORD error)
     return 0;
 }
 
-// Choose: 1 when the settings ask for the file. Archives are looked into whatever the scan type;
+// Choose: 1 when the settings ask for the file, by its name as Windows writes it. Archives are
+// looked into whatever the scan type;
 // their members are chosen by it. A watcher cannot see a file opened or run; of "open, copy, run"
 // it sees the copy arrive.
 static int Choose(FileScan *s)
@@ -88,8 +90,9 @@ static int Choose(FileScan *s)
     s->named = WideToCodePage(CP_ACP, s->path, s->ansiPath, ANSI_PATH_SIZE);
     CurrentOptions(&s->options);
     const ScanOptions &o = s->options;
-    s->wanted = WantsFile(o.scanType, o.inUse, sizeof o.inUse, s->ansiPath);
-    int archive = o.archives && lstrcmpiA(ExtensionOf(s->ansiPath), "ZIP") == 0;
+    std::string written = NameAsWritten(s->ansiPath);   // "t.com." is T.COM to its short name
+    s->wanted = WantsFile(o.scanType, o.inUse, sizeof o.inUse, written.c_str());
+    int archive = o.archives && lstrcmpiA(ExtensionOf(written.c_str()), "ZIP") == 0;
     int chosen = (s->wanted || archive) && !(o.scanOn == SCAN_ON_OPEN && !s->fresh);
     return s->named && chosen && !IsExcludedPath(s->path);
 }
@@ -301,11 +304,10 @@ static void LookInside(FileScan *s, const char *oemName, int unconfirmed)
         Act(s, s->ansiPath, oemName, verdict);
         return;
     }
-    char foundName[NAME_SIZE];
-    char foundOem[NAME_SIZE];
-    std::snprintf(foundName, sizeof foundName, "%s%s", s->ansiPath, member.c_str());
+    std::string foundName = s->ansiPath + member;   // whole, for the report and the journal
+    char foundOem[NAME_SIZE];                        // the alert's slot holds no more
     std::snprintf(foundOem, sizeof foundOem, "%s%s", oemName, member.c_str());
-    Act(s, foundName, foundOem, verdict);
+    Act(s, foundName.c_str(), foundOem, verdict);
 }
 
 int ScanFile(const wchar_t *path, int fresh, unsigned attempt)

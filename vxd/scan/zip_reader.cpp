@@ -47,14 +47,6 @@ int HoldsZip(const unsigned char *bytes, size_t count)
     return LooksLikeZip(bytes, count) || EndsLikeZip(bytes, count);
 }
 
-std::string ZipNameAsWritten(const std::string &name)
-{
-    size_t length = name.size();
-    while (length > 0 && (name[length - 1] == '.' || name[length - 1] == ' '))
-        length--;
-    return name.substr(0, length);
-}
-
 // Inflates count bytes of raw deflate data into out, at most limit bytes (one more shows that the
 // member is larger), and charges every byte inflated to budget. With want above 0 it stops after
 // want bytes that do not begin like an archive (*cut is 1 when the member goes on). The member's

@@ -79,9 +79,6 @@ int EndsLikeZip(const unsigned char *tail, size_t count);
 // 1 when bytes, a whole file or member, begin like a ZIP archive or end like one.
 int HoldsZip(const unsigned char *bytes, size_t count);
 
-// name as Windows writes it, the name a member is judged by: the trailing dots and blanks Windows
-// drops are dropped ("t.com. " is "t.com"); the rest is kept whole, however long.
-std::string ZipNameAsWritten(const std::string &name);
 
 // Visits the members of the archive of size bytes at zip (with any bytes in front of it), in the
 // order of its directory, at most limits.memberBytes each, and charges them to budget (which an archive inside a member shares).

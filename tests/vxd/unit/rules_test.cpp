@@ -65,6 +65,7 @@ TEST(DriverRules, RenamedAndFreeNames)
         {"C:\\A\\a.XHDX", "C:\\A\\a.XHDX.VIR"},   // a disk image
         {"C:\\A\\a.xbs  ", "C:\\A\\a.xbs  .VIR"}, // Windows drops the trailing blanks
         {"C:\\A\\a.xbsq", "C:\\A\\a.xbsq.VIR"},   // its 8.3 short name ends in .VBS
+        {"C:\\A\\a*b?c:d.com", "C:\\A\\a_b_c_d.Vom"},   // written by another system: a name Windows takes
     };
     for (const Case &c : cases) {
         char out[64];

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "tests/zip_builder.h"
+#include "vxd/options/scan_rules.h"
 #include "vxd/scan/zip_reader.h"
 
 namespace {
@@ -77,7 +78,7 @@ TEST(DriverZip, MembersStoredDeflatedAndNested)
     EXPECT_EQ("inner bytes", nested[0].data);
     EXPECT_EQ("", seen[3].name);
     EXPECT_EQ(std::string(300, 'd') + "/t.com. .", seen[4].name) << "a long name whole";
-    EXPECT_EQ(std::string(300, 'd') + "/t.com", ZipNameAsWritten(seen[4].name)) << "judged as Windows writes it";
+    EXPECT_EQ(std::string(300, 'd') + "/t.com", NameAsWritten(seen[4].name)) << "judged as Windows writes it";
     EXPECT_EQ(0, LooksLikeZip(reinterpret_cast<const unsigned char *>("MZ\x90\x00"), 4));
 
     // Read for a judge of small files: a deflated member only as far as it needs, unless it is an
