@@ -56,7 +56,7 @@ InstallDirRegKey HKLM "${UNINSTALL_KEY}" "InstallLocation"
 ; terminator, and the program folder with a backslash its 260-byte program directory.
 !define MAX_INSTDIR_LENGTH 247
 
-!define MUI_FINISHPAGE_TEXT "Torvane is installed, and it starts with Windows from now on.$\r$\n$\r$\nClick Finish to close Setup."
+!define MUI_FINISHPAGE_TEXT "Torvane is installed and will start with Windows.$\r$\n$\r$\nClick Finish to close Setup."
 !define MUI_FINISHPAGE_RUN
 !define MUI_FINISHPAGE_RUN_TEXT "Start Torvane now"
 !define MUI_FINISHPAGE_RUN_FUNCTION StartTorvane

@@ -191,11 +191,12 @@ static int HoldFile(const char *path)
     return 0;
 }
 
-// The "Start Torvane now" check box of the installer's window, once its last page shows it.
+// The "Start Torvane now" check box of the installer's window, once its last page shows it (then
+// pictured as installer-last-page where TORVANE_SHOTS asks for pictures).
 static HWND WaitForRunCheckbox(HWND wizard)
 {
     HWND found = nullptr;
-    WaitUntil([&] {
+    int shown = WaitUntil([&] {
         for (HWND child : ChildWindows(wizard)) {
             std::string text = WindowText(child);
             text.erase(std::remove(text.begin(), text.end(), '&'), text.end());
@@ -207,6 +208,8 @@ static HWND WaitForRunCheckbox(HWND wizard)
         }
         return 0;
     }, START_TIMEOUT_MS);
+    if (shown)
+        SaveScreenshot("installer-last-page");
     return found;
 }
 
