@@ -1,7 +1,7 @@
 #!/bin/sh
-# Installs TorvaneSetup.exe silently into a fresh wine64 prefix and checks what it left: the files,
-# the Start-menu entry, the uninstaller's registration and all 25 settings with their defaults;
-# walks through a user's first run as scripts/run.sh does (tests/e2e/walk.cpp) and checks its
+# Installs TorvaneSetup.exe silently into a fresh prefix of the build's Wine (wine-exec: 64-bit, or
+# 32-bit in Windows 98 mode) and checks what it left: the files, the Start-menu entry, the
+# uninstaller's registration and all 25 settings with their defaults; walks through a user's first run as scripts/run.sh does (tests/e2e/walk.cpp) and checks its
 # summary; installs again over changed settings and checks they survive; then starts Torvane from
 # its folder and checks that it passes the seal and stores the true one. The walk and the start
 # need a display (run CTest under xvfb-run); without one those parts are skipped.
@@ -13,7 +13,7 @@ SETUP=$1
 WORK=$2
 WINE_EXEC=$3
 WALK=$4
-WINE=/usr/lib/wine/wine64
+WINE=$WINE_EXEC     # the build's Wine: wine64, or 32-bit Wine in Windows 98 mode for the i686 build
 WINESERVER=/usr/lib/wine/wineserver
 KEY='HKLM\SOFTWARE\Brannholt\Torvane'
 UNINSTALL_KEY='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Torvane'
@@ -26,12 +26,10 @@ pass() { echo "ok:   $*"; }
 rm -rf "$WORK"
 mkdir -p "$WORK"
 export WINEPREFIX="$WORK/prefix"
-export WINEARCH=win64
-export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml="
+export TORVANE_WINEPREFIX="$WINEPREFIX"
 # The prefix as every program of the build gets it: the desktop with its taskbar, the user's own
 # folders.
-TORVANE_WINEPREFIX="$WINEPREFIX" "$WINE_EXEC" wineboot -i >/dev/null 2>&1
+"$WINE_EXEC" wineboot -i >/dev/null 2>&1
 "$WINESERVER" -w
 
 PROGRAM_DIR="$WINEPREFIX/drive_c/Program Files/Torvane"
@@ -116,7 +114,7 @@ expect_setting InUse REG_SZ "$EXTENSIONS"
 if [ -z "${DISPLAY:-}" ]; then
     echo "SKIP: no display for the first-run walk (run under xvfb-run)"
 else
-    TORVANE_SHOTS="$WORK/shots" TORVANE_WINEPREFIX="$WINEPREFIX" "$WINE_EXEC" "$WALK" "$WIN_PROGRAM_DIR" \
+    TORVANE_SHOTS="$WORK/shots" "$WINE_EXEC" "$WALK" "$WIN_PROGRAM_DIR" \
         > "$WORK/walk.log" 2>&1
     code=$?
     "$WINESERVER" -w
