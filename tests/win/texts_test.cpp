@@ -365,7 +365,7 @@ void GermanInChild(void)
     } cases[] = {
         {685, "&Schlie\xDF" "en"},
         {648, "&Zur\xFC" "cksetzen"},
-        {626, "\xD6&ffnen, Starten"},
+        {668, "\xDC" "bersicht"},
         {594, "Franz\xF6sisch"},
         {664, "L\xF6schen"},
     };
