@@ -42,7 +42,7 @@ const char *const germanTexts[DRIVER_TEXT_COUNT] = {
     /* 623 check box: inside compressed files */ "In &gepackten Dateien",
     /* 624 check box: heuristics */ "&Heuristik nutzen",
     /* 625 frame: scan files on */ " Dateien prüfen bei ",
-    /* 626 option: open, copy, run */ "&Lesen/Kopie/Start",
+    /* 626 option: open, copy, run */ "Lesen/&Kopie/Start",
     /* 627 option: create, download */ "&Erstellen, Laden",
     /* 628 option: both */ "Bei&dem",
     /* 629 frame: general */ " Allgemein ",
