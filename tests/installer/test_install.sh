@@ -43,8 +43,12 @@ install() {
 }
 
 # All values of the settings key as "name<TAB>type<TAB>data" lines.
+# A query that prints nothing is asked once more: now and then one meets the prefix's Wine server
+# as it shuts down (a missing key prints nothing both times).
 settings() {
-    "$WINE" reg query "$KEY" 2>/dev/null | tr -d '\r' |
+    found=$("$WINE" reg query "$KEY" 2>/dev/null)
+    [ -n "$found" ] || found=$("$WINE" reg query "$KEY" 2>/dev/null)
+    printf '%s\n' "$found" | tr -d '\r' |
         sed -n 's/^    \([^ ]*\)    \(REG_[A-Z_]*\)    \{0,1\}\(.*\)$/\1	\2	\3/p'
 }
 
