@@ -14,12 +14,13 @@
 # - removal while Torvane runs: nothing of the program is left but a report file and moved files
 #   that hold something, and no Torvane runs;
 # - the interactive installer: its last page offers "Start Torvane now", ticked, and Finish starts it.
-# Everything after the silent install needs a display (run CTest under xvfb-run) and python3: without
+# The build's Wine runs it all (wine-exec: 64-bit, or 32-bit Wine in Windows 98 mode for the i686
+# build). Everything after the silent install needs a display (run CTest under xvfb-run) and python3: without
 # them the script ends with 77, which CTest reports as skipped.
 #
 # Usage: test_install.sh <TorvaneSetup.exe> <work folder (emptied)> <wine-exec> <walk.exe> <setup_robot.exe>
-# Another build's installer and prefix: TORVANE_WINE (the loader, default wine64), TORVANE_WINEARCH
-# (default win64) and TORVANE_WINESERVER name them; wine-exec and the robots must be that build's.
+# The installer, wine-exec and the robots are one build's; wine-exec runs everything in this suite's
+# own prefix (TORVANE_WINEPREFIX), with that build's Wine.
 set -u
 
 SETUP=$1
@@ -27,7 +28,7 @@ WORK=$2
 WINE_EXEC=$3
 WALK=$4
 ROBOT=$5
-WINE=${TORVANE_WINE:-/usr/lib/wine/wine64}
+WINE=$WINE_EXEC     # the build's Wine: wine64, or 32-bit Wine in Windows 98 mode for the i686 build
 WINESERVER=${TORVANE_WINESERVER:-/usr/lib/wine/wineserver}
 KEY='HKLM\SOFTWARE\Brannholt\Torvane'
 UNINSTALL_KEY='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Torvane'
@@ -44,14 +45,12 @@ check() {    # description command...: passes when the command succeeds
 rm -rf "$WORK"
 mkdir -p "$WORK"
 export WINEPREFIX="$WORK/prefix"
-export WINEARCH=${TORVANE_WINEARCH:-win64}
-export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml="
+export TORVANE_WINEPREFIX="$WINEPREFIX"
 # Whatever a failed scenario left running in this prefix must not outlive the suite.
 trap '"$WINESERVER" -k 2>/dev/null' EXIT
 # The prefix as every program of the build gets it: the desktop with its taskbar, the user's own
 # folders.
-TORVANE_WINEPREFIX="$WINEPREFIX" "$WINE_EXEC" wineboot -i >/dev/null 2>&1
+"$WINE_EXEC" wineboot -i >/dev/null 2>&1
 "$WINESERVER" -w
 
 install() {    # installer arguments; $code is its exit code
@@ -81,8 +80,12 @@ registered() { "$WINE" reg query "$UNINSTALL_KEY" >/dev/null 2>&1; }
 not_registered() { ! registered; }
 
 # All values of the settings key as "name<TAB>type<TAB>data" lines.
+# A query that prints nothing is asked once more: now and then one meets the prefix's Wine server
+# as it shuts down (a missing key prints nothing both times).
 settings() {
-    "$WINE" reg query "$KEY" 2>/dev/null | tr -d '\r' |
+    found=$("$WINE" reg query "$KEY" 2>/dev/null)
+    [ -n "$found" ] || found=$("$WINE" reg query "$KEY" 2>/dev/null)
+    printf '%s\n' "$found" | tr -d '\r' |
         sed -n 's/^    \([^ ]*\)    \(REG_[A-Z_]*\)    \{0,1\}\(.*\)$/\1	\2	\3/p'
 }
 
