@@ -40,6 +40,11 @@ static void HandleTrayNotify(WPARAM iconId, LPARAM mouseMessage)
 
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
+    // A registered message has no fixed number for the switch below.
+    if (message == TaskbarCreatedMessage() && message != 0) {
+        RestoreTrayIcon();
+        return 0;
+    }
     switch (message) {
     case WM_DESTROY:
         PostQuitMessage(0);

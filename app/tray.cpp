@@ -21,6 +21,7 @@ static_assert(offsetof(NOTIFYICONDATAA, hIcon) == 20 && offsetof(NOTIFYICONDATAA
 BOOL(WINAPI *notifyIcon)(DWORD operation, PNOTIFYICONDATAA record) = Shell_NotifyIconA;
 
 int blinkPhase = 1;
+static TrayLook shownLook = LOOK_ENABLED;   // what the icon shows now, for a new taskbar
 
 int SetTrayIcon(HWND window, UINT iconId, HICON icon, const char *tipText, DWORD operation, UINT callbackMessage)
 {
@@ -47,6 +48,7 @@ int RemoveTrayIcon(HWND window, UINT iconId)
 
 int AddTrayIcon(void)
 {
+    shownLook = LOOK_ENABLED;
     return SetTrayIcon(mainWindow, TRAY_ICON_ID, enabledIcon, StoredText(TEXT_TIP_ENABLED), NIM_ADD, WM_TRAY_NOTIFY);
 }
 
@@ -60,19 +62,34 @@ int ShowTrayIcon(int shown)
     return shown ? AddTrayIcon() : DeleteTrayIcon();
 }
 
-static void ShowLook(TrayLook look)
+static void ShowLook(TrayLook look, DWORD operation = NIM_MODIFY)
 {
+    shownLook = look;
     switch (look) {
     case LOOK_ENABLED:
-        SetTrayIcon(mainWindow, TRAY_ICON_ID, enabledIcon, StoredText(TEXT_TIP_ENABLED), NIM_MODIFY, WM_TRAY_NOTIFY);
+        SetTrayIcon(mainWindow, TRAY_ICON_ID, enabledIcon, StoredText(TEXT_TIP_ENABLED), operation, WM_TRAY_NOTIFY);
         break;
     case LOOK_BLINK:
-        SetTrayIcon(mainWindow, TRAY_ICON_ID, blinkIcon, StoredText(TEXT_TIP_ENABLED), NIM_MODIFY, WM_TRAY_NOTIFY);
+        SetTrayIcon(mainWindow, TRAY_ICON_ID, blinkIcon, StoredText(TEXT_TIP_ENABLED), operation, WM_TRAY_NOTIFY);
         break;
     case LOOK_DISABLED:
-        SetTrayIcon(mainWindow, TRAY_ICON_ID, disabledIcon, StoredText(TEXT_TIP_DISABLED), NIM_MODIFY, WM_TRAY_NOTIFY);
+        SetTrayIcon(mainWindow, TRAY_ICON_ID, disabledIcon, StoredText(TEXT_TIP_DISABLED), operation, WM_TRAY_NOTIFY);
         break;
     }
+}
+
+UINT TaskbarCreatedMessage(void)
+{
+    static UINT message;   // 0 until registered; the thread is the only one
+    if (message == 0)
+        message = RegisterWindowMessageA("TaskbarCreated");
+    return message;
+}
+
+void RestoreTrayIcon(void)
+{
+    if (statusBlock->showIcon)
+        ShowLook(shownLook, NIM_ADD);
 }
 
 void TrayTimerTick(void)

@@ -32,6 +32,15 @@ int DeleteTrayIcon(void);
 // tray. Returns the shell's result.
 int ShowTrayIcon(int shown);
 
+// The number of the message "TaskbarCreated", which the shell broadcasts when its taskbar is made
+// again (the Windows 98 shell after Explorer restarts, losing every icon); registered at the first
+// call.
+UINT TaskbarCreatedMessage(void);
+
+// Adds the icon again as it was last shown (enabled, blink or disabled, with its tip) when showIcon
+// is set; nothing otherwise. For a new taskbar, which knows no icon of ours.
+void RestoreTrayIcon(void);
+
 // The timer's blink step (WM_TIMER of the MainWindow).
 void TrayTimerTick(void);
 

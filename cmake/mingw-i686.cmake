@@ -1,4 +1,5 @@
-# Cross build for 32-bit Windows, the Windows 95/98 target. It compiles and links here but cannot run.
+# Cross build for 32-bit Windows, the Windows 95/98 target; runs here under 32-bit Wine in its
+# Windows 98 and 95 modes.
 # The win32 thread-model compilers link no thread library: the posix one imports kernel32 functions
 # that Windows 9x lacks (GetTickCount64, AddVectoredExceptionHandler, TryEnterCriticalSection, ...).
 set(CMAKE_SYSTEM_NAME Windows)
@@ -15,4 +16,4 @@ set(CMAKE_FIND_ROOT_PATH /usr/i686-w64-mingw32)
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(TORVANE_RUNS_HERE OFF)
+set(TORVANE_RUNS_HERE ON)

@@ -27,6 +27,32 @@ static int RegionsReadable(const char *at, size_t left, int text)
     return 1;
 }
 
+// Windows 95/98: whether the span (for a text, up to its terminator) reaches a guard page, as far
+// as VirtualQuery describes it. A probe that reads a guard page takes the guard away, and a
+// thread's stack below it could then never grow: an address any program can post must never do
+// that. Memory VirtualQuery does not describe, or that cannot be read anyway, is left to the probe.
+static int ReachesGuardPage(const char *at, size_t left, int text)
+{
+    constexpr DWORD READABLE = PAGE_READONLY | PAGE_READWRITE | PAGE_WRITECOPY | PAGE_EXECUTE_READ
+                               | PAGE_EXECUTE_READWRITE | PAGE_EXECUTE_WRITECOPY;
+    while (left > 0) {
+        MEMORY_BASIC_INFORMATION region;
+        if (VirtualQuery(at, &region, sizeof region) == 0)
+            return 0;
+        if (region.State == MEM_COMMIT && (region.Protect & PAGE_GUARD))
+            return 1;
+        if (region.State != MEM_COMMIT || (region.Protect & PAGE_NOACCESS) || !(region.Protect & READABLE))
+            return 0;
+        const char *end = static_cast<const char *>(region.BaseAddress) + region.RegionSize;
+        size_t span = static_cast<size_t>(end - at) < left ? static_cast<size_t>(end - at) : left;
+        if (text && std::memchr(at, 0, span) != nullptr)
+            return 0;
+        at += span;
+        left -= span;
+    }
+    return 0;
+}
+
 static ReadCheck PlatformCheck(void)
 {
     return ReadCheckFor(static_cast<uint32_t>(GetVersion()));
@@ -37,7 +63,7 @@ int IsReadableMemory(const void *p, size_t count)
     if (p == nullptr)
         return 0;
     if (PlatformCheck() == READ_CHECK_PROBE)
-        return !IsBadReadPtr(p, count);
+        return !ReachesGuardPage(static_cast<const char *>(p), count, 0) && !IsBadReadPtr(p, count);
     return RegionsReadable(static_cast<const char *>(p), count, 0);
 }
 
@@ -46,6 +72,6 @@ int IsReadableText(const char *p, size_t limit)
     if (p == nullptr)
         return 0;
     if (PlatformCheck() == READ_CHECK_PROBE)
-        return !IsBadStringPtrA(p, limit);
+        return !ReachesGuardPage(p, limit, 1) && !IsBadStringPtrA(p, limit);
     return RegionsReadable(p, limit, 1);
 }

@@ -10,7 +10,8 @@ enum ReadCheck {
     // Windows NT: VirtualQuery describes every region of the process.
     READ_CHECK_REGIONS,
     // Windows 95 and 98: a driver's memory lies in the shared or system arena, which VirtualQuery
-    // may not describe; IsBadStringPtrA and IsBadReadPtr try the reads themselves.
+    // may not describe; IsBadStringPtrA and IsBadReadPtr try the reads themselves, but never into
+    // a guard page VirtualQuery names (the read would take the guard away).
     READ_CHECK_PROBE,
 };
 ReadCheck ReadCheckFor(uint32_t version);

@@ -1,5 +1,7 @@
 ; TorvaneSetup.exe: installs Torvane.exe and Torvane.VXD, creates the settings key with its defaults,
-; adds the Start-menu entry and registers the uninstaller. Runs silently with /S.
+; adds the Start-menu entry and the Startup-folder shortcut that starts Torvane with Windows, and
+; registers the uninstaller. A running Torvane is ended first and started again afterwards. The
+; last page offers to start Torvane; silently (/S) it starts only with /START on the command line.
 ;
 ; Built by installer/CMakeLists.txt with makensis and these defines:
 ;   TARGET    amd64-unicode (64-bit build) or x86-ansi (32-bit build)
@@ -33,6 +35,8 @@ ShowInstDetails show
 ShowUninstDetails show
 
 !include "LogicLib.nsh"
+!include "FileFunc.nsh"
+!include "MUI2.nsh"
 
 !if "${TARGET}" == "amd64-unicode"
   !define SIXTY_FOUR_BIT
@@ -52,13 +56,23 @@ InstallDirRegKey HKLM "${UNINSTALL_KEY}" "InstallLocation"
 ; terminator, and the program folder with a backslash its 260-byte program directory.
 !define MAX_INSTDIR_LENGTH 247
 
-Page directory
-Page instfiles
-UninstPage uninstConfirm
-UninstPage instfiles
+!define MUI_FINISHPAGE_TEXT "Torvane is installed and will start with Windows.$\r$\n$\r$\nClick Finish to close Setup."
+!define MUI_FINISHPAGE_RUN
+!define MUI_FINISHPAGE_RUN_TEXT "Start Torvane now"
+!define MUI_FINISHPAGE_RUN_FUNCTION StartTorvane
+!insertmacro MUI_PAGE_DIRECTORY
+!insertmacro MUI_PAGE_INSTFILES
+!insertmacro MUI_PAGE_FINISH
+!insertmacro MUI_UNPAGE_CONFIRM
+!insertmacro MUI_UNPAGE_INSTFILES
+!insertmacro MUI_LANGUAGE "English"
 
-; 1 once a setting covered by the seal had to be created (see .SetSealAfterDefaults).
+; 1 once a setting covered by the seal had to be created (see WriteDefaultSettings).
 Var createdCovered
+; 1 when this installer ended a running Torvane, which it then starts again.
+Var endedRunning
+; 1 when the command line asks a silent install to start Torvane (/START).
+Var startAsked
 
 ; ---- Settings defaults ---------------------------------------------------------------------------
 ;
@@ -176,12 +190,144 @@ Function WriteDefaultSettings
   ${EndIf}
 FunctionEnd
 
+; ---- A running Torvane -----------------------------------------------------------------------------
+;
+; Torvane holds Torvane.exe and its driver while it runs, so neither can be replaced or removed
+; then. Setup and the uninstaller end it first as a user does: the Exit command of its tray menu,
+; posted to its MainWindow, found by class name and title as a second instance finds it.
+
+; The MainWindow's class name and title byte for byte (code page 1252) and their terminators, for
+; FindWindowA, so that the search does not depend on the code page this installer runs in.
+!define MAIN_CLASS_BYTES "&i1 0x6D, &i1 0xE9, &i1 0x6E, &i1 0x6D, &i1 0x38, &i1 0x38, &i1 0x37, &i1 0x37, &i1 0xF0, &i1 0xE6, &i1 0x77, &i1 0"
+!define MAIN_TITLE_BYTES "&i1 0xDE, &i1 0xE6, &i1 0x51, &i1 0x31, &i1 0x32, &i1 0x33, &i1 0x64, &i1 0x43, &i1 0x5B, &i1 0x5D, &i1 0"
+!define WM_COMMAND_MESSAGE 0x111
+!define EXIT_COMMAND 40003          ; Exit in the tray menu
+!define SYNCHRONIZE_ACCESS 0x100000
+!define END_WAIT_MS 20000           ; Torvane ends within a second; a loaded machine gets far longer
+
+; Leaves $R9 the running Torvane's MainWindow, or 0 when none runs.
+!macro FindTorvaneFunction UN
+Function ${UN}FindTorvane
+  Push $1
+  Push $2
+  System::Call '*(${MAIN_CLASS_BYTES})p.r1'
+  System::Call '*(${MAIN_TITLE_BYTES})p.r2'
+  System::Call 'user32::FindWindowA(p r1, p r2)p.R9'
+  System::Free $1
+  System::Free $2
+  Pop $2
+  Pop $1
+FunctionEnd
+!macroend
+
+; Ends a running Torvane and waits for its process to end; sets $endedRunning to 1 when it ended
+; one. When one cannot be ended, or does not end within the wait, it says so and aborts before
+; anything is changed. WHAT ("changed", "removed") completes the message.
+!macro EndTorvaneFunction UN WHAT
+Function ${UN}EndTorvane
+  Push $0
+  Push $1
+  Push $R9
+  ${Do}
+    Call ${UN}FindTorvane
+    ${If} $R9 = 0
+      ${Break}
+    ${EndIf}
+    DetailPrint "Ending Torvane"
+    ; The process, not the window, holds the files: wait for the process itself.
+    System::Call 'user32::GetWindowThreadProcessId(p R9, *i .r1)'
+    System::Call 'kernel32::OpenProcess(i ${SYNCHRONIZE_ACCESS}, i 0, i r1)p.r0'
+    StrCpy $1 1
+    ${If} $0 <> 0
+      System::Call 'user32::PostMessageA(p R9, i ${WM_COMMAND_MESSAGE}, p ${EXIT_COMMAND}, p 0)'
+      System::Call 'kernel32::WaitForSingleObject(p r0, i ${END_WAIT_MS})i.r1'
+      System::Call 'kernel32::CloseHandle(p r0)'
+    ${EndIf}
+    ${If} $1 <> 0
+      MessageBox MB_OK|MB_ICONSTOP "Torvane did not end. Nothing was ${WHAT}: end Torvane (Exit in its tray menu) and try again." /SD IDOK
+      DetailPrint "Torvane did not end: nothing was ${WHAT}"
+      Abort
+    ${EndIf}
+    StrCpy $endedRunning 1
+  ${Loop}
+  Pop $R9
+  Pop $1
+  Pop $0
+FunctionEnd
+!macroend
+
+; Aborts, before anything is changed, when file $R0 exists and cannot be opened for writing: a
+; Torvane without a window to find (one still showing its splash) holds its files too.
+!macro CheckFileFreeFunction UN WHAT
+Function ${UN}CheckFileFree
+  Push $0
+  ${If} ${FileExists} $R0
+    ClearErrors
+    FileOpen $0 $R0 a
+    ${If} ${Errors}
+      MessageBox MB_OK|MB_ICONSTOP "$R0 is in use. Nothing was ${WHAT}: end Torvane and try again." /SD IDOK
+      DetailPrint "$R0 is in use: nothing was ${WHAT}"
+      Abort
+    ${EndIf}
+    FileClose $0
+  ${EndIf}
+  Pop $0
+FunctionEnd
+!macroend
+
+; Ends a running Torvane, then makes sure nothing else holds its files.
+!macro MakeFilesFreeFunction UN
+Function ${UN}MakeFilesFree
+  Call ${UN}EndTorvane
+  Push $R0
+  StrCpy $R0 "$INSTDIR\Torvane.exe"
+  Call ${UN}CheckFileFree
+  StrCpy $R0 "$INSTDIR\Torvane.VXD"
+  Call ${UN}CheckFileFree
+  Pop $R0
+FunctionEnd
+!macroend
+
+!insertmacro FindTorvaneFunction ""
+!insertmacro EndTorvaneFunction "" "changed"
+!insertmacro CheckFileFreeFunction "" "changed"
+!insertmacro MakeFilesFreeFunction ""
+!insertmacro FindTorvaneFunction "un."
+!insertmacro EndTorvaneFunction "un." "removed"
+!insertmacro CheckFileFreeFunction "un." "removed"
+!insertmacro MakeFilesFreeFunction "un."
+
+; Starts the installed Torvane in its folder, where it finds its driver.
+!macro StartTorvaneFunction UN
+Function ${UN}StartTorvane
+  SetOutPath "$INSTDIR"
+  Exec '"$INSTDIR\Torvane.exe"'
+FunctionEnd
+!macroend
+!insertmacro StartTorvaneFunction ""
+!insertmacro StartTorvaneFunction "un."
+
 ; ---- Install ---------------------------------------------------------------------------------------
 
 Function .onInit
 !ifdef SIXTY_FOUR_BIT
   SetRegView 64
 !endif
+  StrCpy $endedRunning 0
+  StrCpy $startAsked 0
+  ${GetParameters} $0
+  ClearErrors
+  ${GetOptions} $0 "/START" $1
+  ${IfNot} ${Errors}
+    StrCpy $startAsked 1
+  ${EndIf}
+FunctionEnd
+
+; A Torvane this installer ended before it failed runs again from the files it left unchanged.
+Function .onInstFailed
+  ${If} $endedRunning = 1
+    Call StartTorvane
+  ${EndIf}
 FunctionEnd
 
 Function .onVerifyInstDir
@@ -198,6 +344,7 @@ Section "Torvane"
     MessageBox MB_OK|MB_ICONSTOP "The program folder may have at most ${MAX_INSTDIR_LENGTH} characters." /SD IDOK
     Abort
   ${EndIf}
+  Call MakeFilesFree
 
   SetOutPath "$INSTDIR"
   File "/oname=Torvane.exe" "${EXE_FILE}"
@@ -212,6 +359,12 @@ Section "Torvane"
   CreateDirectory "$SMPROGRAMS\Torvane"
   CreateShortCut "$SMPROGRAMS\Torvane\Torvane.lnk" "$INSTDIR\Torvane.exe" "" "$INSTDIR\Torvane.exe" 0
   CreateShortCut "$SMPROGRAMS\Torvane\Uninstall Torvane.lnk" "$INSTDIR\Uninstall.exe"
+  ; Torvane starts with Windows from the Startup folder, in its folder (a Run key entry cannot name
+  ; a working folder). The user's own Startup folder: it is the one Windows 95/98 have, and the
+  ; one every shell runs at logon.
+  SetShellVarContext current
+  CreateShortCut "$SMSTARTUP\Torvane.lnk" "$INSTDIR\Torvane.exe" "" "$INSTDIR\Torvane.exe" 0
+  SetShellVarContext all
 
   WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "Torvane"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "Publisher" "Brannholt"
@@ -221,6 +374,14 @@ Section "Torvane"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\Uninstall.exe" /S'
   WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoModify" 1
   WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoRepair" 1
+
+  ; Interactively the last page offers the start; silently it takes a Torvane that ran or /START.
+  ${If} ${Silent}
+    ${If} $endedRunning = 1
+    ${OrIf} $startAsked = 1
+      Call StartTorvane
+    ${EndIf}
+  ${EndIf}
 SectionEnd
 
 ; ---- Uninstall -------------------------------------------------------------------------------------
@@ -229,12 +390,21 @@ Function un.onInit
 !ifdef SIXTY_FOUR_BIT
   SetRegView 64
 !endif
+  StrCpy $endedRunning 0
 FunctionEnd
 
-; Removes the program, its shortcuts and its settings. The report file and the folder of moved
-; infected files are left alone when they hold anything.
+; A removal that stopped before it removed anything leaves the Torvane it ended running again.
+Function un.onUninstFailed
+  ${If} $endedRunning = 1
+    Call un.StartTorvane
+  ${EndIf}
+FunctionEnd
+
+; Ends a running Torvane, then removes the program, its shortcuts and its settings. The report file
+; and the folder of moved infected files are left alone when they hold anything.
 Section "Uninstall"
   SetShellVarContext all
+  Call un.MakeFilesFree
   Delete "$INSTDIR\Torvane.exe"
   Delete "$INSTDIR\Torvane.VXD"
   Delete "$INSTDIR\Uninstall.exe"
@@ -243,7 +413,11 @@ Section "Uninstall"
   Delete "$SMPROGRAMS\Torvane\Torvane.lnk"
   Delete "$SMPROGRAMS\Torvane\Uninstall Torvane.lnk"
   RMDir "$SMPROGRAMS\Torvane"
+  SetShellVarContext current
+  Delete "$SMSTARTUP\Torvane.lnk"
+  SetShellVarContext all
   DeleteRegKey HKLM "${SETTINGS_KEY}"
   DeleteRegKey /ifempty HKLM "${MAKER_KEY}"
+  ; Last: the entry's going tells that the removal is through.
   DeleteRegKey HKLM "${UNINSTALL_KEY}"
 SectionEnd

@@ -3,21 +3,27 @@
 # (build/run/wineprefix) and runs it from its program folder on a Wine virtual desktop with a
 # taskbar.
 #
-# Usage: scripts/run.sh [--clamd] [--walk | --docs]
+# Usage: scripts/run.sh [--win98 | --win95] [--clamd] [--walk | --docs]
 #   With $DISPLAY Torvane runs there until Exit in its tray menu. Without one (or with --walk) a
 #   robot walks through the program's main job (tests/e2e/walk.cpp), leaves a picture of each step
 #   in build/run/shots, prints what happened and ends Torvane, whose exit code must be 0.
+#   --win98, --win95  the Windows 95/98 program (build/i686) under 32-bit Wine, run as Windows 98
+#                or 95, in a prefix of its own (build/run/win98, build/run/win95) whose dialogs
+#                have the MS Sans Serif font of those systems; pictures in build/run/shots-win98 or
+#                build/run/shots-win95
 #   --clamd      a ClamAV daemon of its own (scripts/clamd-local.sh) is the reference driver's engine
 #   --docs       the walk on a virtual screen from the default settings, also taking the pictures
 #                of README.md and docs/guide.md, which replace those in docs/
 #   --test-file  saves the anti-virus test file into the Downloads folder, for a Torvane that runs
+#                (with --win98 or --win95 for one that runs so)
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 cd "$top"
 
-clamd=0 walk=0 docs=0 test_file=0 on_screen=0
+clamd=0 walk=0 docs=0 test_file=0 on_screen=0 windows=
 for arg in "$@"; do
   case "$arg" in
+    --win98|--win95) windows=${arg#--} ;;
     --clamd) clamd=1 ;;
     --walk) walk=1 ;;
     --docs) docs=1 walk=1 ;;
@@ -27,8 +33,15 @@ for arg in "$@"; do
   esac
 done
 
-build="$top/build/x86_64"
+flavour=x86_64 shots="$top/build/run/shots"
 export TORVANE_WINEPREFIX="$top/build/run/wineprefix"
+if [ -n "$windows" ]; then
+  flavour=i686 shots="$top/build/run/shots-$windows"
+  export TORVANE_WINEPREFIX="$top/build/run/$windows" TORVANE_WINDOWS=$windows
+fi
+build="$top/build/$flavour"
+# The README's pictures show the dialogs in the MS Sans Serif font, as Windows 95/98 draw them.
+[ $docs = 0 ] || export TORVANE_DIALOG_FONT=1
 wine_exec="$build/wine-exec"
 walk_exe="$build/tests/e2e/walk.exe"
 program_dir="$TORVANE_WINEPREFIX/drive_c/Program Files/Torvane"
@@ -47,9 +60,9 @@ fi
 
 if [ $on_screen = 0 ]; then
   scripts/setup.sh
-  scripts/build.sh x86_64
+  scripts/build.sh $flavour
   if [ $docs = 1 ] || [ -z "${DISPLAY:-}" ]; then
-    args=(--on-screen --walk)
+    args=(--on-screen --walk ${windows:+--$windows})
     [ $docs = 0 ] || args+=(--docs)
     [ $clamd = 0 ] || args+=(--clamd)
     exec xvfb-run -a -s "-screen 0 800x600x24" "$0" "${args[@]}"
@@ -61,7 +74,7 @@ if [ $docs = 1 ]; then
   # The pictures show a fresh installation: the installer writes the default settings anew.
   "$wine_exec" reg delete 'HKLM\SOFTWARE\Brannholt\Torvane' /f >/dev/null 2>&1 || true
 fi
-echo "run: installing Torvane with build/x86_64/TorvaneSetup.exe /S"
+echo "run: installing Torvane with build/$flavour/TorvaneSetup.exe /S${windows:+, run as ${windows/win/Windows }}"
 "$wine_exec" "$build/TorvaneSetup.exe" /S
 wineserver -w
 
@@ -88,7 +101,6 @@ if [ $walk = 0 ]; then
   exit $status
 fi
 
-shots="$top/build/run/shots"
 rm -rf "$shots"
 mkdir -p "$shots"
 echo "run: a robot walks through Torvane's main job (tests/e2e/walk.cpp)"

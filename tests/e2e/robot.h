@@ -35,6 +35,13 @@ std::string ShownText(const char *const *texts, int number);
 // An environment variable's value; "" when it is not set.
 std::string EnvironmentValue(const char *name);
 
+// 1 when the Torvane.exe the robot starts runs as Windows 95 or 98 (TORVANE_WINDOWS, set by the
+// build's wine-exec for its prefix: win95 or win98).
+inline int TorvaneRunsAsWindows9x(void)
+{
+    return !EnvironmentValue("TORVANE_WINDOWS").empty();
+}
+
 // ---- robot_process.cpp: program folders and processes ------------------------------------------
 
 // One key of the driver's Torvane.ini, section [Driver].

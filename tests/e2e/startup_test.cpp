@@ -57,13 +57,17 @@ static void PressOkAndExpectExit(HWND box, const TorvaneRun &run, DWORD expected
 }
 
 // What start-up shows for a driver file that the loader refuses: its error number plus 100, which
-// the robot learns by asking the same loader.
+// the robot learns by asking the same loader. As Windows 95/98, Wine's device open tries the file
+// as a VxD and, when that fails, reports the open of the device name itself, which names no file.
 static std::string CannotLoadText(const std::string &path)
 {
-    HMODULE module = LoadLibraryA(path.c_str());
-    DWORD error = GetLastError();
-    if (module != nullptr)
-        FreeLibrary(module);
+    DWORD error = ERROR_FILE_NOT_FOUND;
+    if (!TorvaneRunsAsWindows9x()) {
+        HMODULE module = LoadLibraryA(path.c_str());
+        error = GetLastError();
+        if (module != nullptr)
+            FreeLibrary(module);
+    }
     char text[MAX_PATH + 64];
     std::snprintf(text, sizeof text, "Cannot load Torvane.VXD. (error=%lx)\n", static_cast<unsigned long>(error + 100));
     return text;

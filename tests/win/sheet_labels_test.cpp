@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -28,9 +29,22 @@ void InstallLanguage(const char *const *texts)
     }
 }
 
+// The text as a button or static draws it: "&" marks the next character and is not drawn, "&&"
+// draws one "&".
+std::string Drawn(const char *text)
+{
+    std::string drawn;
+    for (const char *p = text; *p != 0; p++) {
+        if (*p == '&' && p[1] != 0)
+            p++;
+        drawn += *p;
+    }
+    return drawn;
+}
+
 // How far the text of control reaches past its room, in pixels (0 when it fits), measured with the
-// control's own font: a check box or radio button loses its box, a frame its indents, a push
-// button its edges; a static text wraps and must fit in height too.
+// control's own font: a check box or radio button loses its box and the gap after it, a frame its
+// indents, a push button its edges; a static text wraps, and its lines must fit in height too.
 struct Overflow {
     int width, height;
 };
@@ -43,13 +57,12 @@ Overflow Overrun(HWND control)
     char className[32] = "";
     GetClassNameA(control, className, sizeof className);
     LONG style = GetWindowLongA(control, GWL_STYLE);
-    UINT format = DT_CALCRECT | DT_SINGLELINE;
-    int lost = 0;
+    int lost = 0, wraps = 0;
     if (lstrcmpiA(className, "Button") == 0) {
         LONG kind = style & BS_TYPEMASK;
         lost = kind == BS_GROUPBOX ? 16 : (kind == BS_AUTOCHECKBOX || kind == BS_AUTORADIOBUTTON) ? 17 : 6;
     } else if (lstrcmpiA(className, "Static") == 0 && (style & SS_TYPEMASK) == SS_LEFT) {
-        format = DT_CALCRECT | DT_WORDBREAK;
+        wraps = 1;
     } else {
         return {0, 0};
     }
@@ -57,16 +70,36 @@ Overflow Overrun(HWND control)
         return {0, 0};
     HDC dc = GetDC(control);
     HGDIOBJ previous = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(control, WM_GETFONT, 0, 0)));
-    RECT needed = {0, 0, room.right - lost, 0};
-    DrawTextA(dc, text, -1, &needed, format);
+    SIZE needed = {0, 0};
+    if (wraps) {
+        RECT lines = {0, 0, room.right, 0};
+        DrawTextA(dc, text, -1, &lines, DT_CALCRECT | DT_WORDBREAK);
+        needed = {lines.right, lines.bottom};
+    } else {
+        std::string drawn = Drawn(text);
+        GetTextExtentPoint32A(dc, drawn.c_str(), static_cast<int>(drawn.size()), &needed);
+    }
     SelectObject(dc, previous);
     ReleaseDC(control, dc);
-    Overflow overflow = {needed.right - (room.right - lost), 0};
-    // The second macro option's text is two lines in a rectangle of 15 dialog units, which clips
-    // the last line's descenders by 2 pixels in every language, as in the template's own text.
-    if (format & DT_WORDBREAK)
-        overflow.height = needed.bottom - room.bottom - 2;
-    return {overflow.width > 0 ? overflow.width : 0, overflow.height > 0 ? overflow.height : 0};
+    int wide = needed.cx - (room.right - lost), high = needed.cy - room.bottom;
+    return {wide > 0 ? wide : 0, high > 0 ? high : 0};
+}
+
+// 1 when a page's controls get the MS Sans Serif bitmap font, as on Windows 95/98 (the prefixes of
+// the i686 build have it); the figures below hold only for that font.
+int DialogsHaveTheBitmapFont(void)
+{
+    HWND dialog = CreateDialogParamA(instance, MAKEINTRESOURCEA(106), mainWindow, ScanPageProc, 0);
+    HDC dc = GetDC(dialog);
+    HGDIOBJ previous = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(dialog, WM_GETFONT, 0, 0)));
+    char face[LF_FACESIZE] = "";
+    GetTextFaceA(dc, sizeof face, face);
+    TEXTMETRICA metrics = {};
+    GetTextMetricsA(dc, &metrics);
+    SelectObject(dc, previous);
+    ReleaseDC(dialog, dc);
+    DestroyWindow(dialog);
+    return lstrcmpA(face, "MS Sans Serif") == 0 && !(metrics.tmPitchAndFamily & (TMPF_VECTOR | TMPF_TRUETYPE));
 }
 
 TEST(SheetLabels, EveryLabelFitsInEveryLanguage)
@@ -81,18 +114,39 @@ TEST(SheetLabels, EveryLabelFitsInEveryLanguage)
     } dialogs[] = {{106, ScanPageProc},        {119, ActionPageProc},      {121, ReportPageProc},
                    {120, ExclusionsPageProc},  {107, InformationPageProc}, {108, AboutPageProc},
                    {118, ExtensionsDialogProc}, {132, AddExclusionDialogProc}};
+    // Where the English texts, as the templates were made for them, reach past their controls in
+    // Wine's rendering of MS Sans Serif: named with their figures instead of failing. The templates
+    // keep their sizes.
+    struct Known {
+        int dialog, control;
+        Overflow overflow;
+    } known[] = {
+        {106, 1000, {2, 0}},   // "&Inside ZIP && ARJ archives"
+        {119, 1126, {0, 2}},   // two lines of 13 px in 24; the last line has no descender
+    };
     CreateTestMainWindow();
+    if (!DialogsHaveTheBitmapFont()) {
+        DestroyTestMainWindow();
+        GTEST_SKIP() << "the dialogs are not drawn in the MS Sans Serif bitmap font of Windows 95/98 here";
+    }
     for (const Language &language : languages) {
         InstallLanguage(language.texts);
         for (const Dialog &d : dialogs) {
             HWND dialog = CreateDialogParamA(instance, MAKEINTRESOURCEA(d.id), mainWindow, d.procedure, 0);
             ASSERT_NE(nullptr, dialog) << d.id;
             for (HWND control = GetWindow(dialog, GW_CHILD); control != nullptr; control = GetWindow(control, GW_HWNDNEXT)) {
-                Overflow overflow = Overrun(control);
-                EXPECT_TRUE(overflow.width == 0 && overflow.height == 0)
-                    << language.name << ", dialog " << d.id << ", control " << GetDlgCtrlID(control) << ": \""
-                    << WindowText(control) << "\" is " << overflow.width << " px too wide, " << overflow.height
-                    << " px too high";
+                Overflow overflow = Overrun(control), allowed = {0, 0};
+                for (const Known &k : known) {
+                    if (language.texts == englishTexts && k.dialog == d.id && k.control == GetDlgCtrlID(control))
+                        allowed = k.overflow;
+                }
+                std::string what = std::string(language.name) + ", dialog " + std::to_string(d.id) + ", control "
+                                   + std::to_string(GetDlgCtrlID(control)) + ": \"" + WindowText(control) + "\" is "
+                                   + std::to_string(overflow.width) + " px too wide, " + std::to_string(overflow.height)
+                                   + " px too high";
+                EXPECT_TRUE(overflow.width == allowed.width && overflow.height == allowed.height) << what;
+                if (allowed.width != 0 || allowed.height != 0)
+                    std::printf("  known difference: %s\n", what.c_str());
             }
             DestroyWindow(dialog);
         }

@@ -132,17 +132,28 @@ TEST(StartupUnits, DriverVersionReadsTheTrailerAsTextModeDeliversIt)
     EXPECT_EQ(0, CheckDriverVersion("Torvane.VXD")) << "no driver in this folder";
 }
 
-TEST(StartupUnits, OpenDriverReportsAMissingFileWithItsErrorPlus100)
+// In a child process, where no driver of another test is loaded: Windows 98 mode's device open
+// loads the file as a module by its name and would find that one. Prints what the open showed.
+static void OpenWithoutDriver(void)
 {
-    CurrentDirectoryKeeper keeper;
     std::string folder = FreshFolder("nodriver");
-    ASSERT_TRUE(SetCurrentDirectoryA(folder.c_str()));
+    SetCurrentDirectoryA(folder.c_str());
     int opened = -1;
     CaughtBox box = CatchMessageBox([&opened] { opened = OpenDriver("Torvane.VXD"); });
-    EXPECT_EQ(0, opened);
-    ASSERT_TRUE(box.found) << "no message box";
-    EXPECT_EQ("Cannot load Torvane.VXD. (error=66)\n", box.text);
-    EXPECT_EQ("Torvane", box.caption);
+    std::string text = box.text;
+    if (!text.empty() && text.back() == '\n')
+        text.back() = '~';
+    std::fprintf(stderr, "opened=%d box=%d caption=%s text=%s\n", opened, box.found, box.caption.c_str(), text.c_str());
+    std::exit(0);
+}
+
+TEST(StartupUnits, OpenDriverReportsAMissingFileWithItsErrorPlus100)
+{
+    testing::FLAGS_gtest_death_test_style = "threadsafe";
+    // Windows NT: the file is loaded as a DLL and its absence is error 2. In a Windows 95/98 mode
+    // Wine reports the open of the device name, which names no file: error 2 all the same.
+    EXPECT_EXIT(OpenWithoutDriver(), testing::ExitedWithCode(0),
+                "opened=0 box=1 caption=Torvane text=Cannot load Torvane.VXD. .error=66.~");
 }
 
 // Copies the built driver into a fresh folder with a Torvane.ini of its own, makes the folder

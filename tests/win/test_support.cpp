@@ -60,9 +60,6 @@ char *TestBuffer(uint32_t StatusBlock::*field)
 #include "app/tray.h"
 #include "sheet/sheet.h"
 
-#include <atomic>
-#include <thread>
-
 static const std::vector<std::function<int()>> *runningSteps;
 static size_t nextStep;
 
@@ -128,22 +125,24 @@ void DestroyTestMainWindow(void)
     }
 }
 
+struct DialogSearch {
+    const std::function<int(HWND)> *test;
+    HWND found;
+};
+
+static BOOL CALLBACK TestOwnDialog(HWND window, LPARAM data)
+{
+    DialogSearch *s = reinterpret_cast<DialogSearch *>(data);
+    if (!IsWindowVisible(window) || !(*s->test)(window))
+        return TRUE;
+    s->found = window;
+    return FALSE;
+}
+
 HWND FindOwnDialog(const std::function<int(HWND)> &test)
 {
-    struct Search {
-        const std::function<int(HWND)> *test;
-        HWND found;
-    } search = {&test, nullptr};
-    EnumThreadWindows(
-        GetCurrentThreadId(),
-        [](HWND window, LPARAM data) -> BOOL {
-            Search *s = reinterpret_cast<Search *>(data);
-            if (!IsWindowVisible(window) || !(*s->test)(window))
-                return TRUE;
-            s->found = window;
-            return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&search));
+    DialogSearch search = {&test, nullptr};
+    EnumThreadWindows(GetCurrentThreadId(), TestOwnDialog, reinterpret_cast<LPARAM>(&search));
     return search.found;
 }
 
@@ -168,28 +167,41 @@ static BOOL CALLBACK FindOwnMessageBox(HWND window, LPARAM found)
     return TRUE;
 }
 
+struct BoxCatch {
+    CaughtBox caught;
+    volatile LONG returned;
+};
+
+// A thread of its own (plain Win32: the Windows 98 build's compilers have no std::thread).
+static DWORD WINAPI CatchBox(LPVOID data)
+{
+    BoxCatch *c = static_cast<BoxCatch *>(data);
+    for (int waited = 0; waited < 15000 && !c->returned; waited += 20) {
+        HWND box = nullptr;
+        EnumWindows(FindOwnMessageBox, reinterpret_cast<LPARAM>(&box));
+        if (box != nullptr) {
+            c->caught.caption = WindowText(box);
+            c->caught.text = WindowText(GetDlgItem(box, 0xFFFF));
+            c->caught.found = 1;
+            PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+            return 0;
+        }
+        Sleep(20);
+    }
+    return 0;
+}
+
 CaughtBox CatchMessageBox(const std::function<void()> &call)
 {
-    CaughtBox caught;
-    std::atomic<int> returned(0);
-    std::thread catcher([&caught, &returned] {
-        for (int waited = 0; waited < 15000 && !returned; waited += 20) {
-            HWND box = nullptr;
-            EnumWindows(FindOwnMessageBox, reinterpret_cast<LPARAM>(&box));
-            if (box != nullptr) {
-                caught.caption = WindowText(box);
-                caught.text = WindowText(GetDlgItem(box, 0xFFFF));
-                caught.found = 1;
-                PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
-                return;
-            }
-            Sleep(20);
-        }
-    });
+    BoxCatch c = {};
+    HANDLE catcher = CreateThread(nullptr, 0, CatchBox, &c, 0, nullptr);
     call();
-    returned = 1;
-    catcher.join();
-    return caught;
+    InterlockedExchange(&c.returned, 1);
+    if (catcher != nullptr) {
+        WaitForSingleObject(catcher, INFINITE);
+        CloseHandle(catcher);
+    }
+    return c.caught;
 }
 
 std::string BuiltFilePath(const char *relative)

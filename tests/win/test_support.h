@@ -57,6 +57,12 @@ struct CaughtBox {
 // or after 15 seconds.
 CaughtBox CatchMessageBox(const std::function<void()> &call);
 
+// 1 when this process runs as Windows 95/98 (the i686 build's tests run in Wine's Windows 98 mode).
+inline int RunsAsWindows9x(void)
+{
+    return (GetVersion() & 0x80000000u) != 0;
+}
+
 // The build's driver file (TORVANE_BUILD is the build folder as a Unix path, seen through Z:).
 std::string BuiltDriverPath(void);
 

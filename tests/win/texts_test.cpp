@@ -15,6 +15,7 @@
 #include "app/globals.h"
 #include "driver/address.h"
 #include "driver/link.h"
+#include "driver/readable.h"
 #include "driver/texts.h"
 #include "tests/win/test_support.h"
 
@@ -364,7 +365,7 @@ void GermanInChild(void)
     } cases[] = {
         {685, "&Schlie\xDF" "en"},
         {648, "&Zur\xFC" "cksetzen"},
-        {626, "\xD6&ffnen, Starten"},
+        {668, "\xDC" "bersicht"},
         {594, "Franz\xF6sisch"},
         {664, "L\xF6schen"},
     };
@@ -388,6 +389,36 @@ TEST(TextsLanguage, GermanTextsConvertToCodePage1252)
 {
     testing::FLAGS_gtest_death_test_style = "threadsafe";
     EXPECT_EXIT(GermanInChild(), testing::ExitedWithCode(0), "");
+}
+
+// Memory named by an address from outside: readable up to a terminator or the limit, and a guard
+// page is neither read nor losing its guard (the probe of Windows 95/98 would take it away).
+TEST(Readable, TextsStopAtTheirEndAndGuardPagesStayGuarded)
+{
+    const DWORD page = 4096;
+    char *area = static_cast<char *>(VirtualAlloc(nullptr, 2 * page, MEM_COMMIT, PAGE_READWRITE));
+    ASSERT_NE(nullptr, area);
+    DWORD old;
+    ASSERT_TRUE(VirtualProtect(area + page, page, PAGE_READWRITE | PAGE_GUARD, &old));
+    std::memset(area, 'X', page);
+    area[page - 64] = 0;
+    struct Case {
+        const char *what;
+        const char *at;
+        int readable;
+    } cases[] = {
+        {"terminated before the guard page", area + page - 100, 1},
+        {"running into the guard page", area + page - 16, 0},
+        {"in the guard page", area + page, 0},
+    };
+    for (const Case &c : cases) {
+        EXPECT_EQ(c.readable, IsReadableText(c.at, 1024)) << c.what;
+        MEMORY_BASIC_INFORMATION region;
+        ASSERT_TRUE(VirtualQuery(area + page, &region, sizeof region));
+        EXPECT_TRUE(region.Protect & PAGE_GUARD) << "the guard went: " << c.what;
+    }
+    EXPECT_EQ(0, IsReadableMemory(area + page - 16, 32)) << "a span into the guard page";
+    VirtualFree(area, 0, MEM_RELEASE);
 }
 
 }   // namespace

@@ -272,6 +272,33 @@ TEST_F(Tray, DoubleClickAndSecondInstanceOpenTheSheet)
     sheetOpen = 0;
 }
 
+TEST_F(Tray, NewTaskbarGetsTheIconAsShown)
+{
+    struct Case {
+        const char *what;
+        uint32_t enabled, showIcon, blinkCount;
+        std::string expected;    // icons and tips added for the new taskbar, after one tick
+    } cases[] = {
+        {"enabled", 1, 1, 0, "enabled/T601 "},
+        {"mid-blink", 1, 1, 3, "blink/T601 "},
+        {"disabled", 0, 1, 0, "disabled/T602 "},
+        {"no icon", 1, 0, 0, ""},
+    };
+    for (const Case &c : cases) {
+        statusBlock->enabled = c.enabled;
+        statusBlock->showIcon = c.showIcon;
+        statusBlock->blinkCount = c.blinkCount;
+        blinkPhase = 1;
+        AddTrayIcon();
+        SendMessageA(mainWindow, WM_TIMER, MAIN_TIMER_ID, 0);
+        calls.clear();
+        SendMessageA(mainWindow, RegisterWindowMessageA("TaskbarCreated"), 0, 0);
+        EXPECT_EQ(c.expected, Describe(calls)) << c.what;
+        for (const Call &call : calls)
+            EXPECT_EQ(static_cast<DWORD>(NIM_ADD), call.operation) << c.what;
+    }
+}
+
 TEST_F(Tray, ToggleFlipsAndChangesTheIconOnlyWhenShown)
 {
     struct Case {

@@ -10,6 +10,7 @@
 #include "vxd/common/shared.h"
 #include "vxd/config/config.h"
 #include "vxd/control/languages.h"
+#include "vxd/control/wine9x_route.h"
 #include "vxd/journal/journal.h"
 #include "vxd/options/options.h"
 #include "vxd/queue/queue.h"
@@ -38,6 +39,9 @@ static const char MACRO_DATE[] = "03/12/1999";
 // 4.20, 18432 known viruses, 2417 known macro viruses, driver build 312, signature update 41.
 static const uint32_t VERSION_INFO[8] = {3, 50, 312, 4, 20, 18432, 2417, 41};
 
+extern "C" BOOL WINAPI DriverControl(DWORD code, LPVOID in, DWORD inSize, LPVOID out, DWORD outSize,
+                                     LPDWORD returned, LPOVERLAPPED);
+
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved)
 {
     if (reason == DLL_PROCESS_ATTACH) {
@@ -48,6 +52,7 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved
         InitReport();
         InitOptions();
         InitQueue();
+        RouteWine9xControls(instance, DriverControl);
     }
     if (reason == DLL_PROCESS_DETACH) {
         // Unloaded with the program (the front end never stops the report itself): the report
