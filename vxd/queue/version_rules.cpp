@@ -65,26 +65,97 @@ static void Rounds(uint64_t v[4], int count)
 // The words are read as they lie in memory, which is their order on the machines built for.
 static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "the digest reads words in little-endian order");
 
-uint64_t ContentDigest(const uint64_t key[2], const unsigned char *bytes, size_t count)
+static void SipBegin(const uint64_t key[2], uint64_t v[4])
 {
-    uint64_t v[4] = {0x736f6d6570736575ull ^ key[0], 0x646f72616e646f6dull ^ key[1], 0x6c7967656e657261ull ^ key[0],
-                     0x7465646279746573ull ^ key[1]};
+    v[0] = 0x736f6d6570736575ull ^ key[0];
+    v[1] = 0x646f72616e646f6dull ^ key[1];
+    v[2] = 0x6c7967656e657261ull ^ key[0];
+    v[3] = 0x7465646279746573ull ^ key[1];
+}
+
+static void SipWord(uint64_t v[4], uint64_t m)
+{
+    v[3] ^= m;
+    Rounds(v, 2);
+    v[0] ^= m;
+}
+
+// The last word: the bytes left (fewer than 8) and the whole length's low byte at the top.
+static uint64_t SipEnd(uint64_t v[4], const unsigned char *left, size_t count)
+{
+    uint64_t m = static_cast<uint64_t>(count & 0xFF) << 56;
+    for (size_t i = 0; i < count % 8; i++)
+        m |= static_cast<uint64_t>(left[i]) << (8 * i);
+    SipWord(v, m);
+    v[2] ^= 0xFF;
+    Rounds(v, 4);
+    return v[0] ^ v[1] ^ v[2] ^ v[3];
+}
+
+uint64_t SipHash24(const uint64_t key[2], const unsigned char *bytes, size_t count)
+{
+    uint64_t v[4];
+    SipBegin(key, v);
     size_t whole = count - count % 8;
     for (size_t at = 0; at < whole; at += 8) {
         uint64_t m;
         std::memcpy(&m, bytes + at, sizeof m);
-        v[3] ^= m;
-        Rounds(v, 2);
-        v[0] ^= m;
+        SipWord(v, m);
     }
-    // The last word: the bytes left and the length's low byte at the top.
-    uint64_t m = static_cast<uint64_t>(count & 0xFF) << 56;
-    for (size_t i = 0; whole + i < count; i++)
-        m |= static_cast<uint64_t>(bytes[whole + i]) << (8 * i);
-    v[3] ^= m;
-    Rounds(v, 2);
-    v[0] ^= m;
-    v[2] ^= 0xFF;
-    Rounds(v, 4);
-    return v[0] ^ v[1] ^ v[2] ^ v[3];
+    return SipEnd(v, bytes + whole, count);
+}
+
+// A number drawn from the seed: SipHash of the number n.
+static uint64_t Drawn(const uint64_t seed[2], uint64_t n)
+{
+    unsigned char bytes[8];
+    std::memcpy(bytes, &n, sizeof bytes);
+    return SipHash24(seed, bytes, sizeof bytes);
+}
+
+void MakeDigestKey(const uint64_t seed[2], DigestKey *key)
+{
+    constexpr size_t count = sizeof key->words / sizeof key->words[0];
+    for (size_t i = 0; i < count; i += 2) {
+        uint64_t n = Drawn(seed, i / 2);
+        key->words[i] = static_cast<uint32_t>(n);
+        key->words[i + 1] = static_cast<uint32_t>(n >> 32);
+    }
+    // SipHash's own key from numbers the words were not drawn from.
+    key->sip[0] = Drawn(seed, 1ull << 63);
+    key->sip[1] = Drawn(seed, (1ull << 63) + 1);
+}
+
+// NH of one block, with the key's words from the first and from the DIGEST_KEY_SHIFT-th on, into
+// the SipHash state. The additions wrap at 32 bits, the products and their sums at 64.
+static void ReduceBlock(const uint32_t *key, const unsigned char *block, uint64_t v[4])
+{
+    uint64_t first = 0, second = 0;
+    for (size_t i = 0; i < DIGEST_BLOCK_WORDS; i += 2) {
+        uint32_t a, b;
+        std::memcpy(&a, block + 4 * i, sizeof a);
+        std::memcpy(&b, block + 4 * i + 4, sizeof b);
+        first += static_cast<uint64_t>(static_cast<uint32_t>(a + key[i])) * static_cast<uint32_t>(b + key[i + 1]);
+        second += static_cast<uint64_t>(static_cast<uint32_t>(a + key[i + DIGEST_KEY_SHIFT]))
+                  * static_cast<uint32_t>(b + key[i + DIGEST_KEY_SHIFT + 1]);
+    }
+    SipWord(v, first);
+    SipWord(v, second);
+}
+
+uint64_t ContentDigest(const DigestKey &key, const unsigned char *bytes, size_t count)
+{
+    constexpr size_t BLOCK = 4 * DIGEST_BLOCK_WORDS;
+    uint64_t v[4];
+    SipBegin(key.sip, v);
+    size_t at = 0;
+    for (; count - at >= BLOCK; at += BLOCK)
+        ReduceBlock(key.words, bytes + at, v);
+    if (at < count) {
+        unsigned char last[BLOCK] = {};
+        std::memcpy(last, bytes + at, count - at);
+        ReduceBlock(key.words, last, v);
+    }
+    SipWord(v, count);
+    return SipEnd(v, nullptr, 8 * (2 * ((count + BLOCK - 1) / BLOCK) + 1));
 }

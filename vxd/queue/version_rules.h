@@ -65,6 +65,24 @@ void NoteInfected(InfectedVersions *versions, uint64_t size, uint64_t digest, co
 // The threat found in this version before, or null.
 const char *KnownInfected(const InfectedVersions &versions, uint64_t size, uint64_t digest);
 
-// SipHash-2-4 of count bytes with key: a 64-bit digest that whoever writes files cannot match
-// with other bytes without the key.
-uint64_t ContentDigest(const uint64_t key[2], const unsigned char *bytes, size_t count);
+// SipHash-2-4 of count bytes with key.
+uint64_t SipHash24(const uint64_t key[2], const unsigned char *bytes, size_t count);
+
+// The content digest's key for one run, made from 128 bits its owner draws: SipHash's key, and the
+// words the blocks are first reduced with.
+constexpr size_t DIGEST_BLOCK_WORDS = 256;  // 32-bit words in a block of bytes: 1 KB
+constexpr size_t DIGEST_KEY_SHIFT = 4;      // the second reduction's words begin this far on
+struct DigestKey {
+    uint64_t sip[2];
+    uint32_t words[DIGEST_BLOCK_WORDS + DIGEST_KEY_SHIFT];
+};
+void MakeDigestKey(const uint64_t seed[2], DigestKey *key);
+
+// A 64-bit digest of count bytes that whoever writes files cannot match with other bytes of the
+// same count without the key (at most a chance of about 2^-64 for any two contents chosen without
+// it). Each 1 KB block (the last one filled up with zeros) is reduced to two 64-bit sums by NH, a
+// sum of products of key and message words, once with the key's words from the first and once from
+// the DIGEST_KEY_SHIFT-th on: two contents that give the same sums in one do so in the other only
+// by a chance of 2^-32. SipHash-2-4 then takes the sums and the count: far cheaper than SipHash
+// over every byte.
+uint64_t ContentDigest(const DigestKey &key, const unsigned char *bytes, size_t count);

@@ -16,7 +16,8 @@ constexpr size_t INFECTED_KEPT = 4096;      // versions found infected remembere
 
 static std::unordered_map<std::wstring, VersionRecord> versions;
 static InfectedVersions infected = {INFECTED_KEPT, {}, {}};
-static uint64_t digestKey[2];               // drawn once: who writes files cannot know it
+static DigestKey digestKey;                 // drawn once: who writes files cannot know it
+static int digestKeyDrawn;
 
 ScannedFile ScannedFileOf(const BY_HANDLE_FILE_INFORMATION &info)
 {
@@ -95,11 +96,13 @@ uint64_t FileTimeNow(void)
 
 uint64_t DigestOf(const unsigned char *bytes, size_t count)
 {
-    if (digestKey[0] == 0 && digestKey[1] == 0) {
+    if (!digestKeyDrawn) {
         LARGE_INTEGER counter;
         QueryPerformanceCounter(&counter);
-        digestKey[0] = static_cast<uint64_t>(counter.QuadPart) ^ (static_cast<uint64_t>(GetCurrentProcessId()) << 32);
-        digestKey[1] = FileTimeNow() ^ (static_cast<uint64_t>(GetTickCount()) << 20) ^ reinterpret_cast<uintptr_t>(&counter);
+        uint64_t seed[2] = {static_cast<uint64_t>(counter.QuadPart) ^ (static_cast<uint64_t>(GetCurrentProcessId()) << 32),
+                            FileTimeNow() ^ (static_cast<uint64_t>(GetTickCount()) << 20) ^ reinterpret_cast<uintptr_t>(&counter)};
+        MakeDigestKey(seed, &digestKey);
+        digestKeyDrawn = 1;
     }
     return ContentDigest(digestKey, bytes, count);
 }

@@ -68,8 +68,69 @@ TEST(DriverVersions, WhatTheMemoryVouchesForAndWhatItCatchesAgain)
     unsigned char message[15];
     for (unsigned char i = 0; i < sizeof message; i++)
         message[i] = i;
-    EXPECT_EQ(0x726FDB47DD0E0E31ull, ContentDigest(key, nullptr, 0));
-    EXPECT_EQ(0xA129CA6149BE45E5ull, ContentDigest(key, message, sizeof message));
+    EXPECT_EQ(0x726FDB47DD0E0E31ull, SipHash24(key, nullptr, 0));
+    EXPECT_EQ(0xA129CA6149BE45E5ull, SipHash24(key, message, sizeof message));
+}
+
+// Bytes in a little-endian 32-bit word at byte offset at.
+static void PutWord(std::string *bytes, size_t at, uint32_t word)
+{
+    for (int i = 0; i < 4; i++)
+        (*bytes)[at + i] = static_cast<char>(word >> (8 * i));
+}
+
+// Two contents with one pair of words swapped through the key so that the products of one of the
+// two reductions stay the same: the other reduction still tells them apart.
+static std::string CollidingIn(const DigestKey &key, const std::string &bytes, size_t reduction)
+{
+    const uint32_t *k = key.words + reduction * DIGEST_KEY_SHIFT;
+    std::string other = bytes;
+    uint32_t a = 0x01020304, b = 0xA0B0C0D0;
+    PutWord(&other, 8, b + k[3] - k[2]);   // (a' + k2)(b' + k3) = (b + k3)(a + k2)
+    PutWord(&other, 12, a + k[2] - k[3]);
+    std::string same = bytes;
+    PutWord(&same, 8, a);
+    PutWord(&same, 12, b);
+    return same + "|" + other;
+}
+
+TEST(DriverVersions, TheContentDigestTellsEveryOtherContentOfTheSameSizeApart)
+{
+    const uint64_t seed[2] = {0x0123456789ABCDEFull, 0xFEDCBA9876543210ull};
+    DigestKey key;
+    MakeDigestKey(seed, &key);
+    std::string block(3000, '\0');
+    for (size_t i = 0; i < block.size(); i++)
+        block[i] = static_cast<char>(i * 7 + 1);
+    auto changed = [&](size_t at) { std::string b = block; b[at] ^= 0x40; return b; };
+    std::string first = CollidingIn(key, block, 0), second = CollidingIn(key, block, 1);
+    struct Case {
+        const char *what;
+        std::string one, other;
+        int same;
+    } cases[] = {
+        {"the same bytes", block, block, 1},
+        {"nothing", "", "", 1},
+        {"the first byte changed", block, changed(0), 0},
+        {"the last byte of the first block", block, changed(1023), 0},
+        {"the first byte of the second block", block, changed(1024), 0},
+        {"the last byte, in the block filled up", block, changed(2999), 0},
+        {"a zero byte more, as the block is filled up", "abc", std::string("abc\0", 4), 0},
+        {"nothing and one zero byte", "", std::string(1, '\0'), 0},
+        {"a whole block of zeros and one more", std::string(1024, '\0'), std::string(1025, '\0'), 0},
+        {"the same products in the first reduction", first.substr(0, 3000), first.substr(3001), 0},
+        {"the same products in the second reduction", second.substr(0, 3000), second.substr(3001), 0},
+    };
+    auto digest = [&](const std::string &b) {
+        return ContentDigest(key, reinterpret_cast<const unsigned char *>(b.data()), b.size());
+    };
+    for (const Case &k : cases)
+        EXPECT_EQ(k.same, digest(k.one) == digest(k.other)) << k.what;
+    const uint64_t otherSeed[2] = {seed[0], seed[1] + 1};
+    DigestKey otherKey;
+    MakeDigestKey(otherSeed, &otherKey);
+    EXPECT_NE(digest(block), ContentDigest(otherKey, reinterpret_cast<const unsigned char *>(block.data()), block.size()))
+        << "another run's key";
 }
 
 TEST(DriverQueue, EachNameOnceAndNoMoreThanRoomFor)
