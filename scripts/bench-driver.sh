@@ -6,7 +6,13 @@
 #   - ClamAV engine: the driver sending every file to a private clamd, beside clamdscan --stream
 #     over the same files and the same daemon;
 #   - detection latency end to end, from a test file's write to its row in the virus alert,
-#     median and worst of 100.
+#     median and worst of 100;
+#   - scale (only when named): a burst of 100,000 small files (BENCH_SCALE_FILES) in 400 folders,
+#     100 of them test files at random places, moved into a watched folder at once, with the built-in
+#     rule and with the ClamAV engine, beside the bare watcher reading the same files: the time until
+#     every file was scanned, the processor time and the peak memory; from the driver's journal,
+#     every file scanned once, every test file dealt with, the overflows and rescans; and meanwhile
+#     how soon a test file written into a second watched folder is dealt with.
 # Throughputs are measured in rounds (three, or BENCH_ROUNDS), floor and driver in turn; each figure
 # is the median, and each ratio is given twice: of the medians, and round by round (the median of
 # the rounds' own ratios, which a load that comes and goes moves least).
@@ -15,9 +21,9 @@
 # program itself, every move is several calls into the Wine server, which the driver and the bare
 # watcher then wait behind, and a second program's load on the one free core: the bench's own
 # cost, where clamdscan's floor has none.)
-# Usage: scripts/bench-driver.sh [busy] [builtin] [clamd] [latency]
+# Usage: scripts/bench-driver.sh [busy] [builtin] [clamd] [latency] [scale]
 #   busy: a process spins on the other core the whole time, floors and driver alike (the figures
-#   of a machine doing something else as well); the parts named, or all three, are measured.
+#   of a machine doing something else as well); the parts named, or the first three, are measured.
 #   BENCH_MOVER=wine: the bench programs move the files in themselves, under Wine, as before.
 #   BENCH_ROUNDS=<n>: rounds of each throughput (3).
 #   BENCH_BUILD=<folder>: the x86_64 build, default build/x86_64.
@@ -36,7 +42,7 @@ parts=""
 for arg in "$@"; do
   case $arg in
     busy) busy=1 ;;
-    builtin|clamd|latency) parts="$parts $arg" ;;
+    builtin|clamd|latency|scale) parts="$parts $arg" ;;
     *) echo "bench-driver: unknown argument $arg" >&2; exit 2 ;;
   esac
 done
@@ -46,7 +52,7 @@ wants() { [[ " $parts " == *" $1 "* ]]; }
 if [ ! -f "$build/build.ninja" ]; then
   cmake -S "$top" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE="$top/cmake/mingw-x86_64.cmake" >/dev/null
 fi
-cmake --build "$build" --target Torvane TorvaneVxd scan_bench latency_bench watch_floor stream_floor -- -j2 >/dev/null
+cmake --build "$build" --target Torvane TorvaneVxd scan_bench scale_bench latency_bench watch_floor stream_floor -- -j2 >/dev/null
 
 out="$build/bench-driver"
 rm -rf "$out" && mkdir -p "$out"
@@ -58,6 +64,7 @@ win_area='C:\torvane-bench-driver'
 benches="$build/tests/bench"
 
 # ---- The files: mixed sizes and kinds, made the same way on every run ----------------------------
+if wants builtin || wants clamd; then
 python3 - "$area/staging" "$MIXED_MB" <<'PY'
 import os, random, sys, zipfile
 folder, total = sys.argv[1], int(sys.argv[2]) << 20
@@ -90,6 +97,7 @@ PY
 files=$(find "$area/staging" -type f | wc -l)
 mb=$(du -sm "$area/staging" | cut -f1)
 echo "RESULT files count=$files mb=$mb" >> "$results"
+fi
 
 # ms_of <command...>: wall time of the command in ms (its output to $out/floor.txt)
 ms_of() {
@@ -190,6 +198,108 @@ median_round floor_clamdscan
 median_round scan_clamd
 median_round floor_stream
 clamd_stop
+fi
+
+# ---- A burst larger than the scan queue ---------------------------------------------------------------
+# The files are made once, then hard-linked into a fresh copy for each run, which the mover empties into
+# the watched folder as an unpacker fills one: a folder made, then its files, folder after folder.
+SCALE_FILES=${BENCH_SCALE_FILES:-100000}
+SCALE_FOLDERS=400
+SCALE_TESTS=100
+scale_move() {   # scale_move <run copy> <watched>: moves it all in, writes <watched>.clock
+  python3 - "$1" "$2" <<'PY'
+import os, sys, time
+run, watched = sys.argv[1], sys.argv[2]
+plan = [(d, sorted(os.listdir(os.path.join(run, d)))) for d in sorted(os.listdir(run))]
+first = time.time_ns() // 1000
+for folder, names in plan:
+    os.mkdir(os.path.join(watched, folder))
+    for name in names:
+        os.rename(os.path.join(run, folder, name), os.path.join(watched, folder, name))
+last = time.time_ns() // 1000
+with open(watched + ".clock.new", "w") as clock:
+    clock.write("%d %d\n" % (first, last))
+os.rename(watched + ".clock.new", watched + ".clock")
+PY
+}
+scale_watching() {   # scale_watching <tag> <program and its arguments...>
+  local tag=$1
+  shift
+  local watched="$area/scale-$tag"
+  rm -rf "$watched" "$watched-probe" "$watched-driver" "$watched.ready" "$watched.clock" "$area/scale-run"
+  cp -al "$area/scale-files" "$area/scale-run"
+  xvfb-run -a -s "-screen 0 800x600x24" "$build/wine-exec" "$@" &
+  local pid=$!
+  while [ ! -e "$watched.ready" ] && kill -0 $pid 2>/dev/null; do sleep 0.01; done
+  [ ! -e "$watched.ready" ] || scale_move "$area/scale-run" "$watched"
+  wait $pid || true
+}
+scale_check() {   # scale_check <engine>: what the journal and the folder say of the run
+  python3 - "$area/scale-files.list" "$area/scale-$1-driver/journal.txt" "$area/scale-$1" "$win_area\\scale-$1\\" "$1" <<'PY'
+import collections, os, sys
+listing, journal, watched, prefix, engine = sys.argv[1:]
+files = [line.rstrip("\n").split("\t") for line in open(listing)]
+scans, found = collections.Counter(), set()
+overflows = queue_full = 0
+for line in open(journal, encoding="latin-1"):
+    line = line.rstrip("\r\n")
+    if line.startswith("SCAN " + prefix):
+        scans[line[5 + len(prefix):]] += 1
+    elif line.startswith("DETECT " + prefix):
+        found.add(line[7 + len(prefix):])
+    elif line.startswith("WATCH ") and line.endswith(" overflow"):
+        overflows += 1
+    elif line.startswith("QUEUE full"):
+        queue_full += 1
+key = lambda rel: rel.replace("/", "\\")
+once = sum(1 for rel, _ in files if scans[key(rel)] == 1)
+more = sum(1 for rel, _ in files if scans[key(rel)] > 1)
+missing = [rel for rel, _ in files if scans[key(rel)] == 0]
+tests = [rel for rel, test in files if test == "1"]
+tests_found = sum(1 for rel in tests if key(rel) in found)
+renamed = sum(1 for rel in tests if not os.path.exists(os.path.join(watched, rel))
+              and os.path.exists(os.path.join(watched, rel[:-4] + ".Vom")))
+print("RESULT scale_journal_%s files=%d once=%d more=%d missing=%d tests=%d found=%d renamed=%d overflows=%d queue_full=%d%s"
+      % (engine, len(files), once, more, len(missing), len(tests), tests_found, renamed, overflows, queue_full,
+         (" first_missing=" + missing[0]) if missing else ""))
+PY
+}
+if wants scale; then
+mkdir -p "$area/scale-pattern"
+"$build/wine-exec" "$benches/scan_bench.exe" prepare "$win_area\\scale-pattern" "$win_area\\scale-pattern.txt"
+rm -rf "$area/scale-files" && mkdir -p "$area/scale-files"
+python3 - "$area/scale-files" "$area/scale-files.list" "$area/scale-pattern.txt" "$SCALE_FILES" "$SCALE_FOLDERS" "$SCALE_TESTS" <<'PY'
+import os, random, sys
+root, listing, pattern = sys.argv[1:4]
+count, folders, tests = map(int, sys.argv[4:7])
+rng = random.Random(2000)
+test = open(pattern, "rb").read() + b"\r\n"
+chosen = set(rng.sample(range(count), tests))
+per = (count + folders - 1) // folders
+with open(listing, "w") as out:
+    for i in range(count):
+        folder = "d%03d" % (i // per)
+        if i % per == 0:
+            os.mkdir(os.path.join(root, folder))
+        name = "f%06d.%s" % (i, "com" if i in chosen else rng.choice(["txt", "dat", "htm"]))
+        data = test if i in chosen else rng.randbytes(rng.randint(64, 4096))
+        with open(os.path.join(root, folder, name), "wb") as f:
+            f.write(data)
+        out.write("%s/%s\t%d\n" % (folder, name, i in chosen))
+PY
+scale_watching floor "$benches/watch_floor.exe" --scale "$SCALE_FILES" "$win_area\\scale-floor" | tee -a "$results"
+scale_watching builtin "$benches/scale_bench.exe" "$win_area\\scale-builtin" "$win_area\\scale-builtin-probe" \
+  "$SCALE_FILES" builtin | tee "$out/probes-builtin.txt" | grep -v '^PROBE' | tee -a "$results"
+scale_check builtin | tee -a "$results"
+# shellcheck source=scripts/clamd-local.sh
+source "$top/scripts/clamd-local.sh"
+trap 'clamd_stop; stop_spinner' EXIT
+clamd_start "$out/clamd-scale" "Torvane.Bench.Signature" "TORVANE-BENCH-SIGNATURE-$RANDOM$RANDOM"
+scale_watching clamd "$benches/scale_bench.exe" "$win_area\\scale-clamd" "$win_area\\scale-clamd-probe" \
+  "$SCALE_FILES" clamd "$CLAMD_PORT" | tee "$out/probes-clamd.txt" | grep -v '^PROBE' | tee -a "$results"
+clamd_stop
+scale_check clamd | tee -a "$results"
+rm -rf "$area/scale-run" "$area/scale-floor" "$area/scale-builtin" "$area/scale-clamd"
 fi
 
 # ---- Detection latency end to end -------------------------------------------------------------------

@@ -258,14 +258,15 @@ int TakeOutsideArgument(int *argc, char ***argv)
     return 1;
 }
 
-int TimeArrival(const std::vector<std::string> &names, const std::string &from, const std::string &to, int outside,
-                size_t (*taken)(void), Arrival *arrival)
+// Moves names in (or lets the outside mover do it) and waits until taken() counts count of them.
+static int TimeTaken(size_t count, const std::vector<std::string> &names, const std::string &from,
+                     const std::string &to, int outside, size_t (*taken)(void), Arrival *arrival)
 {
     double processor = ProcessorMs();
     double begun = EpochMs();
     double start = 0;
     MoveIn(names, from, to, outside, &start, &arrival->moveMs);
-    while (taken() < names.size() && EpochMs() - begun < 600000)
+    while (taken() < count && EpochMs() - begun < 600000)
         Sleep(5);
     double done = EpochMs();
     arrival->processorMs = ProcessorMs() - processor;
@@ -273,4 +274,15 @@ int TimeArrival(const std::vector<std::string> &names, const std::string &from, 
         return 0;
     arrival->elapsedMs = done - start;
     return 1;
+}
+
+int TimeArrival(const std::vector<std::string> &names, const std::string &from, const std::string &to, int outside,
+                size_t (*taken)(void), Arrival *arrival)
+{
+    return TimeTaken(names.size(), names, from, to, outside, taken, arrival);
+}
+
+int TimeOutsideArrival(size_t count, const std::string &to, size_t (*taken)(void), Arrival *arrival)
+{
+    return TimeTaken(count, {}, "", to, 1, taken, arrival);
 }

@@ -77,3 +77,7 @@ struct Arrival {
 // mover's clock could not be read.
 int TimeArrival(const std::vector<std::string> &names, const std::string &from, const std::string &to, int outside,
                 size_t (*taken)(void), Arrival *arrival);
+
+// The same for count files that the outside mover brings wherever below to it likes (folders and
+// all): timed until taken() counts count.
+int TimeOutsideArrival(size_t count, const std::string &to, size_t (*taken)(void), Arrival *arrival);

@@ -12,16 +12,12 @@
 #include <string>
 #include <vector>
 
-#include "driver/address.h"
-#include "driver/protocol.h"
 #include "driver/status_block.h"
 #include "tests/bench/bench_support.h"
+#include "tests/bench/driver_in_process.h"
 #include "tests/zip_builder.h"
 #include "vxd/scan/detect.h"
 
-typedef BOOL(WINAPI *DriverEntry)(DWORD, LPVOID, DWORD, LPVOID, DWORD, LPDWORD, LPOVERLAPPED);
-
-static char programDir[MAX_PATH];   // static: below 4 GB for the connect request
 static StatusBlock *block;          // the driver's, once connected
 
 constexpr int TEST_FILES = 10;
@@ -52,33 +48,14 @@ int main(int argc, char **argv)
     std::string staging = argv[1];
     std::string watched = argv[2];
     std::string engine = argv[3];
-    std::string driverFolder = watched + "-driver";
-    CreateDirectoryA(driverFolder.c_str(), nullptr);
     CreateDirectoryA(watched.c_str(), nullptr);
     std::string ini = "[Driver]\r\nWatch=" + watched + "\r\n";
     if (engine == "clamd")
         ini += "Engine=clamd\r\nClamdPort=" + std::string(argc > 4 ? argv[4] : "3310") + "\r\n";
-    std::string driverFile = driverFolder + "\\Torvane.VXD";
-    if (!CopyFileA((BuildFolder() + "\\vxd\\Torvane.VXD").c_str(), driverFile.c_str(), FALSE)
-        || !WriteFileBytes(driverFolder + "\\Torvane.ini", ini)) {
-        std::fprintf(stderr, "scan_bench: cannot prepare %s\n", driverFolder.c_str());
+    DriverEntry entry = nullptr;
+    if (!LoadDriver(watched + "-driver", ini, &entry, &block))
         return 1;
-    }
-    HMODULE module = LoadLibraryA(driverFile.c_str());
-    DriverEntry entry = module ? reinterpret_cast<DriverEntry>(reinterpret_cast<void (*)(void)>(GetProcAddress(module, "DeviceIoControl"))) : nullptr;
-    if (entry == nullptr)
-        return 1;
-    std::snprintf(programDir, sizeof programDir, "%s\\", driverFolder.c_str());
-    ConnectRequest request = {Address32(programDir), WM_VIRUS_FOUND, 0, 437, 0, 0};
-    ConnectReply reply = {};
-    DWORD returned = 0;
-    if (!entry(CTL_CONNECT, &request, sizeof request, &reply, CONNECT_STATED_OUTPUT_SIZE, &returned, nullptr))
-        return 1;
-    block = FromAddress32<StatusBlock>(reply.statusBlock);
-    block->scanType = 2;
-    block->archives = 1;
-    block->scanOn = 3;
-    entry(CTL_SCAN_OPTIONS_CHANGED, nullptr, 0, nullptr, 0, nullptr, nullptr);
+    ScanEverything(entry, block, ACTION_REPORT_ONLY);
 
     std::vector<std::string> names;
     uint64_t bytes = ListFiles(staging, &names);
