@@ -13,7 +13,8 @@
 
 constexpr size_t QUEUE_NAMES = 16384;       // names waiting at most
 constexpr size_t QUEUE_CHARS = 4u << 20;    // characters of the names waiting at most (8 MB)
-constexpr int NAMES_BEFORE_WALK = 256;      // a walk asked for waits no longer than this many names
+constexpr int NAMES_BEFORE_WALK = 1;        // names and walks take turns: a walk's file, or a step of
+                                            // its listing, comes after every name
 
 // A walk asked for: one per root and kind, the earliest since kept.
 struct WalkRequest {
@@ -25,11 +26,10 @@ struct WalkRequest {
 static CRITICAL_SECTION queueLock;
 static HANDLE queueReady;                   // auto-reset: set when work was queued
 // Under queueLock:
-static NameQueue names = {QUEUE_NAMES, QUEUE_CHARS, 0, {}, {}};
+static NameQueue names = {QUEUE_NAMES, QUEUE_CHARS, 0, {}, 0, {}};
 static std::vector<WalkRequest> walks;
 static std::vector<std::wstring> roots;     // the watched folders
 static int namesSinceWalk;
-static int dropping;                        // names are being dropped (journalled once per run of drops)
 static int scanWaits;                       // the scan thread waits for queueReady: only then is it
                                             // set (setting an event is a call into the Wine server)
 
@@ -61,17 +61,19 @@ static void AskWalk(int kind, const wchar_t *root, uint64_t since)
 
 void QueueScan(const wchar_t *path, int fresh, const wchar_t *root, uint64_t since)
 {
+    std::vector<DroppedName> dropped;
     EnterCriticalSection(&queueLock);
-    int result = PushName(&names, path, fresh);
-    int firstDrop = result == NAME_REFUSED && !dropping;
-    if (result == NAME_REFUSED)
-        AskWalk(WORK_RESCAN, root, since);
-    dropping = result == NAME_REFUSED;
+    PushName(&names, path, root, fresh, &dropped);
+    // A folder a name was dropped of is walked again: since when is known of the name reported now.
+    for (const DroppedName &drop : dropped)
+        AskWalk(WORK_RESCAN, drop.root.c_str(), drop.root == root ? since : 0);
     int wake = TakeWaiter();
     LeaveCriticalSection(&queueLock);
-    if (firstDrop) {
+    for (const DroppedName &drop : dropped) {
+        if (!drop.first)
+            continue;
         char name[MAX_PATH * 2];
-        WideToCodePage(CP_ACP, root, name, sizeof name);
+        WideToCodePage(CP_ACP, drop.root.c_str(), name, sizeof name);
         JournalLine("QUEUE full: %s is rescanned", name);
     }
     if (wake)
@@ -111,6 +113,15 @@ static std::wstring ShortForm(const wchar_t *path)
     return p;
 }
 
+int NameWaits(const wchar_t *path)
+{
+    std::wstring name(path);
+    EnterCriticalSection(&queueLock);
+    int waits = names.waiting.count(name) > 0;
+    LeaveCriticalSection(&queueLock);
+    return waits;
+}
+
 std::wstring WatchedRootOf(const wchar_t *path)
 {
     std::wstring name = ShortForm(path);
@@ -135,7 +146,7 @@ int TakeWork(ScanWork *out, unsigned long waitMs, int walking)
     DWORD start = GetTickCount();
     for (;;) {
         EnterCriticalSection(&queueLock);
-        int walkTurn = names.order.empty() || namesSinceWalk >= NAMES_BEFORE_WALK;
+        int walkTurn = names.waiting.empty() || namesSinceWalk >= NAMES_BEFORE_WALK;
         if (!walks.empty() && walkTurn) {
             out->kind = walks.front().kind;
             out->root = std::move(walks.front().root);

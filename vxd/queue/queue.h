@@ -10,10 +10,12 @@
 
 void InitQueue(void);                       // once, when the DLL is loaded
 
-// Adds path to the end of the queue unless it waits there already, and wakes the scan thread.
-// When the queue is full the name is dropped, the drop journalled, and root (the watched folder it
-// came from) rescanned for the changes since since (a file time no later than the change the name
-// was reported for). Any thread.
+// Adds path to the end of its watched folder's names (root, the folder it was reported from)
+// unless it waits there already, and wakes the scan thread. When the queue is full the name is
+// dropped, or, when another folder holds far more names, that folder's newest name is dropped for
+// it; a folder a name was dropped of is rescanned (for the changes since since, a file time no
+// later than the change the name was reported for), journalled at its first drop since its names
+// last ran out. Any thread.
 void QueueScan(const wchar_t *path, int fresh, const wchar_t *root, uint64_t since);
 
 // Asks for a rescan of every file below root (notices lost since since, a file time), or for the
@@ -21,6 +23,9 @@ void QueueScan(const wchar_t *path, int fresh, const wchar_t *root, uint64_t sin
 // folder). Any thread.
 void QueueRescan(const wchar_t *root, uint64_t since);
 void QueueBaseline(const wchar_t *root, uint64_t since);
+
+// 1 when the very name path waits in the queue (a walk leaves it to be read from there). Any thread.
+int NameWaits(const wchar_t *path);
 
 // The watched folder that holds path (the deepest of them); else the root of path's drive. Any
 // thread.
@@ -42,6 +47,7 @@ struct ScanWork {
 };
 
 // Takes the next work into *out, waiting up to waitMs (0xFFFFFFFF: as long as it takes) while there
-// is none. Names come in order; a walk asked for, or (walking: the caller has a walk under way) its
-// next step, comes when no name waits, or after many names. While walking it never waits.
+// is none. Names come in order within a watched folder, the folders in turn; a walk asked for, or
+// (walking: the caller has walks under way) the next turn of a walk, comes when no name waits, or
+// after each name. While walking it never waits.
 int TakeWork(ScanWork *out, unsigned long waitMs, int walking);

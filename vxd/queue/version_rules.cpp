@@ -26,6 +26,51 @@ int RepeatsVersion(const VersionRecord *known, const FileLook &now, uint64_t dig
     return (known->kind == VERSION_PENDING || known->kind == VERSION_INFECTED) && known->look.changed == now.changed;
 }
 
+const VersionRecord *Recalled(const VersionMemory &memory, uint64_t name)
+{
+    auto known = memory.known.find(name);
+    return known != memory.known.end() ? &known->second.first : nullptr;
+}
+
+// The order without the names forgotten or noted again since (which it holds only while it is
+// not longer than twice the capacity).
+static void DropStale(VersionMemory *memory)
+{
+    std::deque<std::pair<uint64_t, uint64_t>> kept;
+    for (const auto &entry : memory->order) {
+        auto known = memory->known.find(entry.first);
+        if (known != memory->known.end() && known->second.second == entry.second)
+            kept.push_back(entry);
+    }
+    memory->order.swap(kept);
+}
+
+void Remember(VersionMemory *memory, uint64_t name, const VersionRecord &record)
+{
+    auto known = memory->known.find(name);
+    if (known != memory->known.end()) {
+        known->second.first = record;   // keeps its place in the order
+        return;
+    }
+    while (memory->known.size() >= memory->capacity && !memory->order.empty()) {
+        auto oldest = memory->order.front();
+        memory->order.pop_front();
+        auto first = memory->known.find(oldest.first);
+        if (first != memory->known.end() && first->second.second == oldest.second)
+            memory->known.erase(first);
+    }
+    uint64_t when = ++memory->noted;
+    memory->known[name] = {record, when};
+    memory->order.push_back({name, when});
+    if (memory->order.size() > 2 * memory->capacity)
+        DropStale(memory);
+}
+
+void Forget(VersionMemory *memory, uint64_t name)
+{
+    memory->known.erase(name);
+}
+
 void NoteInfected(InfectedVersions *versions, uint64_t size, uint64_t digest, const char *threat)
 {
     auto known = versions->known.find(digest);

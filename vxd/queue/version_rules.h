@@ -41,6 +41,19 @@ struct VersionRecord {
     uint64_t digest;        // ContentDigest of the bytes read (0 for VERSION_PRESENT)
 };
 
+// The records of the names judged, by a 64-bit key of each name, at most capacity: once full, the
+// name first noted longest ago is forgotten for room (its file is read again at its next notice or
+// walk: forgetting costs reading again, never a file passed over unread).
+struct VersionMemory {
+    size_t capacity;
+    uint64_t noted;                                             // records noted so far
+    std::deque<std::pair<uint64_t, uint64_t>> order;            // name, when noted; oldest first
+    std::unordered_map<uint64_t, std::pair<VersionRecord, uint64_t>> known;   // name: record, when noted
+};
+const VersionRecord *Recalled(const VersionMemory &memory, uint64_t name);   // null when not known
+void Remember(VersionMemory *memory, uint64_t name, const VersionRecord &record);
+void Forget(VersionMemory *memory, uint64_t name);
+
 // 1 when the memory vouches for the file as it is now without reading it: known clean (or seen
 // when the watch began, or put there by the driver), the same file index, size and change mark,
 // and that mark known and TIME_STEP older than the look that recorded it, so that no change since

@@ -10,11 +10,11 @@
 #include "vxd/common/platform.h"
 #include "vxd/common/text.h"
 
-constexpr size_t VERSIONS_KEPT = 65536;     // names remembered before the memory starts afresh
+constexpr size_t VERSIONS_KEPT = 131072;    // names remembered; beyond, the first noted are forgotten
 constexpr size_t INFECTED_KEPT = 4096;      // versions found infected remembered, the oldest
                                             // forgotten first
 
-static std::unordered_map<std::wstring, VersionRecord> versions;
+static VersionMemory versions = {VERSIONS_KEPT, 0, {}, {}};
 static InfectedVersions infected = {INFECTED_KEPT, {}, {}};
 static DigestKey digestKey;                 // drawn once: who writes files cannot know it
 static int digestKeyDrawn;
@@ -94,7 +94,8 @@ uint64_t FileTimeNow(void)
     return FileTimeNumber(now);
 }
 
-uint64_t DigestOf(const unsigned char *bytes, size_t count)
+// The run's keys, drawn at the first use.
+static const DigestKey &Keys(void)
 {
     if (!digestKeyDrawn) {
         LARGE_INTEGER counter;
@@ -104,20 +105,30 @@ uint64_t DigestOf(const unsigned char *bytes, size_t count)
         MakeDigestKey(seed, &digestKey);
         digestKeyDrawn = 1;
     }
-    return ContentDigest(digestKey, bytes, count);
+    return digestKey;
+}
+
+uint64_t DigestOf(const unsigned char *bytes, size_t count)
+{
+    return ContentDigest(Keys(), bytes, count);
+}
+
+// The memory's key of a name: names that differ only in case are one. Keyed for the run, so that no
+// one can choose two names that share a key (which would only cost reading one again).
+static uint64_t KeyOf(const wchar_t *path)
+{
+    std::wstring name = NameKey(path);
+    return SipHash24(Keys().sip, reinterpret_cast<const unsigned char *>(name.data()), name.size() * sizeof(wchar_t));
 }
 
 static const VersionRecord *Known(const wchar_t *path)
 {
-    auto known = versions.find(NameKey(path));
-    return known != versions.end() ? &known->second : nullptr;
+    return Recalled(versions, KeyOf(path));
 }
 
 static void Note(const wchar_t *path, const VersionRecord &record)
 {
-    if (versions.size() >= VERSIONS_KEPT)
-        versions.clear();   // forgetting costs reading again, never a file unread
-    versions[NameKey(path)] = record;
+    Remember(&versions, KeyOf(path), record);
 }
 
 FileLook LookOf(const ScannedFile &file)
@@ -132,7 +143,17 @@ int VouchedUnread(const wchar_t *path, const FileLook &now)
 
 int RepeatedNotice(const wchar_t *path, const ScannedVersion &version)
 {
-    return RepeatsVersion(Known(path), LookOf(version.identity), version.digest);
+    uint64_t name = KeyOf(path);
+    const VersionRecord *known = Recalled(versions, name);
+    FileLook now = LookOf(version.identity);
+    if (!RepeatsVersion(known, now, version.digest))
+        return 0;
+    // Bytes judged clean, read again: noted as a clean verdict on them now would be, so that the
+    // memory vouches for the file from here on (a file read first within its mark's step is then
+    // not read again at every walk).
+    if (known->kind == VERSION_CLEAN)
+        Remember(&versions, name, {VERSION_CLEAN, now, FileTimeNow(), version.digest});
+    return 1;
 }
 
 const char *InfectedBefore(const ScannedVersion &version)
@@ -160,7 +181,7 @@ void NoteVerdict(const wchar_t *path, const ScannedVersion &version, int verdict
 
 void NoteHandled(const wchar_t *path, const wchar_t *moved, const ScannedVersion &version)
 {
-    versions.erase(NameKey(path));
+    Forget(&versions, KeyOf(path));
     if (moved != nullptr)
         NoteRead(moved, VERSION_HANDLED, version);
 }
@@ -174,5 +195,5 @@ void NotePresent(const wchar_t *path, const FileLook &now)
 
 void ForgetScanned(const wchar_t *path)
 {
-    versions.erase(NameKey(path));
+    Forget(&versions, KeyOf(path));
 }

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cwchar>
 #include <deque>
+#include <list>
 #include <string>
 #include <vector>
 
@@ -28,6 +29,8 @@
 
 constexpr size_t NAME_SIZE = 1024;
 constexpr size_t WALKS_WAITING = 4096;      // walks kept to go one after another; more are walked at once
+constexpr size_t FOUND_HELD = 16384;        // files the walks found and hold to read, about at most: a
+                                            // walk lists on only while they hold fewer
 constexpr SIZE_T SCAN_STACK_BYTES = 256 * 1024;   // the scan thread's stack, taken when it starts
 
 // A walk asked for, waiting or under way: the files below root looked at for lost notices (a
@@ -38,12 +41,20 @@ struct WalkWork {
     uint64_t since;             // rescan: notices lost from then on; baseline: the watch began
     unsigned attempt;           // the tries of root that failed before (a folder held)
     int begun;
+    int again;                  // asked for again while under way: it begins anew once it ends,
+    uint64_t againSince;        // for the changes since then
+    int listed;                 // 1 once everything below root was listed
+    int atOnce;                 // 1: what it finds is read at once (a walk beyond the table)
+    std::deque<std::wstring> toRead;   // files its last step found to read, one at each turn
     FolderWalk walk;
 };
 
-// The walks in the order asked for; the first is under way. A deque keeps each one where it is
-// while others are added, since a walk's visits reach it by address.
-static std::deque<WalkWork> walks;
+// The walks in the order asked for, each taking a turn after the other: a step of its listing, or
+// one file it found to read. A list keeps each where it is while others come and go, since a
+// walk's visits reach it by address.
+static std::list<WalkWork> walks;
+static std::list<WalkWork>::iterator walkTurn = walks.end();   // the walk whose turn comes next
+static size_t foundHeld;                    // files in every walk's toRead
 
 static void AddWalk(int kind, const wchar_t *root, uint64_t since, unsigned attempt);
 
@@ -69,11 +80,25 @@ static FileLook LookOfFound(const FoundFile &found)
     return {found.fileIndex, found.size, wine ? found.changed : 0};
 }
 
-// Every file the memory cannot vouch for is read: size and time written alone vouch for nothing.
-static void RescanVisit(const FoundFile &found, const void *)
+// A file the walk found to read: read at its turn (how it came is lost: scanned whatever scanOn
+// says), unless the walk reads at once.
+static void Found(const WalkWork *work, const wchar_t *path)
 {
-    if (!VouchedUnread(found.path, LookOfFound(found)))
-        ScanName(found.path, 1, 0);   // how it came is lost: scanned whatever scanOn says
+    WalkWork *mine = const_cast<WalkWork *>(work);
+    if (mine->atOnce) {
+        ScanName(path, 1, 0);
+        return;
+    }
+    mine->toRead.push_back(path);
+    foundHeld++;
+}
+
+// Every file the memory cannot vouch for is read: size and time written alone vouch for nothing.
+// A name waiting in the queue is read from there.
+static void RescanVisit(const FoundFile &found, const void *context)
+{
+    if (!VouchedUnread(found.path, LookOfFound(found)) && !NameWaits(found.path))
+        Found(static_cast<const WalkWork *>(context), found.path);
 }
 
 // 1 when the file at path lies in a folder below root, not in root itself.
@@ -94,7 +119,7 @@ static void BaselineVisit(const FoundFile &found, const void *context)
     const WalkWork *work = static_cast<const WalkWork *>(context);
     int changed = found.changed >= work->since || FileTimeNumber(found.written) >= work->since;
     if (changed && wine && BelowRoot(found.path, work->root))
-        ScanName(found.path, 1, 0);
+        Found(work, found.path);
     else
         NotePresent(found.path, LookOfFound(found));
 }
@@ -126,36 +151,68 @@ static void BeginWalkWork(WalkWork *work)
     work->begun = 1;
 }
 
-// Keeps a walk to go after those asked for before (one of the same root and kind that has not
-// begun takes it in). With no room left it is walked at once, whole: costing more now, missing nothing.
+// Keeps a walk to go after those asked for before. One of the same root and kind takes it in: one
+// that has not begun, or one under way, which then begins anew once it ends (so that a burst that
+// keeps asking walks the folder once more after the walk under way, not once for each ask). With
+// no room left it is walked at once, whole: costing more now, missing nothing.
 static void AddWalk(int kind, const wchar_t *root, uint64_t since, unsigned attempt)
 {
-    for (WalkWork &waiting : walks) {
-        if (!waiting.begun && waiting.kind == kind && waiting.root == root) {
-            waiting.since = since < waiting.since ? since : waiting.since;
-            waiting.attempt = attempt > waiting.attempt ? attempt : waiting.attempt;
-            return;
+    for (WalkWork &known : walks) {
+        if (known.kind != kind || known.root != root)
+            continue;
+        if (known.begun) {
+            known.againSince = known.again && known.againSince < since ? known.againSince : since;
+            known.again = 1;
+        } else {
+            known.since = since < known.since ? since : known.since;
         }
-    }
-    if (walks.size() < WALKS_WAITING) {
-        walks.push_back({kind, root, since, attempt, 0, {}});
+        known.attempt = attempt > known.attempt ? attempt : known.attempt;
         return;
     }
-    WalkWork now = {kind, root, since, attempt, 0, {}};
+    if (walks.size() < WALKS_WAITING) {
+        walks.push_back({kind, root, since, attempt, 0, 0, 0, 0, 0, {}, {}});
+        return;
+    }
+    WalkWork now = {kind, root, since, attempt, 0, 0, 0, 0, 1, {}, {}};
     BeginWalkWork(&now);
     WalkOn(&now.walk, SIZE_MAX);
 }
 
-// One step of the walk under way. The verdicts of the files in the engine's hands are taken
-// between steps, not held back until a long walk ends.
+// A walk that has read all it found: done, or begun anew at its next turn when asked for again.
+static void EndWalk(std::list<WalkWork>::iterator work)
+{
+    if (!work->again) {
+        walks.erase(work);
+        return;
+    }
+    work->since = work->againSince;
+    work->again = 0;
+    work->begun = 0;
+    work->listed = 0;
+}
+
+// The turn of the next walk: one file it found is read, or, when it has none left to read, the next
+// step of its listing is taken (after which the verdicts of the files in the engine's hands are
+// taken, not held back until a long walk ends) while the walks hold few enough files to read. A
+// walk done leaves the turns.
 static void StepWalk(void)
 {
-    WalkWork &work = walks.front();
-    if (!work.begun)
-        BeginWalkWork(&work);
-    if (WalkOn(&work.walk, config.walkStep))
-        walks.pop_front();   // what its visits added went to the end
-    FinishPending(0);
+    if (walkTurn == walks.end())
+        walkTurn = walks.begin();
+    auto work = walkTurn++;
+    if (!work->begun)
+        BeginWalkWork(&*work);
+    if (!work->toRead.empty()) {
+        std::wstring path = std::move(work->toRead.front());
+        work->toRead.pop_front();
+        foundHeld--;
+        ScanName(path.c_str(), 1, 0);   // what it adds goes to the end
+    } else if (!work->listed && foundHeld < FOUND_HELD) {
+        work->listed = WalkOn(&work->walk, config.walkStep);
+        FinishPending(0);
+    }
+    if (work->listed && work->toRead.empty())
+        EndWalk(work);
 }
 
 // Scans again the files judged while no daemon answered, once one answers again.

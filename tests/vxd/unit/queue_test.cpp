@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "vxd/queue/name_queue.h"
 #include "vxd/queue/version_rules.h"
@@ -72,6 +73,44 @@ TEST(DriverVersions, WhatTheMemoryVouchesForAndWhatItCatchesAgain)
     EXPECT_EQ(0xA129CA6149BE45E5ull, SipHash24(key, message, sizeof message));
 }
 
+TEST(DriverVersions, AFullMemoryForgetsTheNamesNotedFirstNotEveryName)
+{
+    VersionMemory memory = {3, 0, {}, {}};
+    auto note = [&](uint64_t name, uint64_t digest) { Remember(&memory, name, {VERSION_CLEAN, {name, 1, 1}, 1, digest}); };
+    struct Step {
+        const char *what;
+        char act;             // 'n' note, 'f' forget
+        uint64_t name;
+        const char *known;    // the names recalled afterwards, of 1 to 6
+    } steps[] = {
+        {"room for three", 'n', 1, "1"},
+        {"", 'n', 2, "12"},
+        {"", 'n', 3, "123"},
+        {"the first noted goes for room, the rest stay", 'n', 4, "234"},
+        {"noted again: keeps its place", 'n', 2, "234"},
+        {"so it goes next", 'n', 5, "345"},
+        {"forgotten", 'f', 4, "35"},
+        {"room again: nothing goes", 'n', 6, "356"},
+        {"forgotten and noted anew: it goes last", 'f', 3, "56"},
+        {"", 'n', 3, "356"},
+        {"", 'n', 1, "136"},
+    };
+    for (const Step &step : steps) {
+        if (step.act == 'n')
+            note(step.name, step.name * 10);
+        else
+            Forget(&memory, step.name);
+        std::string known;
+        for (uint64_t name = 1; name <= 6; name++) {
+            if (Recalled(memory, name) != nullptr)
+                known += static_cast<char>('0' + name);
+        }
+        EXPECT_EQ(step.known, known) << step.what << " (step " << (&step - steps) << ")";
+    }
+    ASSERT_NE(nullptr, Recalled(memory, 3));
+    EXPECT_EQ(30u, Recalled(memory, 3)->digest);
+}
+
 // Bytes in a little-endian 32-bit word at byte offset at.
 static void PutWord(std::string *bytes, size_t at, uint32_t word)
 {
@@ -135,21 +174,29 @@ TEST(DriverVersions, TheContentDigestTellsEveryOtherContentOfTheSameSizeApart)
 
 TEST(DriverQueue, EachNameOnceAndNoMoreThanRoomFor)
 {
-    NameQueue queue = {3, 12, 0, {}, {}};
+    NameQueue queue = {3, 12, 0, {}, 0, {}};
+    std::vector<DroppedName> dropped;
     struct Step {
         const wchar_t *name;
         int fresh;
         int result;
+        int first;    // -1: nothing dropped; else the drop is the folder's first since its names ran out
     } steps[] = {
-        {L"C:\\A", 0, NAME_QUEUED},
-        {L"C:\\A", 1, NAME_MERGED},   // the same name: keeps its place, now fresh
-        {L"C:\\a", 0, NAME_QUEUED},   // on a folder that tells case apart, another file
-        {L"C:\\LONGER", 0, NAME_REFUSED},   // no room for its characters
-        {L"C:\\B", 0, NAME_QUEUED},
-        {L"C:\\C", 1, NAME_REFUSED},
+        {L"C:\\A", 0, NAME_QUEUED, -1},
+        {L"C:\\A", 1, NAME_MERGED, -1},   // the same name: keeps its place, now fresh
+        {L"C:\\a", 0, NAME_QUEUED, -1},   // on a folder that tells case apart, another file
+        {L"C:\\LONGER", 0, NAME_REFUSED, 1},   // no room for its characters
+        {L"C:\\B", 0, NAME_QUEUED, -1},
+        {L"C:\\C", 1, NAME_REFUSED, 0},   // journalled once while its names wait
     };
-    for (const Step &step : steps)
-        EXPECT_EQ(step.result, PushName(&queue, step.name, step.fresh)) << step.name;
+    for (const Step &step : steps) {
+        EXPECT_EQ(step.result, PushName(&queue, step.name, L"C:\\", step.fresh, &dropped)) << step.name;
+        ASSERT_EQ(step.first < 0 ? 0u : 1u, dropped.size()) << step.name;
+        if (step.first >= 0) {
+            EXPECT_EQ(L"C:\\", dropped[0].root);
+            EXPECT_EQ(step.first, dropped[0].first) << step.name;
+        }
+    }
     QueuedName out;
     for (const QueuedName &expected : {QueuedName{L"C:\\A", 1}, QueuedName{L"C:\\a", 0}, QueuedName{L"C:\\B", 0}}) {
         ASSERT_EQ(1, PopName(&queue, &out));
@@ -157,7 +204,45 @@ TEST(DriverQueue, EachNameOnceAndNoMoreThanRoomFor)
         EXPECT_EQ(expected.fresh, out.fresh) << out.path;
     }
     EXPECT_EQ(0, PopName(&queue, &out));
-    EXPECT_EQ(NAME_QUEUED, PushName(&queue, L"C:\\LONGER", 0)) << "taken, so there is room again";
+    EXPECT_EQ(NAME_QUEUED, PushName(&queue, L"C:\\LONGER", L"C:\\", 0, &dropped)) << "taken, so there is room again";
+    EXPECT_EQ(NAME_REFUSED, PushName(&queue, L"C:\\D", L"C:\\", 0, &dropped)) << "no room for its characters";
+    ASSERT_EQ(1u, dropped.size());
+    EXPECT_EQ(1, dropped[0].first) << "its names ran out since its last drop";
+}
+
+TEST(DriverQueue, ABurstInOneFolderKeepsNoOtherWaitingBehindIt)
+{
+    NameQueue queue = {4, 1000, 0, {}, 0, {}};
+    std::vector<DroppedName> dropped;
+    struct Step {
+        const wchar_t *name;
+        const wchar_t *root;
+        int result;
+        const wchar_t *droppedOf;    // the folder a name was dropped of, or null
+    } steps[] = {
+        {L"R\\1", L"R", NAME_QUEUED, nullptr},
+        {L"R\\2", L"R", NAME_QUEUED, nullptr},
+        {L"R\\3", L"R", NAME_QUEUED, nullptr},
+        {L"R\\4", L"R", NAME_QUEUED, nullptr},
+        {L"R\\5", L"R", NAME_REFUSED, L"R"},
+        {L"P\\1", L"P", NAME_QUEUED, L"R"},       // R's newest (R\4) makes room
+        {L"P\\2", L"P", NAME_QUEUED, L"R"},       // R holds 3, P 1: R\3 goes too
+        {L"P\\3", L"P", NAME_REFUSED, L"P"},      // two each: nothing more for P
+        {L"R\\6", L"R", NAME_REFUSED, L"R"},
+    };
+    for (const Step &step : steps) {
+        EXPECT_EQ(step.result, PushName(&queue, step.name, step.root, 0, &dropped)) << step.name;
+        ASSERT_EQ(step.droppedOf == nullptr ? 0u : 1u, dropped.size()) << step.name;
+        if (step.droppedOf != nullptr) {
+            EXPECT_EQ(step.droppedOf, dropped[0].root) << step.name;
+        }
+    }
+    QueuedName out;
+    for (const wchar_t *expected : {L"R\\1", L"P\\1", L"R\\2", L"P\\2"}) {   // the folders in turn
+        ASSERT_EQ(1, PopName(&queue, &out));
+        EXPECT_EQ(expected, out.path);
+    }
+    EXPECT_EQ(0, PopName(&queue, &out));
 }
 
 TEST(DriverArrivals, WritesThatFillAnArrival)
