@@ -36,15 +36,16 @@ void InitOptions(void)
 static void TakeInUse(int journal)
 {
     const volatile char *shared = FromAddress32<const volatile char>(sharedBlock->inUse);
-    char list[IN_USE_SIZE];
-    char again[IN_USE_SIZE];
-    for (size_t i = 0; i < IN_USE_SIZE; i++)
-        list[i] = shared[i];
-    for (size_t i = 0; i < IN_USE_SIZE; i++)
-        again[i] = shared[i];
-    size_t length = BoundedLength(list, sizeof list);
-    if (length == sizeof list || std::memcmp(list, again, length + 1) != 0)
-        return;
+    char list[IN_USE_SIZE] = {};
+    size_t length = 0;
+    while (length < IN_USE_SIZE && (list[length] = shared[length]) != 0)
+        length++;
+    if (length == IN_USE_SIZE)
+        return;   // no end within its buffer
+    for (size_t i = 0; i <= length; i++) {
+        if (shared[i] != list[i])
+            return;   // changed while read
+    }
     if (std::strcmp(list, options.inUse) == 0)
         return;
     std::memcpy(options.inUse, list, sizeof list);

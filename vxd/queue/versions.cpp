@@ -114,11 +114,26 @@ uint64_t DigestOf(const unsigned char *bytes, size_t count)
 }
 
 // The memory's key of a name: names that differ only in case are one. Keyed for the run, so that no
-// one can choose two names that share a key (which would only cost reading one again).
+// one can choose two names that share a key (which would only cost reading one again). The keys of
+// the last few names are kept: one file's scan asks for its name's several times, and the files in
+// the engine's hands once more at their verdicts.
 static uint64_t KeyOf(const wchar_t *path)
 {
+    static struct {
+        std::wstring path;
+        uint64_t key;
+    } recent[8];   // more than the files in the engine's hands
+    static size_t next;
+    for (const auto &known : recent) {
+        if (known.path == path)
+            return known.key;
+    }
     std::wstring name = NameKey(path);
-    return SipHash24(Keys().sip, reinterpret_cast<const unsigned char *>(name.data()), name.size() * sizeof(wchar_t));
+    uint64_t key = SipHash24(Keys().sip, reinterpret_cast<const unsigned char *>(name.data()), name.size() * sizeof(wchar_t));
+    recent[next].path = path;
+    recent[next].key = key;
+    next = (next + 1) % (sizeof recent / sizeof recent[0]);
+    return key;
 }
 
 static const VersionRecord *Known(const wchar_t *path)
