@@ -63,7 +63,7 @@ TEST(EngineE2e, TwoDaemonsCatchEveryFileWhileOneIsShutDown)
     if (second.empty())
         GTEST_SKIP() << "tests/e2e/clamd_e2e.sh runs this with daemons of its own";
     FolderSetup setup;
-    setup.ini = {{"Watch", "watched"}, {"Engine", "clamd"}, {"ClamdHost", "127.0.0.1:" + first + ", 127.0.0.1:" + second},
+    setup.ini = {{"Watch", "watched"}, {"Engine", "clamd"}, {"ClamdHost", "127.0.0.1:" + first + ", nosuchhost.invalid, localhost:" + second},
                  {"ClamdRetry", "600000"}};
     std::string folder;
     ASSERT_TRUE(PrepareFolder(ScenarioName(), setup, &folder));
@@ -89,9 +89,13 @@ TEST(EngineE2e, TwoDaemonsCatchEveryFileWhileOneIsShutDown)
     std::sort(rows.begin(), rows.end());
     std::sort(written.begin(), written.end());
     EXPECT_EQ(written, rows) << "a file went unscanned while a daemon answered";
-    EXPECT_TRUE(WaitJournalLine(folder, "ENGINE clamd 127.0.0.1:" + second + " fault", ROBOT_TIMEOUT_MS));
-    for (const std::string &line : ReadJournal(folder))
+    EXPECT_TRUE(WaitJournalLine(folder, "ENGINE clamd localhost:" + second + " fault", ROBOT_TIMEOUT_MS));
+    EXPECT_TRUE(WaitJournalLine(folder, "ENGINE clamd nosuchhost.invalid:3310 fault: name does not resolve",
+                                ROBOT_TIMEOUT_MS));
+    for (const std::string &line : ReadJournal(folder)) {
         EXPECT_NE(0u, line.rfind("ENGINE clamd unavailable", 0)) << "the first daemon answered all along";
+        EXPECT_NE(0u, line.rfind("ENGINE clamd localhost:" + second + " fault: name", 0)) << "localhost resolves";
+    }
 }
 
 TEST(EngineE2e, ClamdNamesItsSignatureThenTheBuiltInRuleCarriesOn)

@@ -25,8 +25,8 @@ struct DriverConfig {
     uint32_t walkStep;        // WalkStep: entries of folders a walk lists before it lets other work
                               // go first (tests make it small to walk in many steps), 1 to 4096
     int engineClamd;          // Engine=clamd: ask a ClamAV daemon as well as the built-in rule
-    char clamdHost[256];      // ClamdHost: comma-separated numeric IPv4 addresses, each with
-                              // ":port" where not ClamdPort; 127.0.0.1 by default
+    char clamdHost[256];      // ClamdHost: comma-separated numeric IPv4 addresses or host names,
+                              // each with ":port" where not ClamdPort; 127.0.0.1 by default
     uint32_t clamdPort;       // ClamdPort, 3310 by default
     uint32_t clamdTimeout;    // ClamdTimeout: ms the daemon may take for connect, send and answer
     uint32_t clamdRetry;      // ClamdRetry: ms after an outage before the daemon is asked again

@@ -1,6 +1,8 @@
 // The engine's tables of daemons and of the files in their hands, set up once from ClamdHost.
 #include "vxd/engine/asks.h"
 
+#include <cstring>
+
 #include "vxd/config/config.h"
 #include "vxd/journal/journal.h"
 
@@ -45,6 +47,23 @@ int SetUpDaemons(void)
         return 0;
     }
     setUp = SET_UP;
+    return 1;
+}
+
+// gethostbyname rather than getaddrinfo: Windows 95/98's Winsock has only the former. Its answer
+// lives in a buffer of the thread's, copied out at once.
+int ResolveDaemon(int d, int *error)
+{
+    Daemon *daemon = &daemons[d];
+    if (!daemon->address.byName || daemon->resolved)
+        return 1;
+    const hostent *host = gethostbyname(daemon->address.host);
+    if (host == nullptr || host->h_addrtype != AF_INET || host->h_length != 4 || host->h_addr_list[0] == nullptr) {
+        *error = host == nullptr ? WSAGetLastError() : WSANO_DATA;
+        return 0;
+    }
+    std::memcpy(daemon->address.ip, host->h_addr_list[0], 4);
+    daemon->resolved = 1;
     return 1;
 }
 

@@ -14,6 +14,8 @@ constexpr int MAX_ASKS = ENGINE_WINDOW + 1;  // the scan thread's window, and an
 
 struct Daemon {
     DaemonAddress address;
+    int resolved;                // for a daemon named by a host name: 1 while address.ip holds what
+                                 // the name resolved to, until the daemon's next fault
     Session sessions[MAX_ASKS];  // there is always one without a file
 };
 
@@ -42,6 +44,11 @@ extern Ask asks[MAX_ASKS];
 // Sets up the sockets and the daemons of ClamdHost, once; 1 when there are sockets and at least one
 // daemon (else the built-in rule goes on alone, journalled).
 int SetUpDaemons(void);
+
+// 1 when daemon d has an address to connect to: a host name is resolved at the daemon's first
+// connection and again at the first after each of its faults, so a server that moved is found; 0
+// with *error set (a Winsock error) when the name does not resolve to an IPv4 address.
+int ResolveDaemon(int d, int *error);
 
 // No daemon could take a file, for why (error): journalled once until one answers again.
 void NoneAnswers(const char *why, int error);

@@ -70,6 +70,11 @@ static void Submit(int d, Ask *a)
     if (GetTickCount() - session->lastUse >= IDLE_LOOK_MS)
         TakeArrived(d, a->session);
     int error = 0;
+    if (session->socket == INVALID_SOCKET && !ResolveDaemon(d, &error)) {
+        Fault(d, "name does not resolve", error);
+        FailAsk(a);
+        return;
+    }
     if (session->socket == INVALID_SOCKET && !OpenSession(daemons[d].address, config.clamdTimeout, session, &error)) {
         Fault(d, "cannot connect", error);
         FailAsk(a);
@@ -257,6 +262,10 @@ int EngineProbe(void)
         int error = 0;
         if (NextDaemon(choice, {i, 0}, GetTickCount()) != i)
             continue;   // left alone for ClamdRetry yet
+        if (!ResolveDaemon(i, &error)) {
+            Fault(i, "name does not resolve", error);
+            continue;
+        }
         if (!PingDaemon(daemons[i].address, config.clamdTimeout, &error)) {
             Fault(i, "no answer to PING", error);   // the outage goes on: not journalled again
             continue;

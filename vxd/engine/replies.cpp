@@ -9,6 +9,7 @@
 
 void Fault(int d, const char *what, int error)
 {
+    daemons[d].resolved = 0;   // a daemon known by name is looked up again: it may have moved
     if (DaemonFaulted(&choice, d, GetTickCount()))
         JournalLine("ENGINE clamd %s fault: %s (error %d)", daemons[d].address.name, what, error);
 }

@@ -191,7 +191,13 @@ TEST(DriverRules, DaemonListsAreReadStrictly)
         {" 10.0.0.5:3311 ,10.0.0.6,\t10.0.0.7:1 ", "10.0.0.5:3311 10.0.0.6:3310 10.0.0.7:1 ", 0},
         {"10.0.0.5,,", "10.0.0.5:3310 ", 0},
         {"", "", 0},
-        {"server.local,10.0.0.1:0,10.0.0.1:65536,256.0.0.1,10.0.0,10.0.0.1.2,10.0.0.1:33x,1.2.3.4:", "", 8},
+        {"10.0.0.1:0,10.0.0.1:65536,256.0.0.1,10.0.0,10.0.0.1.2,10.0.0.1:33x,1.2.3.4:", "", 7},
+        // Host names, looked up when connecting; what is not a name is not handed to the resolver.
+        {"localhost:3311, scan-1.office.example,SCAN_SRV", "localhost:3311 scan-1.office.example:3310 SCAN_SRV:3310 ",
+         0},
+        {"-scan,scan-.office,scan..office,.scan,scan.,scan office,scan/1,scan%s,a.b.3,:3310,scan:x", "", 11},
+        {"a234567890123456789012345678901234567890123456789012345678901234.b", "", 1},   // a label of 64
+
         {"1.1.1.1,2.2.2.2,3.3.3.3,4.4.4.4,5.5.5.5,6.6.6.6,7.7.7.7,8.8.8.8,9.9.9.9",
          "1.1.1.1:3310 2.2.2.2:3310 3.3.3.3:3310 4.4.4.4:3310 5.5.5.5:3310 6.6.6.6:3310 7.7.7.7:3310 8.8.8.8:3310 ", 1},
     };
@@ -210,4 +216,17 @@ TEST(DriverRules, DaemonListsAreReadStrictly)
     ASSERT_EQ(1, ParseDaemonList("192.168.1.20:3310", 1, one, 1, &ignored));
     EXPECT_EQ(0, std::memcmp(one[0].ip, "\xC0\xA8\x01\x14", 4));
     EXPECT_EQ(3310u, one[0].port);
+    EXPECT_EQ(0, one[0].byName);
+    ASSERT_EQ(1, ParseDaemonList("Scan1:3311", 1, one, 1, &ignored));
+    EXPECT_EQ(1, one[0].byName);
+    EXPECT_STREQ("Scan1", one[0].host);
+    EXPECT_EQ(3311u, one[0].port);
+    // The longest name there may be, and one character more.
+    std::string longest;
+    for (int i = 0; i < 4; i++)
+        longest += std::string(i < 3 ? 63 : 61, 'a' + i) + (i < 3 ? "." : "");
+    ASSERT_EQ(253u, longest.size());
+    ASSERT_EQ(1, ParseDaemonList((longest + ":65535").c_str(), 1, one, 1, &ignored));
+    EXPECT_EQ(longest + ":65535", one[0].name);
+    EXPECT_EQ(0, ParseDaemonList((longest + "e").c_str(), 1, one, 1, &ignored));
 }
