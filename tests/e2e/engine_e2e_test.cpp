@@ -63,8 +63,9 @@ TEST(EngineE2e, TwoDaemonsCatchEveryFileWhileOneIsShutDown)
     if (second.empty())
         GTEST_SKIP() << "tests/e2e/clamd_e2e.sh runs this with daemons of its own";
     FolderSetup setup;
-    setup.ini = {{"Watch", "watched"}, {"Engine", "clamd"}, {"ClamdHost", "127.0.0.1:" + first + ", nosuchhost.invalid, localhost:" + second},
-                 {"ClamdRetry", "600000"}};
+    // One daemon by its address, one by its name, and one whose name does not resolve.
+    const std::string hosts = "127.0.0.1:" + first + ", nosuchhost.invalid, localhost:" + second;
+    setup.ini = {{"Watch", "watched"}, {"Engine", "clamd"}, {"ClamdHost", hosts}, {"ClamdRetry", "600000"}};
     std::string folder;
     ASSERT_TRUE(PrepareFolder(ScenarioName(), setup, &folder));
     ASSERT_TRUE(CreateDirectoryA((folder + "\\watched").c_str(), nullptr));
