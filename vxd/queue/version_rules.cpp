@@ -188,19 +188,35 @@ static void ReduceBlock(const uint32_t *key, const unsigned char *block, uint64_
     SipWord(v, second);
 }
 
-uint64_t ContentDigest(const DigestKey &key, const unsigned char *bytes, size_t count)
+void BeginDigest(const DigestKey &key, DigestRun *run)
+{
+    SipBegin(key.sip, run->v);
+    run->done = 0;
+}
+
+void DigestOn(const DigestKey &key, DigestRun *run, const unsigned char *bytes, size_t count)
 {
     constexpr size_t BLOCK = 4 * DIGEST_BLOCK_WORDS;
-    uint64_t v[4];
-    SipBegin(key.sip, v);
-    size_t at = 0;
-    for (; count - at >= BLOCK; at += BLOCK)
-        ReduceBlock(key.words, bytes + at, v);
-    if (at < count) {
+    for (; count > run->done && count - run->done >= BLOCK; run->done += BLOCK)
+        ReduceBlock(key.words, bytes + run->done, run->v);
+}
+
+uint64_t EndDigest(const DigestKey &key, DigestRun *run, const unsigned char *bytes, size_t count)
+{
+    constexpr size_t BLOCK = 4 * DIGEST_BLOCK_WORDS;
+    DigestOn(key, run, bytes, count);
+    if (run->done < count) {
         unsigned char last[BLOCK] = {};
-        std::memcpy(last, bytes + at, count - at);
-        ReduceBlock(key.words, last, v);
+        std::memcpy(last, bytes + run->done, count - run->done);
+        ReduceBlock(key.words, last, run->v);
     }
-    SipWord(v, count);
-    return SipEnd(v, nullptr, 8 * (2 * ((count + BLOCK - 1) / BLOCK) + 1));
+    SipWord(run->v, count);
+    return SipEnd(run->v, nullptr, 8 * (2 * ((count + BLOCK - 1) / BLOCK) + 1));
+}
+
+uint64_t ContentDigest(const DigestKey &key, const unsigned char *bytes, size_t count)
+{
+    DigestRun run;
+    BeginDigest(key, &run);
+    return EndDigest(key, &run, bytes, count);
 }

@@ -99,3 +99,16 @@ void MakeDigestKey(const uint64_t seed[2], DigestKey *key);
 // by a chance of 2^-32. SipHash-2-4 then takes the sums and the count: far cheaper than SipHash
 // over every byte.
 uint64_t ContentDigest(const DigestKey &key, const unsigned char *bytes, size_t count);
+
+// The same digest taken while the bytes arrive: each whole block is reduced as soon as it is there,
+// while it is still in the processor's cache, rather than all of them once the content was read.
+struct DigestRun {
+    uint64_t v[4];
+    size_t done;                // bytes reduced, whole blocks
+};
+void BeginDigest(const DigestKey &key, DigestRun *run);
+// bytes holds the content's first count bytes (count never less than before): its whole blocks
+// not reduced yet are.
+void DigestOn(const DigestKey &key, DigestRun *run, const unsigned char *bytes, size_t count);
+// The digest of the content's first count bytes, the blocks reduced before included.
+uint64_t EndDigest(const DigestKey &key, DigestRun *run, const unsigned char *bytes, size_t count);

@@ -113,6 +113,21 @@ uint64_t DigestOf(const unsigned char *bytes, size_t count)
     return ContentDigest(Keys(), bytes, count);
 }
 
+void BeginReadDigest(DigestRun *run)
+{
+    BeginDigest(Keys(), run);
+}
+
+void ReadDigestOn(DigestRun *run, const unsigned char *bytes, size_t count)
+{
+    DigestOn(Keys(), run, bytes, count);
+}
+
+uint64_t EndReadDigest(DigestRun *run, const unsigned char *bytes, size_t count)
+{
+    return EndDigest(Keys(), run, bytes, count);
+}
+
 // The memory's key of a name: names that differ only in case are one. Keyed for the run, so that no
 // one can choose two names that share a key (which would only cost reading one again). The keys of
 // the last few names are kept: one file's scan asks for its name's several times, and the files in

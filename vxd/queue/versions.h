@@ -44,6 +44,10 @@ FileLook LookOf(const ScannedFile &file);
 
 // The digest of the bytes a scan read, keyed for this run.
 uint64_t DigestOf(const unsigned char *bytes, size_t count);
+// The same digest taken while the bytes arrive (see DigestRun).
+void BeginReadDigest(DigestRun *run);
+void ReadDigestOn(DigestRun *run, const unsigned char *bytes, size_t count);
+uint64_t EndReadDigest(DigestRun *run, const unsigned char *bytes, size_t count);
 
 // 1 when the memory vouches for the file at path, as it is now, without reading it.
 int VouchedUnread(const wchar_t *path, const FileLook &now);

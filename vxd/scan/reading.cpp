@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "vxd/engine/engine.h"
+#include "vxd/queue/versions.h"
 
 constexpr size_t KEEP_BYTES = 1u << 20;     // a reading buffer kept while no file waits, at most
 constexpr size_t SPARE_BUFFERS = ENGINE_WINDOW + 1;  // reading buffers kept for the next files,
@@ -14,6 +15,9 @@ constexpr size_t SPARE_BYTES = 32u << 20;            // holding this much at mos
 static ReadBuffer content;                  // the file being read, kept between files (new memory
                                             // costs more than reading into it)
 static std::vector<ReadBuffer> spare;       // reading buffers of judged files, for the next ones
+static DigestRun digest;                    // of the content, taken as the reads bring it
+static int digestSound;                     // 0 once a read went back over bytes it had reduced
+                                            // (a file's tail read after its head, then dropped)
 
 // Of too many spare buffers the smallest, the cheapest to make again, are let go, and of too large
 // ones together the largest.
@@ -63,6 +67,12 @@ static void MakeRoom(size_t count, size_t limit)
 
 int ReadContent(HANDLE file, size_t *count, size_t limit, DWORD *error)
 {
+    if (*count == 0) {
+        BeginReadDigest(&digest);
+        digestSound = 1;
+    } else if (*count < digest.done) {
+        digestSound = 0;   // the bytes from *count on are read anew, over some reduced already
+    }
     if (content.size < limit)
         MakeRoom(*count, limit);
     while (*count < limit) {
@@ -75,6 +85,8 @@ int ReadContent(HANDLE file, size_t *count, size_t limit, DWORD *error)
         if (got == 0)
             return 1;
         *count += got;
+        if (digestSound)
+            ReadDigestOn(&digest, content.bytes.get(), *count);
     }
     return 1;
 }
@@ -82,6 +94,19 @@ int ReadContent(HANDLE file, size_t *count, size_t limit, DWORD *error)
 const unsigned char *ContentBytes(void)
 {
     return content.bytes.get();
+}
+
+uint64_t ContentDigestOf(size_t count)
+{
+    if (!digestSound || count < digest.done)
+        return DigestOf(content.bytes.get(), count);   // what was reduced is not all of these bytes
+    digestSound = 0;   // ended: asked again, it is taken afresh
+    return EndReadDigest(&digest, content.bytes.get(), count);
+}
+
+void ReadingElsewhere(void)
+{
+    digestSound = 0;
 }
 
 ReadBuffer TakeContent(void)

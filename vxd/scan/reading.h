@@ -22,6 +22,13 @@ int ReadContent(HANDLE file, size_t *count, size_t limit, DWORD *error);
 // The bytes of the file being read (valid until the next ReadContent or TakeContent).
 const unsigned char *ContentBytes(void);
 
+// The digest of the first count bytes of the file being read: mostly taken already, block by block
+// as the reads brought them, while they were still in the processor's cache.
+uint64_t ContentDigestOf(size_t count);
+// The next reads bring bytes from elsewhere in the file (its tail), not the ones after those read:
+// the digest is then taken at the end, of the bytes as they are.
+void ReadingElsewhere(void);
+
 // Hands over the current buffer with the file just read (to stay in the engine's hands); the next
 // read takes a spare buffer that suits it.
 ReadBuffer TakeContent(void);

@@ -134,6 +134,7 @@ static int ReadTail(FileScan *s, size_t *limit, DWORD *error)
         return 0;
     }
     size_t want = head + static_cast<size_t>(s->size - from);
+    ReadingElsewhere();
     if (!ReadContent(s->file, &s->count, want, error))
         return 0;
     if (s->count != want) {
@@ -230,7 +231,7 @@ static int ReadWhole(FileScan *s)
 // and the engine would say of it now.
 static int NewVersion(FileScan *s)
 {
-    s->version.digest = DigestOf(ContentBytes(), s->count);
+    s->version.digest = ContentDigestOf(s->count);
     if (RepeatedNotice(s->path, s->version)) {
         CloseHandle(s->file);
         return 0;

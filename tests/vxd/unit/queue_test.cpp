@@ -172,6 +172,39 @@ TEST(DriverVersions, TheContentDigestTellsEveryOtherContentOfTheSameSizeApart)
         << "another run's key";
 }
 
+// Taken while the bytes arrive, in whatever pieces a read brings, the digest is the one of the
+// whole content.
+TEST(DriverVersions, TheDigestTakenWhileReadingIsTheWholeContentsDigest)
+{
+    const uint64_t seed[2] = {7, 9};
+    DigestKey key;
+    MakeDigestKey(seed, &key);
+    std::string bytes(5000, '\0');
+    for (size_t i = 0; i < bytes.size(); i++)
+        bytes[i] = static_cast<char>(i * 13 + 5);
+    const auto *data = reinterpret_cast<const unsigned char *>(bytes.data());
+    struct Case {
+        const char *what;
+        size_t total;
+        std::vector<size_t> reads;   // the count read after each read
+    } cases[] = {
+        {"read at once", 5000, {5000}},
+        {"in whole blocks", 4096, {1024, 2048, 4096}},
+        {"blocks split across reads", 5000, {1, 1023, 1025, 1025, 3000, 4999, 5000}},
+        {"a read that brought nothing", 3000, {2048, 2048, 3000}},
+        {"less than a block", 700, {300, 700}},
+        {"nothing read", 0, {}},
+        {"the end already reduced", 2048, {2048}},
+    };
+    for (const Case &c : cases) {
+        DigestRun run;
+        BeginDigest(key, &run);
+        for (size_t count : c.reads)
+            DigestOn(key, &run, data, count);
+        EXPECT_EQ(ContentDigest(key, data, c.total), EndDigest(key, &run, data, c.total)) << c.what;
+    }
+}
+
 TEST(DriverQueue, EachNameOnceAndNoMoreThanRoomFor)
 {
     NameQueue queue = {3, 12, 0, {}, 0, {}};
