@@ -138,12 +138,13 @@ inline int SendCode(const TestDriver &driver, uint32_t code, void *in = nullptr,
     return driver.entry(code, in, inSize, out, outSize, returned, nullptr) ? 1 : 0;
 }
 
-// CTL_CONNECT as the front end sends it: programDir is the driver's folder, stated output 16 bytes.
-inline int ConnectTestDriver(TestDriver *driver, HWND window = nullptr)
+// CTL_CONNECT as the front end sends it: programDir is the driver's folder, stated output 16 bytes;
+// detections are posted to window as message.
+inline int ConnectTestDriver(TestDriver *driver, HWND window = nullptr, UINT message = WM_VIRUS_FOUND)
 {
     std::string dir = driver->folder + "\\";
     std::strncpy(testProgramDir, dir.c_str(), sizeof testProgramDir - 1);
-    ConnectRequest request = {Address32(testProgramDir), WM_VIRUS_FOUND,
+    ConnectRequest request = {Address32(testProgramDir), message,
                               static_cast<uint32_t>(reinterpret_cast<uintptr_t>(window)), 437, 0, 0};
     DWORD returned = 0;
     int result = SendCode(*driver, CTL_CONNECT, &request, sizeof request, &driver->reply, CONNECT_STATED_OUTPUT_SIZE, &returned);
@@ -200,6 +201,15 @@ template <class Condition> inline bool PumpUntil(Condition condition, DWORD time
     }
 }
 
+// Handles the messages posted to this thread so far. What the driver posted for a file is here once
+// a file it scanned after that one is journalled: no wait is needed to see that nothing more came.
+inline void PumpPending(void)
+{
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
+        DispatchMessageA(&msg);
+}
+
 inline std::string TestFileBytes(void)
 {
     char text[TEST_STRING_LENGTH + 1];
@@ -244,4 +254,15 @@ inline bool Contains(const std::vector<std::string> &lines, const std::string &t
 inline bool FileExists(const std::string &path)
 {
     return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+// Whether another program may open path for reading, as a user would.
+inline bool CanOpen(const std::string &path)
+{
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    CloseHandle(file);
+    return true;
 }
