@@ -191,23 +191,6 @@ TEST(VxdWatch, AFolderRenamedAwayIsWatchedAgainWhenItComesBack)
     EXPECT_TRUE(WaitUntil([&] { return journalled("SCAN " + watched + "\\early.txt") && journalled("SCAN " + watched + "\\later.txt"); }));
 }
 
-// The Unix name of a path under Wine, as "\\?\unix\..." (which writes names that Win32 refuses,
-// as a Linux program would); empty elsewhere.
-static std::wstring UnixForm(const std::wstring &path)
-{
-    typedef char *(CDECL * ToUnix)(const wchar_t *);
-    auto toUnix = reinterpret_cast<ToUnix>(reinterpret_cast<void (*)(void)>(
-        GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
-    char *name = toUnix != nullptr ? toUnix(path.c_str()) : nullptr;
-    if (name == nullptr)
-        return L"";
-    std::wstring form = L"\\\\?\\unix" + Wide(name, CP_UTF8);
-    HeapFree(GetProcessHeap(), 0, name);
-    for (wchar_t &c : form)
-        c = c == L'/' ? L'\\' : c;
-    return form;
-}
-
 TEST(VxdWatch, EveryNameTheFileSystemHoldsIsScanned)
 {
     TestDriver driver;
