@@ -548,8 +548,9 @@ TEST(VxdActions, OnceInfectedAlwaysCaught)
             ASSERT_TRUE(MoveFileA(made.c_str(), first.c_str()));
             ASSERT_TRUE(Settle(&w));
         } else {
-            if (first.find("held\\") != std::string::npos)
+            if (first.find("held\\") != std::string::npos) {
                 ASSERT_TRUE(CreateDirectoryA(path("held").c_str(), nullptr));
+            }
             ASSERT_TRUE(WriteBytes(first, testFile)) << c.what;
             ASSERT_TRUE(PumpUntil([&] { return detections.size() > found; })) << c.what;
             found = detections.size();
