@@ -37,6 +37,13 @@ std::vector<std::string> LoggingCodesFrom(const std::string &folder, size_t from
     return logging;
 }
 
+// Unticks a ticked box with a click sent and handled to its end: a warning it opened would hold it.
+int UntickWithoutWarning(HWND page, int id)
+{
+    return IsTicked(page, id) == BST_CHECKED && PressButtonAndWait(page, id, ROBOT_TIMEOUT_MS)
+           && IsTicked(page, id) == BST_UNCHECKED;
+}
+
 const int logDependents[] = {IDC_REPORT_FILE_NAME,   IDC_REPORT_APPEND,   IDC_REPORT_BROWSE,    IDC_REPORT_INFECTION,
                              IDC_REPORT_DISINFECTION, IDC_REPORT_DELETE,  IDC_REPORT_MOVE_RENAME, IDC_REPORT_USER,
                              IDC_REPORT_DATE_TIME,   IDC_REPORT_SETTINGS, IDC_REPORT_SUMMARY};
@@ -48,9 +55,11 @@ void AnswerWarning(DWORD processId, const char *const *texts, int textId = 695)
     ASSERT_NE(nullptr, warning) << "no warning";
     EXPECT_EQ(ShownText(texts, 694), WindowText(warning));
     EXPECT_EQ(ShownText(texts, textId), ControlText(warning, IDC_WARNING_TEXT));
+    // Escape goes through the warning's own loop; the close box's command is posted there too.
     PostToWindow(warning, WM_KEYDOWN, VK_ESCAPE, 0);
-    PostToWindow(warning, WM_SYSCOMMAND, SC_CLOSE, 0);
-    EXPECT_FALSE(WaitClosed(warning, 1000)) << "Escape or the close box closed the warning";
+    EXPECT_TRUE(SendToWindow(warning, WM_SYSCOMMAND, SC_CLOSE, 0));
+    EXPECT_TRUE(PostedHandled(warning, IDOK));
+    EXPECT_TRUE(IsWindowVisible(warning)) << "Escape or the close box closed the warning";
     if (textId == 695)
         SaveScreenshot(std::string("warning-") + (texts == germanTexts ? "de" : "en"));
     EXPECT_TRUE(PressButton(warning, IDOK) && WaitClosed(warning, ROBOT_TIMEOUT_MS));
@@ -72,10 +81,8 @@ TEST(ActionReportE2e, OnlyLogWarnsStartsItsOwnLoggingAndLocksTheReportPage)
         EXPECT_EQ(ShownText(texts, 677), ControlText(page, IDC_ACTION_ONLY_LOG));
         SaveScreenshot("action-page-" + suffix);
         SetTicked(page, IDC_ACTION_MOVE, 1);   // only for a picture of the chooser: "..." is enabled with Move
-        ASSERT_TRUE(PressButton(page, IDC_ACTION_BROWSE));
-        HWND chooser = WaitForFileDialog(run.processId, ROBOT_TIMEOUT_MS);
-        SaveScreenshot("folder-chooser-" + suffix);
-        EXPECT_TRUE(AnswerFileDialog(chooser, "", 0));
+        EXPECT_TRUE(BrowseAndAnswer(page, IDC_ACTION_BROWSE, "", 0,
+                                    [&](HWND) { SaveScreenshot("folder-chooser-" + suffix); }));
 
         // Ticked with no report name: the warning, then logging into the program folder's report.
         ASSERT_TRUE(PressButton(page, IDC_ACTION_ONLY_LOG));
@@ -89,15 +96,13 @@ TEST(ActionReportE2e, OnlyLogWarnsStartsItsOwnLoggingAndLocksTheReportPage)
 
         // Unticked: no warning, the logging it started stops, the report page is free again.
         page = SelectPage(sheet, SHEET_ACTION_PAGE);
-        ASSERT_TRUE(SetTicked(page, IDC_ACTION_ONLY_LOG, 0));
+        ASSERT_TRUE(UntickWithoutWarning(page, IDC_ACTION_ONLY_LOG));
         EXPECT_TRUE(WaitJournalLine(folder, "CTL_LOG_STOP result=1", ROBOT_TIMEOUT_MS));
-        EXPECT_EQ(nullptr, WaitForDialogWith(run.processId, {IDC_WARNING_TEXT}, 0));
         // Stop all macros warns with its own text when ticked, and not when unticked.
         EXPECT_EQ(ShownText(texts, 590), ControlText(page, IDC_ACTION_STOP_MACROS));
         ASSERT_TRUE(PressButton(page, IDC_ACTION_STOP_MACROS));
         AnswerWarning(run.processId, texts, 591);
-        ASSERT_TRUE(SetTicked(page, IDC_ACTION_STOP_MACROS, 0));
-        EXPECT_EQ(nullptr, WaitForDialogWith(run.processId, {IDC_WARNING_TEXT}, 0));
+        ASSERT_TRUE(UntickWithoutWarning(page, IDC_ACTION_STOP_MACROS));
         page = SelectPage(sheet, SHEET_REPORT_PAGE);
         ASSERT_TRUE(SetTicked(page, IDC_REPORT_LOG_TO_FILE, 1));
         for (int control : logDependents)
@@ -193,14 +198,11 @@ TEST(ActionReportE2e, MoveFolderIsKeptOnlyWhenItCanBeEnteredAndTheChooserTakesOn
     }
 
     // The chooser cancelled changes nothing; a folder taken is in force at once, shown and marked.
-    ASSERT_TRUE(PressButton(page, IDC_ACTION_BROWSE));
-    EXPECT_TRUE(AnswerFileDialog(WaitForFileDialog(run.processId, ROBOT_TIMEOUT_MS), "", 0));
+    EXPECT_TRUE(BrowseAndAnswer(page, IDC_ACTION_BROWSE, "", 0));
     EXPECT_EQ("C:", ControlText(page, IDC_ACTION_MOVE_DIR));
     EXPECT_EQ(0, ApplyEnabled(sheet));
-    ASSERT_TRUE(PressButton(page, IDC_ACTION_BROWSE));
-    HWND chooser = WaitForFileDialog(run.processId, ROBOT_TIMEOUT_MS);
-    EXPECT_EQ("Select Folder", WindowText(chooser));
-    EXPECT_TRUE(AnswerFileDialog(chooser, infected + "\\AAAAA", 1));
+    EXPECT_TRUE(BrowseAndAnswer(page, IDC_ACTION_BROWSE, infected + "\\AAAAA", 1,
+                                [](HWND chooser) { EXPECT_EQ("Select Folder", WindowText(chooser)); }));
     EXPECT_EQ(infected, ControlText(page, IDC_ACTION_MOVE_DIR));
     EXPECT_EQ(1, ApplyEnabled(sheet));
 
@@ -252,8 +254,7 @@ TEST(ActionReportE2e, ReportApplyStartsRestartsOnlyForANewNameAndTellsOfARefused
     for (const Step &s : steps) {
         size_t before = JournalCodes(ReadJournal(folder)).size();
         if (s.browse) {
-            ASSERT_TRUE(PressButton(page, IDC_REPORT_BROWSE));
-            EXPECT_TRUE(AnswerFileDialog(WaitForFileDialog(run.processId, ROBOT_TIMEOUT_MS), s.typed, 1));
+            ASSERT_TRUE(BrowseAndAnswer(page, IDC_REPORT_BROWSE, s.typed, 1)) << s.typed;
         } else {
             ASSERT_TRUE(TypeText(page, IDC_REPORT_FILE_NAME, s.typed));
         }
@@ -276,15 +277,17 @@ TEST(ActionReportE2e, ReportApplyStartsRestartsOnlyForANewNameAndTellsOfARefused
     ASSERT_NE(nullptr, sheet);
     page = SelectPage(sheet, SHEET_REPORT_PAGE);
     ASSERT_TRUE(SetTicked(page, IDC_REPORT_LOG_TO_FILE, 1));
-    ASSERT_TRUE(PressButton(sheet, SHEET_APPLY));
+    HANDLE apply = StartSentClick(sheet, SHEET_APPLY);
+    ASSERT_NE(nullptr, apply);
     MessageBoxView view;
     HWND box = WaitForMessageBox(run.processId, ROBOT_TIMEOUT_MS);
     ASSERT_TRUE(ReadMessageBox(box, &view));
     EXPECT_EQ(PlatformShownText(englishTexts[609 - DRIVER_FIRST_TEXT]), view.text);
     EXPECT_EQ(englishTexts[600 - DRIVER_FIRST_TEXT], view.caption);
-    EXPECT_NE(0, view.stopIcon);
+    EXPECT_EQ(1, view.stopIcon) << "another icon than the stop icon (0), or one that cannot be told (-1)";
     PressButton(box, IDOK);
-    EXPECT_TRUE(WaitUntil([&] { return ApplyEnabled(sheet) == 0; }, ROBOT_TIMEOUT_MS));
+    EXPECT_TRUE(WaitSentClick(apply, ROBOT_TIMEOUT_MS)) << "the apply did not end after the message";
+    EXPECT_EQ(0, ApplyEnabled(sheet));
     DWORD logToFile = 0;
     EXPECT_TRUE(ReadSettingNumber("LogToFile", &logToFile) && logToFile == 1);
     EXPECT_TRUE(WaitJournalLine(folder, "CTL_LOG_START result=0", ROBOT_TIMEOUT_MS));

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,32 @@ namespace {
 HWND WaitForAddDialog(DWORD processId)
 {
     return WaitForDialogWith(processId, {IDC_ADDEXCL_PATH, IDC_ADDEXCL_LABEL}, ROBOT_TIMEOUT_MS);
+}
+
+// Clicks Add on the page and hands the add dialog to answer; 1 once the page has handled the click
+// to its end (the dialog closed, its path taken or not).
+int AddWith(HWND page, const std::function<void(HWND)> &answer)
+{
+    DWORD processId = 0;
+    GetWindowThreadProcessId(page, &processId);
+    HANDLE click = StartSentClick(page, IDC_EXCL_ADD);
+    HWND dialog = click != nullptr ? WaitForAddDialog(processId) : nullptr;
+    if (dialog != nullptr)
+        answer(dialog);
+    return WaitSentClick(click, ROBOT_TIMEOUT_MS) && dialog != nullptr;
+}
+
+// Presses OK with a path the list cannot hold: 1 when the dialog handled the click and is still up.
+int RefusedOk(HWND dialog)
+{
+    return PressButtonAndWait(dialog, IDOK, ROBOT_TIMEOUT_MS) && IsWindowVisible(dialog);
+}
+
+// Types path and presses OK: 1 when the dialog then closed.
+int TakenOk(HWND dialog, const std::string &path)
+{
+    return TypeText(dialog, IDC_ADDEXCL_PATH, path) && PressButton(dialog, IDOK)
+           && WaitClosed(dialog, ROBOT_TIMEOUT_MS);
 }
 
 int Scanned(const std::string &folder, const std::string &path)
@@ -47,63 +74,47 @@ TEST(ExclusionsE2e, AddedFoldersAreLeftAloneAfterApply)
     EXPECT_TRUE(WaitJournalLine(folder, "SCAN " + skip + "\\sub\\BEFORE.COM", ROBOT_TIMEOUT_MS));
 
     // Remove with no row selected removes nothing, but marks the page.
-    ASSERT_TRUE(PressButton(page, IDC_EXCL_REMOVE));
-    EXPECT_TRUE(WaitUntil([&] { return ApplyEnabled(sheet) == 1; }, ROBOT_TIMEOUT_MS));
+    ASSERT_TRUE(PressButtonAndWait(page, IDC_EXCL_REMOVE, ROBOT_TIMEOUT_MS));
+    EXPECT_EQ(1, ApplyEnabled(sheet));
     EXPECT_EQ(1u, ControlRows(page, IDC_EXCL_LIST).size());
 
     // Two characters close the dialog with nothing added.
-    ASSERT_TRUE(PressButton(page, IDC_EXCL_ADD));
-    HWND dialog = WaitForAddDialog(run.processId);
-    ASSERT_NE(nullptr, dialog);
-    EXPECT_EQ("Exclusion to Add", WindowText(dialog));
-    ASSERT_TRUE(TypeText(dialog, IDC_ADDEXCL_PATH, "C:"));
-    ASSERT_TRUE(PressButton(dialog, IDOK));
-    ASSERT_TRUE(WaitClosed(dialog, ROBOT_TIMEOUT_MS));
+    ASSERT_TRUE(AddWith(page, [](HWND dialog) {
+        EXPECT_EQ("Exclusion to Add", WindowText(dialog));
+        EXPECT_TRUE(TakenOk(dialog, "C:"));
+    }));
     EXPECT_EQ(1u, ControlRows(page, IDC_EXCL_LIST).size());
 
     // Typed, with subfolders; a path with "]" is refused first: the dialog stays open.
-    ASSERT_TRUE(PressButton(page, IDC_EXCL_ADD));
-    dialog = WaitForAddDialog(run.processId);
-    ASSERT_NE(nullptr, dialog);
-    ASSERT_TRUE(TypeText(dialog, IDC_ADDEXCL_PATH, "C:\\A]B"));
-    ASSERT_TRUE(PressButton(dialog, IDOK));
-    EXPECT_FALSE(WaitClosed(dialog, 700)) << "a path with ] was taken";
-    ASSERT_TRUE(TypeText(dialog, IDC_ADDEXCL_PATH, skip));
-    ASSERT_TRUE(SetTicked(dialog, IDC_ADDEXCL_SUBFOLDERS, 1));
-    SaveScreenshot("add-exclusion-en");
-    ASSERT_TRUE(PressButton(dialog, IDOK));
-    ASSERT_TRUE(WaitClosed(dialog, ROBOT_TIMEOUT_MS));
+    ASSERT_TRUE(AddWith(page, [&](HWND dialog) {
+        EXPECT_TRUE(TypeText(dialog, IDC_ADDEXCL_PATH, "C:\\A]B"));
+        EXPECT_TRUE(RefusedOk(dialog)) << "a path with ] was taken";
+        EXPECT_TRUE(SetTicked(dialog, IDC_ADDEXCL_SUBFOLDERS, 1));
+        EXPECT_TRUE(TypeText(dialog, IDC_ADDEXCL_PATH, skip));
+        SaveScreenshot("add-exclusion-en");
+        EXPECT_TRUE(PressButton(dialog, IDOK) && WaitClosed(dialog, ROBOT_TIMEOUT_MS));
+    }));
 
     // Browsed for: a cancelled chooser empties the field; a folder taken becomes its files.
-    ASSERT_TRUE(PressButton(page, IDC_EXCL_ADD));
-    dialog = WaitForAddDialog(run.processId);
-    ASSERT_NE(nullptr, dialog);
-    ASSERT_TRUE(TypeText(dialog, IDC_ADDEXCL_PATH, "C:\\TYPED"));
-    ASSERT_TRUE(PressButton(dialog, IDC_ADDEXCL_BROWSE));
-    HWND chooser = WaitForFileDialog(run.processId, ROBOT_TIMEOUT_MS);
-    ASSERT_NE(nullptr, chooser);
-    ASSERT_TRUE(AnswerFileDialog(chooser, "", 0));
-    EXPECT_TRUE(WaitUntil([&] { return ControlText(dialog, IDC_ADDEXCL_PATH).empty(); }, ROBOT_TIMEOUT_MS));
-    ASSERT_TRUE(PressButton(dialog, IDC_ADDEXCL_BROWSE));
-    chooser = WaitForFileDialog(run.processId, ROBOT_TIMEOUT_MS);
-    ASSERT_NE(nullptr, chooser);
-    SaveScreenshot("folder-chooser");
-    ASSERT_TRUE(AnswerFileDialog(chooser, browsed + "\\AAAAA", 1));
-    EXPECT_TRUE(WaitUntil([&] { return ControlText(dialog, IDC_ADDEXCL_PATH) == browsed + "\\*.*"; }, ROBOT_TIMEOUT_MS))
-        << ControlText(dialog, IDC_ADDEXCL_PATH);
-    ASSERT_TRUE(PressButton(dialog, IDOK));
-    ASSERT_TRUE(WaitClosed(dialog, ROBOT_TIMEOUT_MS));
+    ASSERT_TRUE(AddWith(page, [&](HWND dialog) {
+        EXPECT_TRUE(TypeText(dialog, IDC_ADDEXCL_PATH, "C:\\TYPED"));
+        EXPECT_TRUE(BrowseAndAnswer(dialog, IDC_ADDEXCL_BROWSE, "", 0));
+        EXPECT_EQ("", ControlText(dialog, IDC_ADDEXCL_PATH));
+        EXPECT_TRUE(BrowseAndAnswer(dialog, IDC_ADDEXCL_BROWSE, browsed + "\\AAAAA", 1,
+                                    [](HWND) { SaveScreenshot("folder-chooser"); }));
+        EXPECT_EQ(browsed + "\\*.*", ControlText(dialog, IDC_ADDEXCL_PATH));
+        EXPECT_TRUE(PressButton(dialog, IDOK) && WaitClosed(dialog, ROBOT_TIMEOUT_MS));
+    }));
 
     const std::vector<std::string> rows = {"No   C:\\OLD", "Yes  " + skip, "No   " + browsed + "\\*.*"};
-    EXPECT_TRUE(WaitUntil([&] { return ControlRows(page, IDC_EXCL_LIST) == rows; }, ROBOT_TIMEOUT_MS))
-        << testing::PrintToString(ControlRows(page, IDC_EXCL_LIST));
+    EXPECT_EQ(rows, ControlRows(page, IDC_EXCL_LIST));
     EXPECT_EQ(1, ApplyEnabled(sheet));
     SaveScreenshot("exclusions-en");
 
     // The stored row goes; the apply writes the rest for the driver and the registry.
     ASSERT_TRUE(SelectRow(page, IDC_EXCL_LIST, 0));
-    ASSERT_TRUE(PressButton(page, IDC_EXCL_REMOVE));
-    EXPECT_TRUE(WaitUntil([&] { return ControlRows(page, IDC_EXCL_LIST).size() == 2; }, ROBOT_TIMEOUT_MS));
+    ASSERT_TRUE(PressButtonAndWait(page, IDC_EXCL_REMOVE, ROBOT_TIMEOUT_MS));
+    EXPECT_EQ(2u, ControlRows(page, IDC_EXCL_LIST).size());
     ASSERT_TRUE(PressSheetButton(sheet, SHEET_APPLY));
     EXPECT_TRUE(WaitJournalLine(folder, "EXCLUSIONS entries=2 ignored=0", ROBOT_TIMEOUT_MS));
     // The sheet disables Apply at the page's PSM_UNCHANGED, before the page's save.
@@ -143,15 +154,11 @@ TEST(ExclusionsE2e, ListStopsWhereTheNextStartCouldNotLoadIt)
     ASSERT_NE(nullptr, sheet);
     HWND page = SelectPage(sheet, SHEET_EXCLUSIONS_PAGE);
     ASSERT_NE(nullptr, page);
-    ASSERT_TRUE(PressButton(page, IDC_EXCL_ADD));
-    HWND dialog = WaitForAddDialog(run.processId);
-    ASSERT_NE(nullptr, dialog);
-    ASSERT_TRUE(TypeText(dialog, IDC_ADDEXCL_PATH, path30));
-    ASSERT_TRUE(PressButton(dialog, IDOK));
-    EXPECT_FALSE(WaitClosed(dialog, 700)) << "a 2048th character was taken";
-    ASSERT_TRUE(TypeText(dialog, IDC_ADDEXCL_PATH, path29));
-    ASSERT_TRUE(PressButton(dialog, IDOK));
-    ASSERT_TRUE(WaitClosed(dialog, ROBOT_TIMEOUT_MS));
+    ASSERT_TRUE(AddWith(page, [&](HWND dialog) {
+        EXPECT_TRUE(TypeText(dialog, IDC_ADDEXCL_PATH, path30));
+        EXPECT_TRUE(RefusedOk(dialog)) << "a 2048th character was taken";
+        EXPECT_TRUE(TakenOk(dialog, path29));
+    }));
     ASSERT_TRUE(PressSheetButton(sheet, IDOK));
     std::string stored;
     EXPECT_TRUE(WaitUntil([&] { return ReadSettingText("Exclusions", &stored) && stored.size() == 2047; },
@@ -191,7 +198,7 @@ TEST(InformationE2e, CountersClimbWhileFilesAreWrittenAndClearZeroesThem)
     EXPECT_EQ("C:\\torvane-e2e\\..\\FILE4.COM", ControlText(page, IDC_INFO_LAST_FILE)) << "the last file, shortened";
     SaveScreenshot("information-en");
 
-    ASSERT_TRUE(PressButton(page, IDC_INFO_CLEAR));
+    ASSERT_TRUE(PressButtonAndWait(page, IDC_INFO_CLEAR, ROBOT_TIMEOUT_MS));
     EXPECT_TRUE(WaitUntil([&] { return ControlText(page, IDC_INFO_FILES_SCANNED) == "0"; }, ROBOT_TIMEOUT_MS));
     std::vector<std::string> codes = JournalCodes(ReadJournal(folder));
     EXPECT_EQ(std::vector<std::string>{"CTL_CLEAR_STATISTICS"},

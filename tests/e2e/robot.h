@@ -187,8 +187,8 @@ struct MessageBoxView {
 int ReadMessageBox(HWND box, MessageBoxView *view);
 
 // Expects box to be one of the program's error messages: caption, text as this platform's message
-// box shows it (PlatformShownText), one OK button and the stop icon (where the icon can be told).
-// Mismatches are test failures; returns what it read.
+// box shows it (PlatformShownText), one OK button and the stop icon (an icon that cannot be told
+// fails too). Mismatches are test failures; returns what it read.
 MessageBoxView ExpectStopMessage(HWND box, const std::string &caption, const std::string &text);
 
 // What this platform's message box shows in its text control for text: the robot opens one of its
@@ -211,6 +211,10 @@ int PostToWindow(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 // 1 when window (of any process) answers a sent WM_NULL within timeoutMs: its thread runs a loop.
 int Answers(HWND window, DWORD timeoutMs);
 
+// SendMessageA to window of another process: 1 once its window procedure has handled the message
+// (whatever it did), 0 when that took longer than ROBOT_TIMEOUT_MS.
+int SendToWindow(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
 // Text and class of a window, read from outside.
 std::string WindowText(HWND window);
 std::string WindowClass(HWND window);
@@ -232,6 +236,21 @@ int PressButton(HWND dialog, int id);
 // included; 0 when that took longer than timeoutMs (a modal window the click opened is still up:
 // it goes on without the robot waiting) or the button cannot be clicked.
 int PressButtonAndWait(HWND dialog, int id, DWORD timeoutMs);
+
+// The click of PressButtonAndWait, sent from a thread of the robot's own, so that the robot can
+// answer what the click opens (a file dialog) meanwhile. Returns that thread, which ends once the
+// dialog has handled the click to its end; nullptr when the button cannot be clicked.
+HANDLE StartSentClick(HWND dialog, int id);
+
+// 1 when the click of StartSentClick was handled to its end within timeoutMs; the handle is
+// closed either way.
+int WaitSentClick(HANDLE click, DWORD timeoutMs);
+
+// A sign that everything posted to the thread of dialog so far has been handled (a thread takes
+// its posted messages in order): posts the push button id a mark (BM_SETSTATE, shown pushed),
+// waits until the button shows it and takes it back. 1 when so within ROBOT_TIMEOUT_MS. Messages
+// those posted ones posted in turn come later: send what may post again (WM_SYSCOMMAND) instead.
+int PostedHandled(HWND dialog, int id);
 
 // BST_CHECKED (1), BST_UNCHECKED (0) or BST_INDETERMINATE (2) of a check box or radio button;
 // -1 when there is no such control.
@@ -303,11 +322,23 @@ int TrayIconSquare(HWND *tray, RECT *square);
 // 1 when the square shows an icon (anything but the taskbar's colour); 0 when it is empty.
 int TrayIconShown(void);
 
-// A fingerprint of what the square shows, to tell one icon look from another.
-unsigned long long TrayIconPicture(void);
+// Which of Torvane's three tray icons the square shows, told by drawing each of them (from program,
+// a Torvane.exe, by default the build's, as Torvane loads them) the way the taskbar does:
+// IDI_ENABLED, IDI_BLINK or IDI_DISABLED; 0 when it shows none of them (no icon, another one, or
+// one not painted whole).
+int TrayIconLook(const std::string &program = "");
+
+// How many icons the tray holds, told by the place where the taskbar draws an icon of the robot's
+// own, added now (the first icon stands rightmost, each next one left of it): so it also waits
+// until the taskbar has taken every icon added before. -1 when the robot's icon was not seen
+// within ROBOT_TIMEOUT_MS. The robot's icon goes again.
+int TrayIconCount(void);
 
 // Right-clicks the icon and waits for the tray menu of processId; nullptr when none came.
 HWND OpenTrayMenu(DWORD processId);
+
+// Closes an open menu with Escape and waits until it has gone; 1 when it did.
+int CloseMenu(HWND menu);
 
 // Picks an item of an open menu with the keyboard: Down from nothing selects the first item, Up
 // the last; then Enter.
@@ -358,6 +389,11 @@ HWND WaitForSheet(DWORD processId, DWORD timeoutMs, const char *caption = SHEET_
 // out (for the menu: the menu opened and Properties was chosen, whether grayed or not).
 int AskForSheet(const TorvaneRun &run, SheetOpening how);
 
+// AskForSheet, then waits until Torvane has handled the request, so that a sheet it opened is open:
+// the tray menu, asked for afterwards the same way in (right-click on the icon after a click or a
+// posted message, after the menu asked with has closed), comes and is closed again. 1 when so.
+int AskForSheetAndWait(const TorvaneRun &run, SheetOpening how);
+
 // AskForSheet, then waits for the sheet; nullptr when none opened within ROBOT_TIMEOUT_MS.
 HWND OpenSheet(const TorvaneRun &run, SheetOpening how);
 
@@ -389,6 +425,12 @@ HWND WaitForFileDialog(DWORD processId, DWORD timeoutMs);
 // presses Cancel. 1 when the dialog then closed (a dialog that refuses the name stays open).
 int AnswerFileDialog(HWND dialog, const std::string &path, int ok);
 
+// Clicks the button id of dialog that opens a file dialog (a Browse button), answers that file
+// dialog as AnswerFileDialog does (look, when given, sees it first), and waits until dialog has
+// handled the click to its end, whatever it does with the answer. 1 when all of that happened.
+int BrowseAndAnswer(HWND dialog, int id, const std::string &path, int ok,
+                    const std::function<void(HWND)> &look = nullptr);
+
 // ---- robot_journal.cpp: the driver's journal -------------------------------------------------
 
 // Complete lines of folder\name (a line still being written is left out); empty when absent.
@@ -419,6 +461,11 @@ int SaveScreenshot(const std::string &name, DWORD settleMs = 300);
 int CaptureScreen(const RECT &rect, std::vector<uint32_t> *pixels);
 
 // 1 when the icon of a message box is the stop icon, 0 when it is another, -1 when that cannot be
-// told (no icon control, or the screen cannot be read). Looks again for a while when the icon
-// seems not painted yet.
+// told (no icon control, or the screen cannot be read). Looks again, up to ROBOT_TIMEOUT_MS, while
+// the icon seems not painted yet.
 int CheckStopIcon(HWND box);
+
+// How far pixels (rows of width, from the top) are, where they come nearest, from icon drawn at
+// the small icon size on the colour of their first pixel, as the taskbar draws its icons: the sum
+// of the differences of every colour of every pixel (0: exactly so). UINT64_MAX when no icon fits.
+uint64_t SmallIconDistance(const std::vector<uint32_t> &pixels, int width, HICON icon);

@@ -193,10 +193,16 @@ int StartTorvane(const std::string &folder, TorvaneRun *run)
     startup.cb = sizeof startup;
     PROCESS_INFORMATION info = {};
     run->startTick = GetTickCount64();
-    if (!CreateProcessA(exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(),
-                        &startup, &info)) {
-        std::fprintf(stderr, "robot: cannot start %s (error %lu)\n", exe.c_str(), GetLastError());
-        return 0;
+    // Wine answers ERROR_INTERNAL_ERROR when the host could not spawn the process at that moment
+    // (seen once while another build forked hard): asked again, it starts. Any other error is the
+    // program's and ends the start.
+    int tries = 0;
+    while (!CreateProcessA(exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(),
+                           &startup, &info)) {
+        DWORD error = GetLastError();
+        std::fprintf(stderr, "robot: cannot start %s (error %lu)\n", exe.c_str(), error);
+        if (error != ERROR_INTERNAL_ERROR || ++tries == 3)
+            return 0;
     }
     CloseHandle(info.hThread);
     run->process = info.hProcess;

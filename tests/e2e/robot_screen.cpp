@@ -84,6 +84,34 @@ static uint64_t PixelDistance(const std::vector<uint32_t> &a, const std::vector<
     return sum;
 }
 
+uint64_t SmallIconDistance(const std::vector<uint32_t> &pixels, int width, HICON icon)
+{
+    int side = GetSystemMetrics(SM_CXSMICON);
+    int height = width > 0 ? static_cast<int>(pixels.size()) / width : 0;
+    if (pixels.empty() || width < side || height < side)
+        return UINT64_MAX;
+    std::vector<uint32_t> drawn = PaintPixels(side, side, [&](HDC memory, uint32_t *words) {
+        for (int i = 0; i < side * side; i++)
+            words[i] = pixels[0];
+        return DrawIconEx(memory, 0, 0, icon, side, side, 0, nullptr, DI_NORMAL | DI_DEFAULTSIZE) ? 1 : 0;
+    });
+    if (drawn.empty())
+        return UINT64_MAX;
+    uint64_t best = UINT64_MAX;
+    for (int top = 0; top + side <= height; top++) {
+        for (int left = 0; left + side <= width; left++) {
+            std::vector<uint32_t> placed;
+            for (int y = 0; y < side; y++) {
+                const uint32_t *row = &pixels[static_cast<size_t>(top + y) * width + left];
+                placed.insert(placed.end(), row, row + side);
+            }
+            uint64_t distance = PixelDistance(placed, drawn);
+            best = distance < best ? distance : best;
+        }
+    }
+    return best;
+}
+
 // The static icon control of a message box: id 20 where the platform uses it, else the first
 // static with the SS_ICON style.
 static HWND IconControl(HWND box)
@@ -150,13 +178,13 @@ static int StopIconOnce(HWND box, int *again)
 
 int CheckStopIcon(HWND box)
 {
-    // A box seen at once may not be painted yet: look again for a moment before giving up.
+    // A box seen at once may not be painted yet: look again until it is, or the bound has passed.
     int icon = -1;
     WaitUntil([&] {
         int again = 0;
         icon = StopIconOnce(box, &again);
         return !again || !IsWindow(box);
-    }, 3000);
+    }, ROBOT_TIMEOUT_MS);
     return icon;
 }
 

@@ -70,6 +70,20 @@ int AskForSheet(const TorvaneRun &run, SheetOpening how)
     return 0;
 }
 
+int AskForSheetAndWait(const TorvaneRun &run, SheetOpening how)
+{
+    if (!AskForSheet(run, how))
+        return 0;
+    // The menu's choice posts its command as the menu closes; the next right-click comes after it.
+    if (how == SHEET_BY_MENU && !WaitUntil([&] { return WaitForWindow(run.processId, "#32768", 0) == nullptr; },
+                                           ROBOT_TIMEOUT_MS))
+        return 0;
+    // The taskbar passes the clicks on in order, and Torvane opens its menu by a message posted to
+    // itself, behind any request posted before: a sheet that request opened is open once the menu is.
+    HWND menu = OpenTrayMenu(run.processId);
+    return menu != nullptr && CloseMenu(menu);
+}
+
 HWND OpenSheet(const TorvaneRun &run, SheetOpening how)
 {
     return AskForSheet(run, how) ? WaitForSheet(run.processId, ROBOT_TIMEOUT_MS) : nullptr;
@@ -170,4 +184,20 @@ int AnswerFileDialog(HWND dialog, const std::string &path, int ok)
             return 0;
     }
     return PressButton(dialog, ok ? IDOK : IDCANCEL) && WaitClosed(dialog, ROBOT_TIMEOUT_MS);
+}
+
+int BrowseAndAnswer(HWND dialog, int id, const std::string &path, int ok, const std::function<void(HWND)> &look)
+{
+    DWORD processId = 0;
+    GetWindowThreadProcessId(dialog, &processId);
+    HANDLE click = StartSentClick(dialog, id);
+    if (click == nullptr)
+        return 0;
+    HWND chooser = WaitForFileDialog(processId, ROBOT_TIMEOUT_MS);
+    if (chooser != nullptr && look)
+        look(chooser);
+    // The file dialog's window goes before the call that showed it returns: what the button does
+    // with the answer is over only when the click is.
+    int answered = chooser != nullptr && AnswerFileDialog(chooser, path, ok);
+    return WaitSentClick(click, ROBOT_TIMEOUT_MS) && answered;
 }

@@ -6,6 +6,7 @@
 #include <commdlg.h>
 #include <dlgs.h>
 #include <gtest/gtest.h>
+#include <shellapi.h>
 
 #include <string>
 
@@ -50,6 +51,34 @@ TEST(Robot, TellsTheStopIconFromTheOthers)
         EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(thread, ROBOT_TIMEOUT_MS));
         CloseHandle(thread);
     }
+}
+
+// Torvane's three looks and another icon, shown in the tray by the robot itself: each told apart,
+// and the icons counted.
+TEST(Robot, TellsTrayIconsApart)
+{
+    ASSERT_TRUE(WaitUntil([] { return !TrayIconShown(); }, ROBOT_TIMEOUT_MS)) << "an icon of an earlier run";
+    ASSERT_EQ(0, TrayIconCount());
+    HMODULE program = LoadLibraryExA((BuildFolder() + "\\app\\Torvane.exe").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(nullptr, program);
+    HWND owner = CreateWindowExA(0, "STATIC", "robot check", 0, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
+    NOTIFYICONDATAA record = {};
+    record.cbSize = NOTIFYICONDATAA_V1_SIZE;
+    record.hWnd = owner;
+    record.uID = 7;
+    record.uFlags = NIF_ICON;
+    record.hIcon = LoadIconA(nullptr, IDI_HAND);
+    ASSERT_TRUE(Shell_NotifyIconA(NIM_ADD, &record));
+    for (int look : {IDI_ENABLED, IDI_BLINK, IDI_DISABLED, 0}) {
+        record.hIcon = look != 0 ? LoadIconA(program, MAKEINTRESOURCEA(look)) : LoadIconA(nullptr, IDI_HAND);
+        EXPECT_TRUE(Shell_NotifyIconA(NIM_MODIFY, &record));
+        EXPECT_TRUE(WaitUntil([&] { return TrayIconShown() && TrayIconLook() == look; }, ROBOT_TIMEOUT_MS))
+            << look << ", told " << TrayIconLook();
+    }
+    EXPECT_EQ(1, TrayIconCount());
+    Shell_NotifyIconA(NIM_DELETE, &record);
+    DestroyWindow(owner);
+    EXPECT_EQ(0, TrayIconCount());
 }
 
 // ---- A property sheet and file dialogs of the robot's own, driven through the same helpers ----

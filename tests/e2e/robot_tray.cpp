@@ -1,6 +1,8 @@
 // The robot at the taskbar: Torvane's icon in the notification area, its look, and its menu.
 #include "tests/e2e/robot.h"
 
+#include <shellapi.h>
+
 int TrayIconSquare(HWND *tray, RECT *square)
 {
     // The taskbar draws the icons itself, right-aligned, the first one added in the rightmost
@@ -14,14 +16,29 @@ int TrayIconSquare(HWND *tray, RECT *square)
     return 1;
 }
 
-static std::vector<uint32_t> SquarePixels(void)
+// The pixels of the place-th square from the right (0: the first icon's), and its width.
+static std::vector<uint32_t> SquarePixels(int place = 0, int *width = nullptr)
 {
     HWND tray;
     RECT square;
     std::vector<uint32_t> pixels;
-    if (TrayIconSquare(&tray, &square))
+    if (TrayIconSquare(&tray, &square)) {
+        OffsetRect(&square, -place * (square.right - square.left), 0);
         CaptureScreen(square, &pixels);
+        if (width != nullptr)
+            *width = square.right - square.left;
+    }
     return pixels;
+}
+
+// 1 when the place-th square shows icon, drawn whole.
+static int SquareShows(int place, HICON icon)
+{
+    int width = 0;
+    std::vector<uint32_t> pixels = SquarePixels(place, &width);
+    // As the message box's icons: a painted icon matches its twin almost exactly.
+    uint64_t allowed = static_cast<uint64_t>(GetSystemMetrics(SM_CXSMICON)) * GetSystemMetrics(SM_CYSMICON) * 3 * 2;
+    return SmallIconDistance(pixels, width, icon) <= allowed;
 }
 
 int TrayIconShown(void)
@@ -34,12 +51,53 @@ int TrayIconShown(void)
     return 0;
 }
 
-unsigned long long TrayIconPicture(void)
+int TrayIconLook(const std::string &program)
 {
-    unsigned long long hash = 1469598103934665603ull;
-    for (uint32_t pixel : SquarePixels())
-        hash = (hash ^ pixel) * 1099511628211ull;
-    return hash;
+    static const int looks[] = {IDI_ENABLED, IDI_BLINK, IDI_DISABLED};
+    static HICON icons[3];
+    static std::string loaded;
+    std::string path = program.empty() ? BuildFolder() + "\\app\\Torvane.exe" : program;
+    if (path != loaded) {
+        // As Torvane loads them: LoadIconA, at the system's icon size.
+        HMODULE module = LoadLibraryExA(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+        for (int i = 0; i < 3; i++)
+            icons[i] = module != nullptr ? LoadIconA(module, MAKEINTRESOURCEA(looks[i])) : nullptr;
+        loaded = path;
+    }
+    for (int i = 0; i < 3; i++) {
+        if (icons[i] != nullptr && SquareShows(0, icons[i]))
+            return looks[i];
+    }
+    return 0;
+}
+
+int TrayIconCount(void)
+{
+    HWND owner = CreateWindowExA(0, "STATIC", "robot", 0, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
+    NOTIFYICONDATAA record = {};
+    record.cbSize = NOTIFYICONDATAA_V1_SIZE;
+    record.hWnd = owner;
+    record.uID = 1;
+    record.uFlags = NIF_ICON;
+    record.hIcon = LoadIconA(nullptr, IDI_QUESTION);
+    auto placeShown = [&] {
+        for (int p = 0; p < 4; p++) {
+            if (SquareShows(p, record.hIcon))
+                return p;
+        }
+        return -1;
+    };
+    int place = -1;
+    // Not where an earlier count left it, before it is added again. The taskbar takes an icon
+    // within the call: one added before stands right of the robot's.
+    if (owner != nullptr && WaitUntil([&] { return placeShown() < 0; }, ROBOT_TIMEOUT_MS)
+        && Shell_NotifyIconA(NIM_ADD, &record)) {
+        WaitUntil([&] { return (place = placeShown()) >= 0; }, ROBOT_TIMEOUT_MS);
+        Shell_NotifyIconA(NIM_DELETE, &record);
+    }
+    if (owner != nullptr)
+        DestroyWindow(owner);
+    return place;
 }
 
 HWND OpenTrayMenu(DWORD processId)
@@ -53,7 +111,14 @@ HWND OpenTrayMenu(DWORD processId)
     ScreenToClient(tray, &centre);
     PostToWindow(tray, WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(centre.x, centre.y));
     PostToWindow(tray, WM_RBUTTONUP, 0, MAKELPARAM(centre.x, centre.y));
-    return WaitForWindow(processId, "#32768", 5000);
+    return WaitForWindow(processId, "#32768", ROBOT_TIMEOUT_MS);
+}
+
+int CloseMenu(HWND menu)
+{
+    PostToWindow(menu, WM_KEYDOWN, VK_ESCAPE, 0);
+    PostToWindow(menu, WM_KEYUP, VK_ESCAPE, 0xC0000000);
+    return WaitUntil([&] { return !IsWindow(menu) || !IsWindowVisible(menu); }, ROBOT_TIMEOUT_MS);
 }
 
 void ChooseFromMenu(HWND menu, WPARAM key)

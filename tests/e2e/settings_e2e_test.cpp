@@ -66,7 +66,7 @@ static void ExpectSettingsFailure(const std::string &folder, const std::string &
     EXPECT_TRUE(WaitUntil([&] {
         std::string status = LastJournalLine(folder, "STATUS ");
         return JournalField(status, "onShutdown") == "0" && JournalField(status, "floppyBoot") == "0";
-    }, 2000)) << LastJournalLine(folder, "STATUS ");
+    }, ROBOT_TIMEOUT_MS)) << LastJournalLine(folder, "STATUS ");
     EXPECT_TRUE(IsWindow(box));
 
     ASSERT_TRUE(PressButton(box, IDOK));
@@ -76,8 +76,8 @@ static void ExpectSettingsFailure(const std::string &folder, const std::string &
     EXPECT_TRUE(before == TakeSnapshot()) << "the failed start wrote to the registry";
 }
 
-// Starts Torvane in folder, waits until start-up has selected the language, then closes it.
-// Returns the codes the driver was sent.
+// Starts Torvane in folder (whose settings ask for a report), waits until start-up has started
+// the report, then closes it. Returns the codes the driver was sent.
 static std::vector<std::string> StartAndClose(const std::string &folder)
 {
     DeleteFileA((folder + "\\journal.txt").c_str());
@@ -87,8 +87,8 @@ static std::vector<std::string> StartAndClose(const std::string &folder)
         EndAllTorvane();
         return {};
     }
-    // CTL_LOG_START, when asked for, follows the language.
-    WaitJournalLine(folder, "CTL_LOG_START", 500);
+    // Every caller asks for a report: its CTL_LOG_START, the last code of start-up, follows the language.
+    EXPECT_TRUE(WaitJournalLine(folder, "CTL_LOG_START", ROBOT_TIMEOUT_MS));
     std::vector<std::string> codes = JournalCodes(ReadJournal(folder));
     EXPECT_TRUE(PostToWindow(mainWindow, WM_CLOSE, 0, 0));
     DWORD exitCode = 99;

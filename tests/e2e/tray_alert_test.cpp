@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
-#include <set>
 #include <string>
 #include <vector>
 
@@ -22,28 +21,35 @@ std::vector<std::string> CodesSince(const std::string &folder, size_t from)
     return std::vector<std::string>(codes.begin() + std::min(from, codes.size()), codes.end());
 }
 
+// 1 when the tray icon shows look (IDI_ENABLED, IDI_BLINK or IDI_DISABLED) within ROBOT_TIMEOUT_MS.
+int WaitForLook(int look)
+{
+    return WaitUntil([&] { return TrayIconLook() == look; }, ROBOT_TIMEOUT_MS);
+}
+
 TEST(TrayOnDesktop, IconBlinksOnScansAndItsMenuTogglesAndExits)
 {
     std::string folder = PrepareWatched();
-    ASSERT_TRUE(WaitUntil([] { return !TrayIconShown(); }, 5000)) << "an icon of an earlier run is still in the tray";
+    ASSERT_TRUE(WaitUntil([] { return !TrayIconShown(); }, ROBOT_TIMEOUT_MS))
+        << "an icon of an earlier run is still in the tray";
     TorvaneRun run;
     ASSERT_NE(nullptr, StartNormally(folder, &run));
-    ASSERT_TRUE(WaitUntil(TrayIconShown, ROBOT_TIMEOUT_MS)) << "no icon in the taskbar's tray";
+    ASSERT_TRUE(WaitForLook(IDI_ENABLED)) << "no enabled icon in the taskbar's tray: " << TrayIconLook();
     SaveScreenshot("tray");
-    Sleep(500);
-    unsigned long long enabledLook = TrayIconPicture();
 
-    // A file written into the watched folder is scanned: the icon blinks and settles on its look.
-    ASSERT_TRUE(WriteFileBytes(folder + "\\watched\\letter.doc", "Dear scanner,\r\n"));
-    std::set<unsigned long long> looks;
-    for (int i = 0; i < 100; i++) {
-        looks.insert(TrayIconPicture());
-        Sleep(20);
-    }
-    EXPECT_GE(looks.size(), 2u) << "the icon did not change while the file was scanned";
-    EXPECT_TRUE(WaitJournalLine(folder, "SCAN ", 5000)) << "the driver scanned nothing";
-    Sleep(300);
-    EXPECT_EQ(enabledLook, TrayIconPicture()) << "the blink did not end on the enabled icon";
+    // Files written into the watched folder are scanned: the icon blinks, and ends on its look. One
+    // file after the other is scanned until the blink is seen, so that a slow look cannot miss it.
+    int written = 0;
+    std::string letter;
+    EXPECT_TRUE(WaitUntil([&] {
+        if (written == 0 || WaitJournalLine(folder, "SCAN " + letter, 0)) {
+            letter = folder + "\\watched\\letter" + std::to_string(++written) + ".doc";
+            WriteFileBytes(letter, "Dear scanner,\r\n");
+        }
+        return TrayIconLook() == IDI_BLINK;
+    }, ROBOT_TIMEOUT_MS)) << "the icon did not blink while " << written << " files were scanned";
+    EXPECT_TRUE(WaitJournalLine(folder, "SCAN " + letter, ROBOT_TIMEOUT_MS)) << "the driver scanned nothing";
+    EXPECT_TRUE(WaitForLook(IDI_ENABLED)) << "the blink did not end on the enabled icon";
 
     // Disable from the menu: the driver hears the toggle, then the disable; the icon changes.
     size_t before = JournalCodes(ReadJournal(folder)).size();
@@ -51,24 +57,21 @@ TEST(TrayOnDesktop, IconBlinksOnScansAndItsMenuTogglesAndExits)
     ASSERT_NE(nullptr, menu) << "the tray menu did not open";
     SaveScreenshot("tray-menu");
     ChooseFromMenu(menu, VK_DOWN);
-    ASSERT_TRUE(WaitJournalLine(folder, "CTL_DISABLE", 5000));
+    ASSERT_TRUE(WaitJournalLine(folder, "CTL_DISABLE", ROBOT_TIMEOUT_MS));
     EXPECT_EQ((std::vector<std::string>{"CTL_TOGGLE", "CTL_DISABLE"}), CodesSince(folder, before));
     std::string toggle = LastJournalLine(folder, "CTL_TOGGLE");
     EXPECT_EQ("0", JournalField(toggle, "enabled")) << toggle;
     EXPECT_NE("0", JournalField(toggle, "filesScanned")) << "filesScanned did not grow: " << toggle;
-    Sleep(400);
-    unsigned long long disabledLook = TrayIconPicture();
-    EXPECT_NE(enabledLook, disabledLook) << "the disabled icon looks like the enabled one";
+    EXPECT_TRUE(WaitForLook(IDI_DISABLED)) << "the icon did not turn to the disabled one";
 
     // Enable again: toggle, then enable.
     before = JournalCodes(ReadJournal(folder)).size();
     menu = OpenTrayMenu(run.processId);
     ASSERT_NE(nullptr, menu);
     ChooseFromMenu(menu, VK_DOWN);
-    ASSERT_TRUE(WaitJournalLine(folder, "CTL_ENABLE", 5000));
+    ASSERT_TRUE(WaitJournalLine(folder, "CTL_ENABLE", ROBOT_TIMEOUT_MS));
     EXPECT_EQ((std::vector<std::string>{"CTL_TOGGLE", "CTL_ENABLE"}), CodesSince(folder, before));
-    Sleep(400);
-    EXPECT_EQ(enabledLook, TrayIconPicture());
+    EXPECT_TRUE(WaitForLook(IDI_ENABLED)) << "the icon did not turn to the enabled one";
 
     // Exit ends the program with 0 and takes the icon away.
     menu = OpenTrayMenu(run.processId);
@@ -77,7 +80,7 @@ TEST(TrayOnDesktop, IconBlinksOnScansAndItsMenuTogglesAndExits)
     DWORD exitCode = 99;
     ASSERT_TRUE(WaitExit(run, ROBOT_TIMEOUT_MS, &exitCode)) << "Exit did not end the program";
     EXPECT_EQ(0u, exitCode);
-    EXPECT_TRUE(WaitUntil([] { return !TrayIconShown(); }, 5000)) << "the icon stayed in the tray";
+    EXPECT_TRUE(WaitUntil([] { return !TrayIconShown(); }, ROBOT_TIMEOUT_MS)) << "the icon stayed in the tray";
 }
 
 // 1 once list shows at least count rows; 0 after timeoutMs.
@@ -99,7 +102,7 @@ TEST(AlertOnDesktop, TestFilesAreListedNewestFirstUntilOk)
     HWND list = nullptr;
     HWND alert = WaitForAlert(run.processId, ROBOT_TIMEOUT_MS, &list);
     ASSERT_NE(nullptr, alert) << "no alert for the test file; journal:\n" << testing::PrintToString(ReadJournal(folder));
-    ASSERT_TRUE(WaitForRows(list, 1, 5000));
+    ASSERT_TRUE(WaitForRows(list, 1, ROBOT_TIMEOUT_MS));
     EXPECT_EQ(std::vector<std::string>{first}, ListViewRows(list));
     EXPECT_FALSE(WindowText(alert).empty());
     EXPECT_FALSE(WindowText(GetDlgItem(alert, IDC_ALERT_TEXT)).empty());
@@ -107,28 +110,30 @@ TEST(AlertOnDesktop, TestFilesAreListedNewestFirstUntilOk)
     ASSERT_TRUE(WriteFileBytes(second, TestFileBytes()));
     ASSERT_TRUE(WaitForRows(list, 2, ROBOT_TIMEOUT_MS)) << "the second detection added no row";
     EXPECT_EQ((std::vector<std::string>{second, first}), ListViewRows(list));
-    // A harmless file is scanned but not listed.
+    // A harmless file is scanned but not listed: the detection scanned after it comes next.
     ASSERT_TRUE(WriteFileBytes(folder + "\\watched\\CLEAN.COM", "MZ just a file\r\n"));
-    EXPECT_TRUE(WaitJournalLine(folder, "SCAN " + folder + "\\watched\\CLEAN.COM", 5000));
-    Sleep(300);
-    EXPECT_EQ(2u, ListViewRows(list).size());
+    EXPECT_TRUE(WaitJournalLine(folder, "SCAN " + folder + "\\watched\\CLEAN.COM", ROBOT_TIMEOUT_MS));
+    std::string third = folder + "\\watched\\SAMPLE3.COM";
+    ASSERT_TRUE(WriteFileBytes(third, TestFileBytes()));
+    ASSERT_TRUE(WaitForRows(list, 3, ROBOT_TIMEOUT_MS)) << "the third detection added no row";
+    EXPECT_EQ((std::vector<std::string>{third, second, first}), ListViewRows(list));
     SaveScreenshot("virus-alert");
 
     // The program stays responsive while the alert is up, and only OK closes the alert.
-    EXPECT_TRUE(Answers(main, 2000));
+    EXPECT_TRUE(Answers(main, ROBOT_TIMEOUT_MS));
     PostToWindow(alert, WM_COMMAND, IDCANCEL, 0);
-    Sleep(300);
+    EXPECT_TRUE(PostedHandled(alert, IDOK));
     EXPECT_TRUE(IsWindowVisible(alert)) << "Esc closed the alert";
     ASSERT_TRUE(PressButton(alert, IDOK));
-    EXPECT_TRUE(WaitClosed(alert, 5000)) << "OK did not close the alert";
+    EXPECT_TRUE(WaitClosed(alert, ROBOT_TIMEOUT_MS)) << "OK did not close the alert";
 
     // The next detection opens a fresh alert with only the new file.
-    std::string third = folder + "\\watched\\SAMPLE3.COM";
-    ASSERT_TRUE(WriteFileBytes(third, TestFileBytes()));
+    std::string fourth = folder + "\\watched\\SAMPLE4.COM";
+    ASSERT_TRUE(WriteFileBytes(fourth, TestFileBytes()));
     alert = WaitForAlert(run.processId, ROBOT_TIMEOUT_MS, &list);
     ASSERT_NE(nullptr, alert);
-    ASSERT_TRUE(WaitForRows(list, 1, 5000));
-    EXPECT_EQ(std::vector<std::string>{third}, ListViewRows(list));
+    ASSERT_TRUE(WaitForRows(list, 1, ROBOT_TIMEOUT_MS));
+    EXPECT_EQ(std::vector<std::string>{fourth}, ListViewRows(list));
     PressButton(alert, IDOK);
     PostToWindow(main, WM_CLOSE, 0, 0);
     DWORD exitCode = 99;
@@ -151,7 +156,7 @@ TEST(AlertOnDesktop, DetectionWithTheSheetOpenComesOnTopAndNoSecondSheetOpens)
     HWND list = nullptr;
     HWND alert = WaitForAlert(run.processId, ROBOT_TIMEOUT_MS, &list);
     ASSERT_NE(nullptr, alert) << "no alert while the sheet is open";
-    ASSERT_TRUE(WaitForRows(list, 1, 5000));
+    ASSERT_TRUE(WaitForRows(list, 1, ROBOT_TIMEOUT_MS));
     EXPECT_EQ(std::vector<std::string>{infected}, ListViewRows(list));
     SaveScreenshot(ScenarioName());
     EXPECT_TRUE(GetWindowLongA(alert, GWL_EXSTYLE) & WS_EX_TOPMOST) << "the alert does not stay above other windows";
@@ -162,12 +167,12 @@ TEST(AlertOnDesktop, DetectionWithTheSheetOpenComesOnTopAndNoSecondSheetOpens)
 
     // Every way of asking for the sheet, while one is open, opens no second one.
     for (SheetOpening how : {SHEET_BY_MESSAGE, SHEET_BY_DOUBLE_CLICK, SHEET_BY_MENU}) {
-        EXPECT_TRUE(AskForSheet(run, how)) << how;
-        EXPECT_FALSE(WaitUntil([&] { return OpenSheets(run.processId).size() > 1; }, 1000)) << how;
+        EXPECT_TRUE(AskForSheetAndWait(run, how)) << how;
+        EXPECT_EQ(1u, OpenSheets(run.processId).size()) << how;
     }
     EXPECT_TRUE(IsWindow(sheet));
     ASSERT_TRUE(PressButton(alert, IDOK));
-    EXPECT_TRUE(WaitClosed(alert, 5000));
+    EXPECT_TRUE(WaitClosed(alert, ROBOT_TIMEOUT_MS));
     EXPECT_TRUE(PressSheetButton(sheet, IDCANCEL));
 
     // With the sheet closed the menu's Properties opens it again.
@@ -303,9 +308,13 @@ TEST(AlertOnDesktop, BogusAddressesAreIgnoredAndARealDetectionIsListedAfterThem)
     HWND list = nullptr;
     HWND alert = WaitForAlert(run.processId, ROBOT_TIMEOUT_MS, &list);
     ASSERT_NE(nullptr, alert) << "no alert for the real detection; running: " << IsRunning(run);
-    ASSERT_TRUE(WaitForRows(list, 1, 5000));
-    Sleep(300);
-    std::vector<std::string> rows = ListViewRows(list), late = RowsReadableNow(process, unreadable);
+    // Every bogus message came before it: once its row is listed, they have all been handled.
+    std::vector<std::string> rows;
+    ASSERT_TRUE(WaitUntil([&] {
+        rows = ListViewRows(list);
+        return std::find(rows.begin(), rows.end(), infected) != rows.end();
+    }, ROBOT_TIMEOUT_MS)) << "the real detection was not listed";
+    std::vector<std::string> late = RowsReadableNow(process, unreadable);
     EXPECT_EQ(infected, rows.front());
     for (size_t i = 1; i < rows.size(); i++)
         EXPECT_NE(late.end(), std::find(late.begin(), late.end(), rows[i])) << "a row from unreadable memory: " << rows[i];
@@ -315,10 +324,10 @@ TEST(AlertOnDesktop, BogusAddressesAreIgnoredAndARealDetectionIsListedAfterThem)
         PostToWindow(main, WM_VIRUS_FOUND, 0, static_cast<LPARAM>(address));
     // The last one has no terminator in reach but 1024 readable bytes: it is listed, cut to 1023.
     PostToWindow(main, WM_VIRUS_FOUND, 0, static_cast<LPARAM>(reinterpret_cast<uint64_t>(page)));
-    EXPECT_TRUE(WaitUntil([&] { return ListViewRows(list).front() == std::string(1023, 'X'); }, 5000));
+    EXPECT_TRUE(WaitUntil([&] { return ListViewRows(list).front() == std::string(1023, 'X'); }, ROBOT_TIMEOUT_MS));
     rows = ListViewRows(list);
     EXPECT_NE(rows.end(), std::find(rows.begin(), rows.end(), infected));
-    EXPECT_TRUE(Answers(main, 5000));
+    EXPECT_TRUE(Answers(main, ROBOT_TIMEOUT_MS));
     EXPECT_TRUE(IsRunning(run));
     CloseHandle(process);
     PressButton(alert, IDOK);

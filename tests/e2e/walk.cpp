@@ -268,17 +268,19 @@ static void ShowTrayMenu(Walk &w)
 // A letter saved from a console: scanned, found clean, and the icon blinks.
 static void SaveCleanFile(Walk &w)
 {
-    Sleep(300);   // the taskbar has repainted the icon where the menu was
-    unsigned long long look = TrayIconPicture();
+    // The icons as the installed program has them; the taskbar repaints the icon where the menu was.
+    const std::string program = w.program + "\\Torvane.exe";
+    if (!WaitUntil([&] { return TrayIconLook(program) == IDI_ENABLED; }, ROBOT_TIMEOUT_MS))
+        Fail(w, "the tray icon does not show scanning enabled");
     Console console;
     std::string command = std::string("echo Dear Torvane, this letter is clean.>") + CLEAN_NAME + " & dir /b";
     if (!OpenConsole(w.downloads, command, &console))
         Fail(w, "the console did not save " + std::string(CLEAN_NAME));
-    else if (!WaitUntil([&] { return TrayIconPicture() != look; }, ROBOT_TIMEOUT_MS))
+    else if (!WaitUntil([&] { return TrayIconLook(program) == IDI_BLINK; }, ROBOT_TIMEOUT_MS))
         Fail(w, "the tray icon did not blink for " + std::string(CLEAN_NAME));
     else
         Picture(w, "clean-file", nullptr, 0);
-    WaitUntil([&] { return TrayIconPicture() == look; }, ROBOT_TIMEOUT_MS);
+    WaitUntil([&] { return TrayIconLook(program) == IDI_ENABLED; }, ROBOT_TIMEOUT_MS);
     CloseConsole(&console);
 }
 

@@ -101,6 +101,8 @@ TEST(ExtensionList, AddTakesThreeCharactersOrNothing)
         {"COM", "", 1, EXTENSION_ADD, "COM"},          // beside the empty row
         {"COM", "", 0, EXTENSION_ADD, "COM"},
         {"ABC", nearlyFull, 255, EXTENSION_ADD, "ABC"},
+        // 1020 characters: ",ABC" would need the terminator's byte as well (1025).
+        {"ABC", nearlyFull + "Y", 255, EXTENSION_NO_ROOM, ""},
         {"ABC", nearlyFull + ",X", 256, EXTENSION_NO_ROOM, ""},
     };
     for (const Case &c : cases) {

@@ -2,7 +2,6 @@
 // beside its own Torvane.ini, so every test gets a fresh driver with its own configuration.
 #pragma once
 #include <windows.h>
-#include <shellapi.h>
 
 #include <cstring>
 #include <fstream>
@@ -96,6 +95,72 @@ template <class Condition> inline bool WaitUntil(Condition condition, DWORD time
     return true;
 }
 
+// The Unix name of a path under Wine, as "\\?\unix\..." (which reaches names that Win32 refuses,
+// as a Linux program writes them); empty elsewhere.
+inline std::wstring UnixForm(const std::wstring &path)
+{
+    typedef char *(CDECL * ToUnix)(const wchar_t *);
+    auto toUnix = reinterpret_cast<ToUnix>(reinterpret_cast<void (*)(void)>(
+        GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
+    char *name = toUnix != nullptr ? toUnix(path.c_str()) : nullptr;
+    if (name == nullptr)
+        return L"";
+    std::wstring wide(std::strlen(name) + 1, L'\0');
+    int length = MultiByteToWideChar(CP_UTF8, 0, name, -1, &wide[0], static_cast<int>(wide.size()));
+    HeapFree(GetProcessHeap(), 0, name);
+    wide.resize(length > 0 ? static_cast<size_t>(length - 1) : 0);
+    std::wstring form = L"\\\\?\\unix" + wide;
+    for (wchar_t &c : form)
+        c = c == L'/' ? L'\\' : c;
+    return form;
+}
+
+// Removes folder and everything below it, also names Win32 refuses and paths beyond MAX_PATH
+// (through the Unix form under Wine, the long form elsewhere). What cannot be removed stays.
+inline void RemoveTree(const std::wstring &folder)
+{
+    WIN32_FIND_DATAW found;
+    HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &found);
+    if (find != INVALID_HANDLE_VALUE) {
+        do {
+            const std::wstring name = found.cFileName;
+            if (name == L"." || name == L"..")
+                continue;
+            const std::wstring below = folder + L"\\" + name;
+            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+                RemoveTree(below);
+            } else {
+                SetFileAttributesW(below.c_str(), FILE_ATTRIBUTE_NORMAL);
+                DeleteFileW(below.c_str());
+            }
+        } while (FindNextFileW(find, &found));
+        FindClose(find);
+    }
+    RemoveDirectoryW(folder.c_str());
+}
+
+// Removes the folders that earlier runs left in temp (named prefix*). Left there, they would pile
+// up, and with them the short names that Wine makes alike for long ones: a short path would lead
+// into another run's folder.
+inline void ClearEarlierRuns(const std::string &temp, const std::string &prefix)
+{
+    std::wstring wideTemp(temp.begin(), temp.end());   // the temporary folder's path is ASCII here
+    std::wstring base = UnixForm(wideTemp);
+    if (base.empty())
+        base = L"\\\\?\\" + wideTemp;
+    if (!base.empty() && base.back() == L'\\')
+        base.pop_back();
+    WIN32_FIND_DATAW found;
+    HANDLE find = FindFirstFileW((base + L"\\" + std::wstring(prefix.begin(), prefix.end()) + L"*").c_str(), &found);
+    if (find == INVALID_HANDLE_VALUE)
+        return;
+    do {
+        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+            RemoveTree(base + L"\\" + found.cFileName);
+    } while (FindNextFileW(find, &found));
+    FindClose(find);
+}
+
 // Makes a fresh folder, places a copy of the built driver and a Torvane.ini with iniBody (lines of
 // the [Driver] section) in it and loads the copy. 1 on success. The copies stay loaded until the
 // process ends; the first call of a run clears away the folders of earlier runs.
@@ -106,15 +171,8 @@ inline int LoadTestDriver(const char *tag, const std::string &iniBody, TestDrive
     if (GetTempPathA(sizeof temp, temp) == 0)
         return 0;
     const std::string prefix = std::string(temp) + "torvane-vxd-";
-    if (serial == 0) {
-        std::string earlier = prefix + "*";
-        earlier.push_back(0);   // a list of names, ended by an empty one
-        SHFILEOPSTRUCTA operation = {};
-        operation.wFunc = FO_DELETE;
-        operation.pFrom = earlier.c_str();
-        operation.fFlags = FOF_NOCONFIRMATION | FOF_NOERRORUI | FOF_SILENT;
-        SHFileOperationA(&operation);
-    }
+    if (serial == 0)
+        ClearEarlierRuns(temp, "torvane-vxd-");
     do
         driver->folder = prefix + tag + "-" + std::to_string(++serial);
     while (!CreateDirectoryA(driver->folder.c_str(), nullptr) && serial < 1000);
@@ -138,12 +196,13 @@ inline int SendCode(const TestDriver &driver, uint32_t code, void *in = nullptr,
     return driver.entry(code, in, inSize, out, outSize, returned, nullptr) ? 1 : 0;
 }
 
-// CTL_CONNECT as the front end sends it: programDir is the driver's folder, stated output 16 bytes.
-inline int ConnectTestDriver(TestDriver *driver, HWND window = nullptr)
+// CTL_CONNECT as the front end sends it: programDir is the driver's folder, stated output 16 bytes;
+// detections are posted to window as message.
+inline int ConnectTestDriver(TestDriver *driver, HWND window = nullptr, UINT message = WM_VIRUS_FOUND)
 {
     std::string dir = driver->folder + "\\";
     std::strncpy(testProgramDir, dir.c_str(), sizeof testProgramDir - 1);
-    ConnectRequest request = {Address32(testProgramDir), WM_VIRUS_FOUND,
+    ConnectRequest request = {Address32(testProgramDir), message,
                               static_cast<uint32_t>(reinterpret_cast<uintptr_t>(window)), 437, 0, 0};
     DWORD returned = 0;
     int result = SendCode(*driver, CTL_CONNECT, &request, sizeof request, &driver->reply, CONNECT_STATED_OUTPUT_SIZE, &returned);
@@ -200,6 +259,15 @@ template <class Condition> inline bool PumpUntil(Condition condition, DWORD time
     }
 }
 
+// Handles the messages posted to this thread so far. What the driver posted for a file is here once
+// a file it scanned after that one is journalled: no wait is needed to see that nothing more came.
+inline void PumpPending(void)
+{
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
+        DispatchMessageA(&msg);
+}
+
 inline std::string TestFileBytes(void)
 {
     char text[TEST_STRING_LENGTH + 1];
@@ -244,4 +312,15 @@ inline bool Contains(const std::vector<std::string> &lines, const std::string &t
 inline bool FileExists(const std::string &path)
 {
     return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+// Whether another program may open path for reading, as a user would.
+inline bool CanOpen(const std::string &path)
+{
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    CloseHandle(file);
+    return true;
 }

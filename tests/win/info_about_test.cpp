@@ -105,7 +105,7 @@ TEST_F(Pages, InformationRefreshWritesOnlyWhatChanges)
 
     // The page's own timer refreshes it.
     statusBlock->filesInfected = 42;
-    EXPECT_TRUE(RunSteps({[&] { return Text(page, IDC_INFO_FILES_INFECTED) == "42"; }}, 30, 2000));
+    EXPECT_TRUE(RunSteps({[&] { return Text(page, IDC_INFO_FILES_INFECTED) == "42"; }}));
     DestroyWindow(page);
 }
 

@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <functional>
+#include <iterator>
 #include <map>
 #include <string>
 #include <vector>
@@ -17,6 +18,45 @@
 
 static const char KEY_PATH[] = "SOFTWARE\\Brannholt\\Torvane";
 static const char PARENT_PATH[] = "SOFTWARE\\Brannholt";
+static const char SEAL_NAME[] = "Torvane";
+static const char LANGUAGE_NAME[] = "Language";
+
+// The covered values as the registry layout states them, written out here rather than taken from
+// the store's own table: the numbers in their order, each with its field and the value
+// FillSettings gives it ...
+struct NumberRow {
+    const char *name;
+    uint32_t StatusBlock::*field;
+    uint32_t filled;
+};
+static const NumberRow NUMBER_ROWS[] = {
+    {"Action", &StatusBlock::action, 0x01020304u},         {"OnlyLog", &StatusBlock::onlyLog, 0x12131415u},
+    {"MacroSpecial", &StatusBlock::macroSpecial, 0x23242526u}, {"StopMacros", &StatusBlock::stopMacros, 0x34353637u},
+    {"Type", &StatusBlock::scanType, 0x45464748u},         {"CompressedExe", &StatusBlock::compressedExe, 0x56575859u},
+    {"Archives", &StatusBlock::archives, 0x6768696Au},     {"FloppyBoot", &StatusBlock::floppyBoot, 0x78797A7Bu},
+    {"Heuristics", &StatusBlock::heuristics, 0x898A8B8Cu}, {"ScanOn", &StatusBlock::scanOn, 0x9A9B9C9Du},
+    {"OnShutdown", &StatusBlock::onShutdown, 0xABACADAEu}, {"Disable", &StatusBlock::canDisable, 0xBCBDBEBFu},
+    {"Icon", &StatusBlock::showIcon, 0xCDCECFD0u},         {"LogToFile", &StatusBlock::logToFile, 0xDEDFE0E1u},
+    {"Append", &StatusBlock::append, 0xEFF0F1F2u},         {"Log", &StatusBlock::logMask, 0x01020303u},
+    {"Ext", &StatusBlock::ext, 0x12131414u},
+};
+
+// ... and the texts in theirs, each with where it lies, its read capacity (terminator included)
+// and FillSettings' short text.
+struct TextRow {
+    const char *name;
+    char *(*place)(void);
+    size_t capacity;
+    const char *filled;
+};
+static const TextRow TEXT_ROWS[] = {
+    {"LogFileName", [] { return statusBlock->logFileName; }, 260, "C:\\TORVANE\\TORVANE.REP"},
+    {"MoveDir", [] { return statusBlock->moveDir; }, 260, "C:\\INFECTED"},
+    {"Exclusions", [] { return TestBuffer(&StatusBlock::exclusions); }, 2048, "[+C:\\TEMP][D:\\DATA]"},
+    {"Extensions", [] { return TestBuffer(&StatusBlock::extensions); }, 512, "COM,EXE,DLL"},
+    {"UserExtensions", [] { return TestBuffer(&StatusBlock::userExtensions); }, 512, "DOC,XLS"},
+    {"InUse", [] { return TestBuffer(&StatusBlock::inUse); }, 1024, "COM,EXE,DLL,DOC"},
+};
 
 static void DeleteSettingsKey(void)
 {
@@ -54,20 +94,12 @@ static void PutWideWithoutZero(const std::string &name, const std::string &text)
     RegCloseKey(key);
 }
 
-static void DeleteValue(const std::string &name)
-{
-    HKEY key;
-    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_LOCAL_MACHINE, KEY_PATH, 0, KEY_ALL_ACCESS, &key));
-    EXPECT_EQ(ERROR_SUCCESS, RegDeleteValueA(key, name.c_str()));
-    RegCloseKey(key);
-}
-
 static void Restore(const Snapshot &snapshot)
 {
     DeleteSettingsKey();
     if (!snapshot.present)
         return;
-    PutRaw(SEAL_VALUE_NAME, REG_DWORD, Bytes(0));    // creates the key even when it held no value
+    PutRaw(SEAL_NAME, REG_DWORD, Bytes(0));    // creates the key even when it held no value
     for (const auto &value : snapshot.values)
         PutRaw(value.first, value.second.type, value.second.bytes);
 }
@@ -81,25 +113,14 @@ static uint32_t StoredNumber(const char *name)
     return number;
 }
 
-// SealInput spelled out the way the registry layout states it, independently of the store's table.
+// SealInput spelled out the way the registry layout states it: the rows above, in their order.
 static std::string ExpectedSealInput(void)
 {
-    static uint32_t StatusBlock::*const numbers[] = {
-        &StatusBlock::action,    &StatusBlock::onlyLog,    &StatusBlock::macroSpecial,  &StatusBlock::stopMacros,
-        &StatusBlock::scanType,  &StatusBlock::compressedExe, &StatusBlock::archives,   &StatusBlock::floppyBoot,
-        &StatusBlock::heuristics, &StatusBlock::scanOn,    &StatusBlock::onShutdown,    &StatusBlock::canDisable,
-        &StatusBlock::showIcon,  &StatusBlock::logToFile,  &StatusBlock::append,        &StatusBlock::logMask,
-        &StatusBlock::ext,
-    };
     std::string input;
-    for (uint32_t StatusBlock::*field : numbers)
-        input += Bytes(statusBlock->*field);
-    input += statusBlock->logFileName;
-    input += statusBlock->moveDir;
-    input += TestBuffer(&StatusBlock::exclusions);
-    input += TestBuffer(&StatusBlock::extensions);
-    input += TestBuffer(&StatusBlock::userExtensions);
-    input += TestBuffer(&StatusBlock::inUse);
+    for (const NumberRow &row : NUMBER_ROWS)
+        input += Bytes(statusBlock->*row.field);
+    for (const TextRow &row : TEXT_ROWS)
+        input += row.place();
     return input;
 }
 
@@ -109,38 +130,31 @@ static uint32_t ExpectedSeal(void)
     return SealCrc(input.data(), static_cast<uint32_t>(input.size()));
 }
 
-// The text of a covered text row in the test StatusBlock.
-static char *TextField(const std::string &name)
-{
-    for (const SettingsValue &value : COVERED_VALUES)
-        if (name == value.name)
-            return TextOf(statusBlock, value);
-    return nullptr;
-}
-
 static void SetText(const std::string &name, const std::string &text)
 {
-    std::strcpy(TextField(name), text.c_str());
+    for (const TextRow &row : TEXT_ROWS)
+        if (name == row.name)
+            std::strcpy(row.place(), text.c_str());
+}
+
+// The text FillSettings gives text row i: its short text, or with longest its whole capacity.
+static std::string FilledText(size_t i, int longest)
+{
+    if (!longest)
+        return TEXT_ROWS[i].filled;
+    std::string text;
+    for (size_t c = 0; c + 1 < TEXT_ROWS[i].capacity; c++)
+        text += static_cast<char>('A' + (c + i) % 26);
+    return text;
 }
 
 // Distinct numbers and texts; longest lets every text use its whole capacity.
 static void FillSettings(int longest)
 {
-    uint32_t n = 0x01020304u;
-    for (size_t i = 0; i < SEAL_NUMBER_COUNT; i++, n += 0x11111111u)
-        *NumberOf(statusBlock, COVERED_VALUES[i]) = n;
-    const char *shortTexts[] = {"C:\\TORVANE\\TORVANE.REP", "C:\\INFECTED", "[+C:\\TEMP][D:\\DATA]",
-                                "COM,EXE,DLL", "DOC,XLS", "COM,EXE,DLL,DOC"};
-    for (size_t i = 0; i < SEAL_TEXT_COUNT; i++) {
-        const SettingsValue &value = COVERED_VALUES[SEAL_NUMBER_COUNT + i];
-        std::string text = shortTexts[i];
-        if (longest) {
-            text.clear();
-            for (size_t c = 0; c + 1 < value.capacity; c++)
-                text += static_cast<char>('A' + (c + i) % 26);
-        }
-        SetText(value.name, text);
-    }
+    for (const NumberRow &row : NUMBER_ROWS)
+        statusBlock->*row.field = row.filled;
+    for (size_t i = 0; i < std::size(TEXT_ROWS); i++)
+        std::strcpy(TEXT_ROWS[i].place(), FilledText(i, longest).c_str());
     languageId = 2;
 }
 
@@ -170,7 +184,7 @@ protected:
         CreateEmptyKey();
         FillSettings(longest);
         ASSERT_EQ(1, SaveSettings());
-        ASSERT_NE(0u, StoredNumber(SEAL_VALUE_NAME));
+        ASSERT_NE(0u, StoredNumber(SEAL_NAME));
         InstallTestDriver();
     }
 };
@@ -188,16 +202,14 @@ TEST_F(SettingsStore, SaveThenLoadGivesBackEveryFieldAndBuffer)
         ASSERT_EQ(1, SaveSettings());
 
         Snapshot stored = TakeSnapshot();
-        EXPECT_EQ(SETTINGS_VALUE_COUNT, stored.values.size());
-        for (size_t i = 0; i < COVERED_VALUES.size(); i++) {
-            const SettingsValue &value = COVERED_VALUES[i];
-            StoredValue expected = i < SEAL_NUMBER_COUNT
-                                       ? StoredValue{REG_DWORD, Bytes(*NumberOf(statusBlock, value))}
-                                       : StoredValue{REG_SZ, std::string(TextOf(statusBlock, value)) + '\0'};
-            EXPECT_TRUE(expected == stored.values[value.name]) << value.name << " (longest " << longest << ")";
-        }
-        EXPECT_TRUE((StoredValue{REG_DWORD, Bytes(ExpectedSeal())}) == stored.values[SEAL_VALUE_NAME]);
-        EXPECT_TRUE((StoredValue{REG_DWORD, Bytes(2)}) == stored.values[LANGUAGE_VALUE_NAME]);
+        EXPECT_EQ(25u, stored.values.size());
+        for (const NumberRow &row : NUMBER_ROWS)
+            EXPECT_TRUE((StoredValue{REG_DWORD, Bytes(row.filled)}) == stored.values[row.name]) << row.name;
+        for (size_t i = 0; i < std::size(TEXT_ROWS); i++)
+            EXPECT_TRUE((StoredValue{REG_SZ, FilledText(i, longest) + '\0'}) == stored.values[TEXT_ROWS[i].name])
+                << TEXT_ROWS[i].name << " (longest " << longest << ")";
+        EXPECT_TRUE((StoredValue{REG_DWORD, Bytes(ExpectedSeal())}) == stored.values[SEAL_NAME]);
+        EXPECT_TRUE((StoredValue{REG_DWORD, Bytes(2)}) == stored.values[LANGUAGE_NAME]);
 
         InstallTestDriver();
         ASSERT_EQ(1, LoadSettings()) << "longest " << longest;
@@ -215,11 +227,11 @@ TEST_F(SettingsStore, SixEmptyTextsSealSixtyEightBytes)
 {
     CreateEmptyKey();
     FillSettings(0);
-    for (size_t i = SEAL_NUMBER_COUNT; i < COVERED_VALUES.size(); i++)
-        SetText(COVERED_VALUES[i].name, "");
-    ASSERT_EQ(SEAL_NUMBERS_SIZE, ExpectedSealInput().size());
+    for (const TextRow &row : TEXT_ROWS)
+        SetText(row.name, "");
+    ASSERT_EQ(68u, ExpectedSealInput().size());
     ASSERT_EQ(1, SaveSettings());
-    EXPECT_EQ(ExpectedSeal(), StoredNumber(SEAL_VALUE_NAME));
+    EXPECT_EQ(ExpectedSeal(), StoredNumber(SEAL_NAME));
     InstallTestDriver();
     EXPECT_EQ(1, LoadSettings());
 }
@@ -231,35 +243,37 @@ TEST_F(SettingsStore, TextsAreJoinedWithoutSeparators)
     SetText("LogFileName", "ab");
     SetText("MoveDir", "");
     ASSERT_EQ(1, SaveSettings());
-    uint32_t first = StoredNumber(SEAL_VALUE_NAME);
+    uint32_t first = StoredNumber(SEAL_NAME);
     SetText("LogFileName", "");
     SetText("MoveDir", "ab");
     ASSERT_EQ(1, SaveSettings());
-    EXPECT_EQ(first, StoredNumber(SEAL_VALUE_NAME));
+    EXPECT_EQ(first, StoredNumber(SEAL_NAME));
     SetText("MoveDir", "ba");
     ASSERT_EQ(1, SaveSettings());
-    EXPECT_NE(first, StoredNumber(SEAL_VALUE_NAME));
+    EXPECT_NE(first, StoredNumber(SEAL_NAME));
 }
 
 TEST_F(SettingsStore, ChangeOutsideTheProgramFailsTheNextLoad)
 {
     SaveState(0);
     Snapshot saved = TakeSnapshot();
-    for (const SettingsValue &value : COVERED_VALUES) {
+    for (const SettingsRow &row : SETTINGS_ROWS) {
+        if (row.name == std::string(SEAL_NAME) || row.name == std::string(LANGUAGE_NAME))
+            continue;   // outside the seal
         Restore(saved);
-        std::string bytes = saved.values[value.name].bytes;
-        if (value.type == VALUE_NUMBER)
+        std::string bytes = saved.values[row.name].bytes;
+        if (!row.text)
             bytes[0] ^= 1;                     // one bit of one byte
         else
             bytes.insert(bytes.begin(), 'X');  // one more character
-        PutRaw(value.name, value.type, bytes);
+        PutRaw(row.name, row.text ? REG_SZ : REG_DWORD, bytes);
         Snapshot changed = TakeSnapshot();
         InstallTestDriver();
-        EXPECT_EQ(0, LoadSettings()) << value.name << " changed";
-        EXPECT_TRUE(changed == TakeSnapshot()) << "the load wrote to the registry after " << value.name;
+        EXPECT_EQ(0, LoadSettings()) << row.name << " changed";
+        EXPECT_TRUE(changed == TakeSnapshot()) << "the load wrote to the registry after " << row.name;
     }
     Restore(saved);
-    PutNumber(LANGUAGE_VALUE_NAME, 1);
+    PutNumber(LANGUAGE_NAME, 1);
     InstallTestDriver();
     EXPECT_EQ(1, LoadSettings()) << "the language lies outside the seal";
     EXPECT_EQ(1u, languageId);
@@ -270,7 +284,7 @@ TEST_F(SettingsStore, ZeroSealLoadsOnceAndTheSaveStoresTheTrueSeal)
     CreateEmptyKey();
     FillSettings(0);
     ASSERT_EQ(1, SaveSettings());
-    PutNumber(SEAL_VALUE_NAME, 0);
+    PutNumber(SEAL_NAME, 0);
     PutNumber("Heuristics", 0);           // any values load under a seal of 0
     PutText("Exclusions", "[C:\\X]");
     InstallTestDriver();
@@ -279,7 +293,7 @@ TEST_F(SettingsStore, ZeroSealLoadsOnceAndTheSaveStoresTheTrueSeal)
     EXPECT_STREQ("[C:\\X]", TestBuffer(&StatusBlock::exclusions));
 
     ASSERT_EQ(1, SaveSettings());
-    uint32_t seal = StoredNumber(SEAL_VALUE_NAME);
+    uint32_t seal = StoredNumber(SEAL_NAME);
     EXPECT_EQ(ExpectedSeal(), seal);
     EXPECT_NE(0u, seal);
     InstallTestDriver();
@@ -310,27 +324,21 @@ TEST_F(SettingsStore, GarbledValuesFailTheLoadAndWriteNothing)
         {"user extensions of 512 characters", [] { PutText("UserExtensions", std::string(512, 'U')); }, 0},
         {"in use of 1024 characters", [] { PutText("InUse", std::string(1024, 'I')); }, 0},
         {"in use of 1023 characters", [] { PutText("InUse", std::string(1023, 'I')); }, 1},
-        {"seal of 5 bytes", [] { PutRaw(SEAL_VALUE_NAME, REG_BINARY, std::string(5, '\0')); }, 0},
-        {"seal of 2 bytes", [] { PutRaw(SEAL_VALUE_NAME, REG_BINARY, std::string(2, '\0')); }, 0},
-        {"language of 2 bytes", [] { PutRaw(LANGUAGE_VALUE_NAME, REG_BINARY, std::string(2, '\1')); }, 0},
+        {"seal of 5 bytes", [] { PutRaw(SEAL_NAME, REG_BINARY, std::string(5, '\0')); }, 0},
+        {"seal of 2 bytes", [] { PutRaw(SEAL_NAME, REG_BINARY, std::string(2, '\0')); }, 0},
+        {"language of 2 bytes", [] { PutRaw(LANGUAGE_NAME, REG_BINARY, std::string(2, '\1')); }, 0},
         // The right size under another type is someone else's value, not a setting.
         {"a number as 4 bytes of binary", [] { PutRaw("Ext", REG_BINARY, Bytes(7)); }, 0},
         {"a number as a text of 3 characters", [] { PutText("Action", "abc"); }, 0},   // 4 bytes as stored
         {"a number as a text of 4 characters", [] { PutText("Action", "abcd"); }, 0},  // 5 bytes
         {"a number of no bytes", [] { PutRaw("Append", REG_BINARY, ""); }, 0},
     };
-    for (const SettingsValue &value : COVERED_VALUES) {
-        if (value.type != VALUE_NUMBER)
-            continue;
-        cases.push_back({std::string(value.name) + " of 5 bytes",
-                         [&value] { PutRaw(value.name, REG_BINARY, Bytes(1) + '\0'); }, 0});
-        cases.push_back({std::string(value.name) + " of 2 bytes",
-                         [&value] { PutRaw(value.name, REG_DWORD, std::string("\1\0", 2)); }, 0});
+    for (const NumberRow &row : NUMBER_ROWS) {
+        cases.push_back({std::string(row.name) + " of 5 bytes",
+                         [&row] { PutRaw(row.name, REG_BINARY, Bytes(1) + '\0'); }, 0});
+        cases.push_back({std::string(row.name) + " of 2 bytes",
+                         [&row] { PutRaw(row.name, REG_DWORD, std::string("\1\0", 2)); }, 0});
     }
-    cases.push_back({"seal missing", [] { DeleteValue(SEAL_VALUE_NAME); }, 0});
-    cases.push_back({"language missing", [] { DeleteValue(LANGUAGE_VALUE_NAME); }, 0});
-    for (const SettingsValue &value : COVERED_VALUES)
-        cases.push_back({std::string(value.name) + " missing", [&value] { DeleteValue(value.name); }, 0});
     // Every value of the key in turn, damaged every way: the whole matrix that the end-to-end test
     // walks one damage per value of.
     for (const SettingsRow &row : SETTINGS_ROWS) {
@@ -344,8 +352,8 @@ TEST_F(SettingsStore, GarbledValuesFailTheLoadAndWriteNothing)
     }
 
     SaveState(0);
-    uint32_t trueSeal = StoredNumber(SEAL_VALUE_NAME);
-    PutNumber(SEAL_VALUE_NAME, 0);
+    uint32_t trueSeal = StoredNumber(SEAL_NAME);
+    PutNumber(SEAL_NAME, 0);
     Snapshot valid = TakeSnapshot();
     for (const Case &c : cases) {
         Restore(valid);
@@ -357,10 +365,10 @@ TEST_F(SettingsStore, GarbledValuesFailTheLoadAndWriteNothing)
     }
 
     Restore(valid);
-    PutNumber(SEAL_VALUE_NAME, trueSeal);
+    PutNumber(SEAL_NAME, trueSeal);
     InstallTestDriver();
     EXPECT_EQ(1, LoadSettings()) << "the true seal";
-    PutNumber(SEAL_VALUE_NAME, trueSeal ^ 0x100);
+    PutNumber(SEAL_NAME, trueSeal ^ 0x100);
     Snapshot wrong = TakeSnapshot();
     InstallTestDriver();
     EXPECT_EQ(0, LoadSettings()) << "a wrong seal";
@@ -387,7 +395,7 @@ TEST_F(SettingsStore, TextOfAnotherTypeOrWithoutTerminatorIsRefused)
         {"wide text of 260 characters without its zero", REG_NONE, std::string(260, 'w'), 0, "keep"},
     };
     SaveState(0);
-    PutNumber(SEAL_VALUE_NAME, 0);
+    PutNumber(SEAL_NAME, 0);
     Snapshot valid = TakeSnapshot();
     for (const Case &c : cases) {
         Restore(valid);

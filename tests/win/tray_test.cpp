@@ -225,21 +225,24 @@ TEST_F(Tray, RightButtonOnlyOnOurIconAsksForTheMenu)
 }
 
 // Sends message to the MainWindow and reports whether the property sheet opened (it is closed again).
+// The sheet runs inside the handling of the message: once that returned, it opened or never will.
 bool OpensSheet(UINT message, WPARAM wParam, LPARAM lParam)
 {
     bool opened = false;
-    PostMessageA(mainWindow, message, wParam, lParam);
-    RunSteps({
+    int returned = 0;
+    int all = RunStepsDuring([&] { SendMessageA(mainWindow, message, wParam, lParam), returned = 1; }, {
         [&] {
             HWND sheet = FindWindowA("#32770", "T600 T589.05");
             if (sheet == nullptr)
-                return 0;
+                return returned;
             opened = true;
             PostMessageA(sheet, WM_COMMAND, IDCANCEL, 0);
             return 1;
         },
-    }, 30, 1500);
-    RunSteps({[&] { return FindWindowA("#32770", "T600 T589.05") == nullptr; }}, 30, 3000);
+        [&] { return returned; },
+    }, 30, 15000);
+    EXPECT_TRUE(all) << "the message was not handled to its end";
+    EXPECT_EQ(nullptr, FindWindowA("#32770", "T600 T589.05")) << "a sheet stayed open";
     return opened;
 }
 

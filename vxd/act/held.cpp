@@ -8,8 +8,7 @@
 #include "vxd/act/identity.h"
 #include "vxd/common/open_file.h"
 #include "vxd/common/text.h"
-
-constexpr size_t HELD_FILES_MAX = 4096;     // files held open at most; more are journalled
+#include "vxd/config/config.h"
 
 // By name key: the file held under that name. A name may have held several files in turn (its
 // folder renamed away and made again): each stays held, and only the one at the name now counts.
@@ -46,7 +45,7 @@ int IsHeld(const wchar_t *path)
 
 int Hold(const wchar_t *path, HANDLE file)
 {
-    if (heldFiles.size() >= HELD_FILES_MAX) {
+    if (heldFiles.size() >= config.heldRoom) {   // HeldRoom (4096): more are journalled and reported
         CloseHandle(file);
         SetLastError(ERROR_TOO_MANY_OPEN_FILES);
         return 0;

@@ -1,5 +1,5 @@
 // The files held open without sharing to deny access to them, for as long as the driver runs (up
-// to 4096 of them). The scan thread's only.
+// to 4096 of them, HeldRoom). The scan thread's only.
 #pragma once
 #include <windows.h>
 

@@ -21,6 +21,8 @@ static const uint32_t DEFAULT_BLINK_STEPS = 6;
 static const uint32_t DEFAULT_NOTIFY_BUFFER = 64 * 1024;
 static const uint32_t DEFAULT_PUT_OFF_ROOM = 4096;
 static const uint32_t DEFAULT_WALK_STEP = 4096;
+static const uint32_t DEFAULT_QUEUE_ROOM = 16384;
+static const uint32_t DEFAULT_HELD_ROOM = 4096;
 static const uint32_t DEFAULT_CLAMD_PORT = 3310;
 static const uint32_t DEFAULT_CLAMD_TIMEOUT = 5000;
 static const uint32_t DEFAULT_CLAMD_RETRY = 10000;
@@ -94,6 +96,8 @@ static const NumberKey NUMBER_KEYS[] = {
     {"NotifyBuffer", &DriverConfig::notifyBuffer, DEFAULT_NOTIFY_BUFFER, 16, DEFAULT_NOTIFY_BUFFER},
     {"PutOffRoom", &DriverConfig::putOffRoom, DEFAULT_PUT_OFF_ROOM, 1, DEFAULT_PUT_OFF_ROOM},
     {"WalkStep", &DriverConfig::walkStep, DEFAULT_WALK_STEP, 1, DEFAULT_WALK_STEP},
+    {"QueueRoom", &DriverConfig::queueRoom, DEFAULT_QUEUE_ROOM, 1, DEFAULT_QUEUE_ROOM},
+    {"HeldRoom", &DriverConfig::heldRoom, DEFAULT_HELD_ROOM, 1, DEFAULT_HELD_ROOM},
     {"ClamdPort", &DriverConfig::clamdPort, DEFAULT_CLAMD_PORT, 1, 65535},
     {"ClamdTimeout", &DriverConfig::clamdTimeout, DEFAULT_CLAMD_TIMEOUT, 10, 600000},
     {"ClamdRetry", &DriverConfig::clamdRetry, DEFAULT_CLAMD_RETRY, 0, 3600000},

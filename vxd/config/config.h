@@ -24,6 +24,10 @@ struct DriverConfig {
                               // make it small to fill it)
     uint32_t walkStep;        // WalkStep: entries of folders a walk lists before it lets other work
                               // go first (tests make it small to walk in many steps), 1 to 4096
+    uint32_t queueRoom;       // QueueRoom: names the scan queue holds at most, 1 to 16384 (tests
+                              // make it small to fill it)
+    uint32_t heldRoom;        // HeldRoom: files held open to deny access at most, 1 to 4096 (tests
+                              // make it small to fill it)
     int engineClamd;          // Engine=clamd: ask a ClamAV daemon as well as the built-in rule
     char clamdHost[256];      // ClamdHost: comma-separated numeric IPv4 addresses or host names,
                               // each with ":port" where not ClamdPort; 127.0.0.1 by default

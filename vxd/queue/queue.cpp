@@ -9,9 +9,9 @@
 #include <vector>
 
 #include "vxd/common/text.h"
+#include "vxd/config/config.h"
 #include "vxd/journal/journal.h"
 
-constexpr size_t QUEUE_NAMES = 16384;       // names waiting at most
 constexpr size_t QUEUE_CHARS = 4u << 20;    // characters of the names waiting at most (8 MB)
 constexpr int NAMES_BEFORE_WALK = 1;        // names and walks take turns: a walk's file, or a step of
                                             // its listing, comes after every name
@@ -26,7 +26,7 @@ struct WalkRequest {
 static CRITICAL_SECTION queueLock;
 static HANDLE queueReady;                   // auto-reset: set when work was queued
 // Under queueLock:
-static NameQueue names = {QUEUE_NAMES, QUEUE_CHARS, 0, {}, 0, {}};
+static NameQueue names = {0, QUEUE_CHARS, 0, {}, 0, {}};   // its room in names: QueueRoom (16384)
 static std::vector<WalkRequest> walks;
 static std::vector<std::wstring> roots;     // the watched folders
 static int namesSinceWalk;
@@ -63,6 +63,7 @@ void QueueScan(const wchar_t *path, int fresh, const wchar_t *root, uint64_t sin
 {
     std::vector<DroppedName> dropped;
     EnterCriticalSection(&queueLock);
+    names.capacity = config.queueRoom;   // read at the first connect, before any name comes
     PushName(&names, path, root, fresh, &dropped);
     // A folder a name was dropped of is walked again: since when is known of the name reported now.
     for (const DroppedName &drop : dropped)

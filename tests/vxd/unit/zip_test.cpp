@@ -11,6 +11,7 @@
 
 #include "tests/zip_builder.h"
 #include "vxd/options/scan_rules.h"
+#include "vxd/scan/zip_directory.h"
 #include "vxd/scan/zip_reader.h"
 
 namespace {
@@ -198,4 +199,25 @@ TEST(DriverZip, LiesTruncationAndBombsAreSkippedNotFollowed)
             statuses.push_back(s.status);
         EXPECT_EQ(c.statuses, statuses) << c.what;
     }
+}
+
+// A local header is read only where all of its 30 bytes lie within the archive: one that begins
+// in the last 30 bytes is no header, whatever follows the archive in memory (here zeros, read by
+// a bound that forgot the header's size).
+TEST(DriverZip, ALocalHeaderInTheLast30BytesIsNotRead)
+{
+    std::vector<size_t> central;
+    const std::string good = BuildZip({{"a.com", "aaaa", 0, 0}, {"b.com", "bbbb", 0, 0}}, &central);
+    std::string zip = good + "PK\x03\x04" + std::string(22, 'c');
+    zip[good.size() - 2] = 26;   // the end record's comment: the last 26 bytes
+    const uint32_t last = static_cast<uint32_t>(zip.size() - 26);
+    for (int i = 0; i < 4; i++)
+        zip[central[1] + 42 + i] = static_cast<char>(last >> (8 * i));
+    std::vector<unsigned char> memory(zip.begin(), zip.end());
+    memory.resize(zip.size() + 64, 0);
+    std::vector<ZipDirectoryEntry> entries;
+    ASSERT_EQ(1, ReadZipDirectory(memory.data(), zip.size(), central[0], good.size() - ZIP_END_SIZE, &entries));
+    ASSERT_EQ(2u, entries.size());
+    EXPECT_NE(0u, entries[0].dataStart);
+    EXPECT_EQ(0u, entries[1].dataStart) << "a header read past the archive's end";
 }

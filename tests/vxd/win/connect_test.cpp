@@ -239,7 +239,7 @@ TEST(VxdReport, StartAppendStopAndRefusals)
     StatusBlock *b = driver.block;
     std::string report = driver.folder + "\\report.txt";
     std::strncpy(b->logFileName, report.c_str(), sizeof b->logFileName - 1);
-    b->logMask = 0x40;   // the opening line belongs to the settings entry
+    b->logMask = 0xC0;   // the opening line belongs to the settings entry, the closing to the summary
 
     auto headers = [&] {
         int count = 0;
@@ -255,18 +255,25 @@ TEST(VxdReport, StartAppendStopAndRefusals)
     EXPECT_EQ(1, SendCode(driver, CTL_LOG_START));
     EXPECT_EQ(1, SendCode(driver, CTL_LOG_STOP));
     EXPECT_EQ(2, headers()) << "appended";
+    // Started anew; a start with a file that cannot be opened fails, and the report running goes on.
     b->append = 0;
     EXPECT_EQ(1, SendCode(driver, CTL_LOG_START));
-    EXPECT_EQ(1, SendCode(driver, CTL_LOG_STOP));
-    EXPECT_EQ(1, headers()) << "started anew";
-
     std::string missing = driver.folder + "\\no such folder\\report.txt";
     std::strncpy(b->logFileName, missing.c_str(), sizeof b->logFileName - 1);
     EXPECT_EQ(0, SendCode(driver, CTL_LOG_START)) << "a file that cannot be opened";
+    HANDLE writer = CreateFileA(report.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                nullptr, OPEN_EXISTING, 0, nullptr);
+    EXPECT_EQ(INVALID_HANDLE_VALUE, writer) << "the running report was let go: others can write it";
+    if (writer != INVALID_HANDLE_VALUE)
+        CloseHandle(writer);
+    EXPECT_EQ(1, SendCode(driver, CTL_LOG_STOP));
+    EXPECT_EQ(1, headers()) << "started anew";
+    std::vector<std::string> lines = ReadLines(report);
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ("Torvane.VXD report stopped", lines.back()) << "the running report did not end with its closing line";
     // A report whose every write fails, the full disk that Linux offers: each lost line is
     // journalled and counted.
     std::strncpy(b->logFileName, "Z:\\dev\\full", sizeof b->logFileName - 1);
-    b->logMask = 0xC0;
     EXPECT_EQ(1, SendCode(driver, CTL_LOG_START));
     EXPECT_EQ(1, SendCode(driver, CTL_LOG_STOP));
     std::vector<std::string> lost = JournalLinesFrom(driver, "REPORT line not written error=112 ");

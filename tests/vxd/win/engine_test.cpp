@@ -1,12 +1,15 @@
 // The reference driver with Engine=clamd against a stand-in daemon in this process: verdicts and
 // signature names taken over, and a daemon that answers nonsense, answers late or is gone leaves
-// the built-in rule scanning, with one journal line per outage.
+// the built-in rule scanning, with one journal line per outage; while the daemon holds the scan
+// thread, the control codes return and the names wait in a queue that, full, is made up by a walk.
 #include <winsock2.h>
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "tests/vxd/test_driver.h"
@@ -17,14 +20,16 @@ namespace {
 // What the stand-in daemon does with the next stream, in sessions (IDSESSION) as the daemon keeps
 // them: each answer numbered after its command. LIMIT: answers after the stream's first bytes and
 // closes, as the daemon does with a stream beyond its size limit; an answer without its NUL is the
-// last one of its session too; GONE: closes without answering, the daemon shutting down; MARKED:
-// finds a stream that holds MARK as it stands, and answers OK to any other.
-enum DaemonMode { ANSWER, SILENT, LIMIT, GONE, MARKED };
+// last one of its session too; SILENT: never answers, until the driver hangs up; GONE: closes
+// without answering, the daemon shutting down; MARKED: finds a stream that holds MARK as it stands,
+// and answers OK to any other; HELD: answers OK once daemonLetGo is set.
+enum DaemonMode { ANSWER, SILENT, LIMIT, GONE, MARKED, HELD };
 const char MARK[] = "marked by the stand-in daemon";
 volatile LONG daemonMode = ANSWER;
 std::string daemonReply;           // sent in ANSWER mode; set before files are written
-volatile LONG streamsSeen;
+volatile LONG streamsSeen;         // since the daemon started
 SOCKET listener = INVALID_SOCKET;
+HANDLE daemonLetGo;                // manual reset: set, HELD answers
 
 // Takes count bytes into out from what came (got) and, while it is short, from s.
 int Take(SOCKET s, std::string *got, size_t count, std::string *out)
@@ -76,14 +81,18 @@ DWORD WINAPI ConnectionProc(void *parameter)
             break;
         InterlockedIncrement(&streamsSeen);
         if (mode == SILENT) {
-            Sleep(1000);   // well past the driver's limit
+            char byte;
+            while (recv(s, &byte, 1, 0) > 0) {
+            }
             break;
         }
-        std::string reply = std::to_string(id) + ": " + daemonReply;
+        if (mode == HELD)
+            WaitForSingleObject(daemonLetGo, INFINITE);
+        std::string reply = std::to_string(id) + ": " + (mode == HELD ? std::string("stream: OK\0", 11) : daemonReply);
         if (mode == MARKED)
             reply = std::to_string(id) + (stream.find(MARK) != std::string::npos ? ": stream: Fake.Mark FOUND" : ": stream: OK") + '\0';
         send(s, reply.data(), static_cast<int>(reply.size()), 0);
-        open = (mode == ANSWER || mode == MARKED) && reply.back() == '\0';
+        open = (mode == ANSWER || mode == MARKED || mode == HELD) && reply.back() == '\0';
     }
     closesocket(s);
     return 0;
@@ -112,6 +121,7 @@ int StartDaemon(void)
     if (bind(listener, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0 || listen(listener, 8) != 0
         || getsockname(listener, reinterpret_cast<sockaddr *>(&address), &size) != 0)
         return 0;
+    streamsSeen = 0;
     CloseHandle(CreateThread(nullptr, 0, DaemonProc, nullptr, 0, nullptr));
     return ntohs(address.sin_port);
 }
@@ -131,6 +141,32 @@ int StartEngineDriver(const char *tag, const std::string &more, TestDriver *driv
     *collector = MakeCollector();
     detections.clear();
     return ConnectTestDriver(driver, *collector) ? port : 0;
+}
+
+struct GuardedCall {
+    std::function<int()> call;
+    volatile LONG result;
+};
+
+DWORD WINAPI GuardedCallProc(void *parameter)
+{
+    GuardedCall *c = static_cast<GuardedCall *>(parameter);
+    InterlockedExchange(&c->result, c->call());
+    return 0;
+}
+
+// Calls call on a thread of its own: its result, or -1 when it has not returned within 30 s (a
+// guard against a hang, never a measure).
+int CallGuarded(std::function<int()> call)
+{
+    GuardedCall *c = new GuardedCall{std::move(call), -1};   // left to a call that does not return
+    HANDLE thread = CreateThread(nullptr, 0, GuardedCallProc, c, 0, nullptr);
+    if (thread == nullptr || WaitForSingleObject(thread, 30000) != WAIT_OBJECT_0)
+        return -1;
+    CloseHandle(thread);
+    int result = c->result;
+    delete c;
+    return result;
 }
 
 }  // namespace
@@ -199,10 +235,6 @@ TEST(VxdEngine, VerdictsFromTheDaemonAndTheBuiltInRuleThroughItsOutages)
             EXPECT_TRUE(PumpUntil([&] { return !JournalLinesFrom(driver, "ENGINE clamd made up " + std::to_string(c.madeUp.size()) + " files").empty(); }))
                 << c.what;
         }
-        // The front end's thread is never held up by the engine.
-        DWORD start = GetTickCount();
-        EXPECT_EQ(1, SendCode(driver, CTL_ENABLE));
-        EXPECT_LT(GetTickCount() - start, 100u) << c.what;
     }
     const std::string daemon = "ENGINE clamd 127.0.0.1:" + std::to_string(port);
     EXPECT_EQ(2u, JournalLinesFrom(driver, daemon + " fault").size()) << "one line per outage of the daemon";
@@ -256,5 +288,70 @@ TEST(VxdEngine, ArchivesGoToTheDaemonWholeAndMemberByMember)
     const std::string clean = watched + "\\clean.zip";
     EXPECT_TRUE(WaitUntil([&] { return Contains(JournalLinesFrom(driver, "SCAN "), clean); }));
     EXPECT_EQ(3u, detections.size()) << "one detection per marked archive, none for the clean one";
+    DestroyWindow(collector);
+}
+
+// The control codes only copy settings under a short lock: none waits for the scan thread, which
+// waits here for a verdict the daemon holds back. Meanwhile the names that come wait in the queue;
+// those that find it full are not given up, as their watched folder is walked once the scan thread
+// goes on.
+TEST(VxdEngine, WhileTheDaemonHoldsTheScanThreadCodesReturnAndAFullQueueIsMadeUp)
+{
+    TestDriver driver;
+    std::string watched;
+    HWND collector = nullptr;
+    daemonLetGo = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    InterlockedExchange(&daemonMode, HELD);
+    // Held for as long as the test takes: the driver would take the file back after ClamdTimeout.
+    ASSERT_NE(0, StartEngineDriver("held", "ClamdTimeout=600000\r\nQueueRoom=4\r\n", &driver, &watched, &collector));
+    const std::string held = watched + "\\held.txt";
+    ASSERT_TRUE(WriteBytes(driver.folder + "\\held.txt", "held by the daemon"));
+    ASSERT_TRUE(MoveFileA((driver.folder + "\\held.txt").c_str(), held.c_str()));
+    ASSERT_TRUE(WaitUntil([] { return streamsSeen > 0; })) << "the daemon got no file";
+    auto scanned = [&](const std::string &path) { return Contains(JournalLinesFrom(driver, "SCAN "), "SCAN " + path); };
+
+    const std::string report = driver.folder + "\\report.txt";
+    std::strncpy(driver.block->logFileName, report.c_str(), sizeof driver.block->logFileName - 1);
+    uint32_t language = 1;
+    uint32_t table = 0;
+    struct Code {
+        uint32_t code;
+        void *in = nullptr;
+        DWORD inSize = 0;
+        void *out = nullptr;
+        DWORD outSize = 0;
+    } codes[] = {
+        {CTL_DISABLE}, {CTL_TOGGLE}, {CTL_ENABLE}, {CTL_SCAN_OPTIONS_CHANGED}, {CTL_ACTION_OPTIONS_CHANGED},
+        {CTL_EXCLUSIONS_CHANGED}, {CTL_CLEAR_STATISTICS}, {CTL_LOG_START}, {CTL_LOG_STOP},
+        {CTL_SELECT_LANGUAGE, &language, sizeof language, &table, sizeof table},
+    };
+    for (const Code &c : codes) {
+        ASSERT_EQ(1, CallGuarded([&] { return SendCode(driver, c.code, c.in, c.inSize, c.out, c.outSize); }))
+            << std::hex << c.code;
+    }
+    ASSERT_EQ(1, CallGuarded([&] { return ConnectTestDriver(&driver, collector); })) << "a second connect";
+    EXPECT_FALSE(scanned(held)) << "the codes returned only once the scan thread had gone on";
+
+    // Ten more names than the queue's four: the first drop is journalled, and the folder rescanned.
+    std::vector<std::string> files;
+    for (int i = 0; i < 14; i++) {
+        files.push_back(watched + "\\q" + std::to_string(i) + ".txt");
+        ASSERT_TRUE(WriteBytes(files.back(), "waiting " + std::to_string(i)));
+    }
+    EXPECT_TRUE(WaitUntil([&] { return !JournalLinesFrom(driver, "QUEUE full: " + watched + " is rescanned").empty(); }))
+        << "the queue of four did not fill";
+    EXPECT_FALSE(scanned(held));
+    SetEvent(daemonLetGo);
+    auto allScanned = [&] {
+        for (const std::string &file : files) {
+            if (!scanned(file))
+                return false;
+        }
+        return true;
+    };
+    EXPECT_TRUE(WaitUntil(allScanned, 15000));
+    for (const std::string &file : files)
+        EXPECT_TRUE(scanned(file)) << file << " fell out of the full queue";
+    EXPECT_TRUE(scanned(held));
     DestroyWindow(collector);
 }
