@@ -179,11 +179,11 @@ TEST_F(Sheet, FrameSwitchesLanguageFirstAndCutsTextsToFit)
         int refused;                // 1: the registry refuses the saves of the OK
     } cases[] = {
         {"a refused switch: the message, then the old language", 1, "T600", "T589", "T611",
-         "Can not load new language", "T600 T589.05", "T611"},
+         "Can not load new language", "T600 T589.05", "T611", 0},
         {"51 characters fit", 0, std::string(44, 'P'), "1", std::string(51, 'S'), nullptr,
-         std::string(44, 'P') + " 1.05", std::string(51, 'S')},
+         std::string(44, 'P') + " 1.05", std::string(51, 'S'), 0},
         {"longer texts are cut to 51", 0, std::string(60, 'P'), "1", std::string(70, 'S'), nullptr,
-         std::string(51, 'P'), std::string(51, 'S')},
+         std::string(51, 'P'), std::string(51, 'S'), 0},
         // Last: the fixture brings the key back.
         {"saves refused: told once for the OK", 0, "T600", "T589", "T611", nullptr, "T600 T589.05", "T611", 1},
     };

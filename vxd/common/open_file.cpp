@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string>
 
+#include "vxd/common/exact_name.h"
 #include "vxd/common/names.h"
 #include "vxd/common/platform.h"
 #include "vxd/common/text.h"
@@ -229,35 +230,6 @@ static HANDLE OpenByListing(const wchar_t *path, int parentLooked, DWORD access,
     if (handle == INVALID_HANDLE_VALUE && OpenFailure(*error) != OPEN_LATER)
         *error = ERROR_FILE_NOT_FOUND;   // nothing more is known than that the name is not there
     return handle;
-}
-
-// The last name of path (length characters), as Wine gives a file's name: without the trailing
-// dots and blanks.
-static std::wstring LastName(const wchar_t *path, size_t length)
-{
-    size_t end = length;
-    while (end > 0 && (path[end - 1] == L'.' || path[end - 1] == L' '))
-        end--;
-    size_t start = end;
-    while (start > 0 && path[start - 1] != L'\\')
-        start--;
-    return std::wstring(path + start, end - start);
-}
-
-// 0 when the file open as handle bears the last name of path with another case. Under Wine a
-// folder written by another system tells case apart ("A.com" and "a.com" are two files), but a
-// name Win32 opens that is not there is looked for without regard to case: "a.com" gone, its
-// opening would reach "A.com". Any other difference is no sign of another file.
-static int NamedExactly(HANDLE handle, const wchar_t *path)
-{
-    static ULONG buffer[(sizeof(ULONG) + LONG_PATH_CHARS * sizeof(wchar_t)) / sizeof(ULONG) + 1];   // scan thread
-    IO_STATUS_BLOCK io;
-    FILE_NAME_INFORMATION *info = reinterpret_cast<FILE_NAME_INFORMATION *>(buffer);
-    if (NtQueryInformationFile(handle, &io, info, sizeof buffer, FileNameInformation) != 0)
-        return 1;   // nothing to tell by
-    std::wstring opened = LastName(info->FileName, info->FileNameLength / sizeof(wchar_t));
-    std::wstring asked = LastName(path, std::wcslen(path));
-    return opened == asked || NameKey(opened.c_str()) != NameKey(asked.c_str());
 }
 
 // path opened by its long form, or by listing the folders above it when the error says a name

@@ -20,36 +20,13 @@
 #include "vxd/scan/detect.h"
 #include "vxd/scan/detection.h"
 #include "vxd/scan/engine_window.h"
+#include "vxd/scan/file_scan.h"
 #include "vxd/scan/judge.h"
 #include "vxd/scan/later.h"
 #include "vxd/scan/reading.h"
 #include "vxd/scan/zip_reader.h"
 
 volatile LONG scanningEnabled = 1;
-
-constexpr size_t READ_LIMIT = 64u << 20;    // larger files: only what the built-in rule needs
-constexpr size_t NAME_SIZE = 1024;          // a found name in OEM, as the alert shows it: the file's, or
-                                            // the archive's and a member's
-constexpr size_t ANSI_PATH_SIZE = 3 * LONG_PATH_CHARS + 1;   // the longest path, in any ANSI code page
-
-// One file on its way through the steps.
-struct FileScan {
-    const wchar_t *path;
-    int fresh;                  // it arrived under a new name
-    unsigned attempt;           // the tries that failed before
-    char *ansiPath;             // the path in the ANSI code page (ANSI_PATH_SIZE bytes)
-    int named;                  // ansiPath holds the whole name
-    ScanOptions options;        // the settings in force when it was chosen
-    int wanted;                 // the scan type chooses it (else it is only looked into)
-    HANDLE file;                // open from Open until it is judged
-    ScannedFile before;         // as it was opened
-    ScannedVersion version;     // as it was read
-    uint64_t size;
-    size_t count;               // bytes read, in the current reading buffer
-    int zip;                    // it holds a ZIP archive (at its start, or after bytes in front of
-                                // it), and archives are looked into
-    char knownThreat[128];      // found in this version before, under any name; "" when not
-};
 
 // What a name that could not be opened as a file to scan is: gone, a folder (1: it arrived, and
 // is walked), or a file to read later or never (journalled with the reason, as it will not open
@@ -109,79 +86,6 @@ static int Open(FileScan *s, DWORD *error)
         share |= FILE_SHARE_WRITE;
     s->file = OpenFileToScan(s->path, GENERIC_READ, share, error);
     return s->file != INVALID_HANDLE_VALUE;
-}
-
-// Reads on to the end of the file, and one byte more to see a file that grew.
-static int ReadRest(FileScan *s, size_t *limit, DWORD *error)
-{
-    *limit = static_cast<size_t>(s->size) + 1;
-    return ReadContent(s->file, &s->count, *limit, error);
-}
-
-// Whether a file larger than the first bytes read holds a ZIP archive with any bytes in front of
-// it (every self-extracting archive has a program there): the end record lies in its last
-// ZIP_TAIL_BYTES, read after the first bytes (a smaller file whole). A file that holds none, most
-// of them, counts on with its first bytes only (*limit as it was), since nothing else of it is
-// judged; one that holds an archive is read whole, unless it is too large to be opened.
-static int ReadTail(FileScan *s, size_t *limit, DWORD *error)
-{
-    size_t head = s->count;
-    uint64_t from = s->size > head + ZIP_TAIL_BYTES ? s->size - ZIP_TAIL_BYTES : head;
-    LARGE_INTEGER at;
-    at.QuadPart = static_cast<LONGLONG>(from);
-    if (from > head && !SetFilePointerEx(s->file, at, nullptr, FILE_BEGIN)) {
-        *error = GetLastError();
-        return 0;
-    }
-    size_t want = head + static_cast<size_t>(s->size - from);
-    ReadingElsewhere();
-    if (!ReadContent(s->file, &s->count, want, error))
-        return 0;
-    if (s->count != want) {
-        *limit = want;   // it shrank while read: put off
-        return 1;
-    }
-    const unsigned char *bytes = ContentBytes();
-    s->zip = from == head ? EndsLikeZip(bytes, s->count) : EndsLikeZip(bytes + head, s->count - head);
-    if (!s->zip) {
-        s->count = head;
-        return 1;
-    }
-    if (from == head || s->size > READ_LIMIT) {
-        *limit = from == head ? static_cast<size_t>(s->size) + 1 : want;   // whole, or not opened
-        return 1;
-    }
-    at.QuadPart = static_cast<LONGLONG>(head);
-    if (!SetFilePointerEx(s->file, at, nullptr, FILE_BEGIN)) {
-        *error = GetLastError();
-        return 0;
-    }
-    s->count = head;
-    return ReadRest(s, limit, error);
-}
-
-// The bytes the judging needs: one byte more than the test file may have, to see a file that grew;
-// the engine needs all of it, and so does an archive, wherever it begins in the file. 0 with
-// *error set when a read failed.
-static int ReadBytes(FileScan *s, size_t *limit, DWORD *error)
-{
-    *limit = TEST_FILE_MAX_SIZE + 1;
-    if (!ReadContent(s->file, &s->count, *limit, error))
-        return 0;
-    int archives = s->options.archives;
-    const unsigned char *bytes = ContentBytes();
-    s->zip = archives && (s->count == s->size ? HoldsZip(bytes, s->count) : LooksLikeZip(bytes, s->count));
-    if (s->count != *limit || s->size <= s->count)
-        return 1;   // here whole (or changed: put off)
-    if ((s->zip || (s->wanted && config.engineClamd)) && s->size <= READ_LIMIT) {
-        if (!ReadRest(s, limit, error))
-            return 0;
-        s->zip = archives && HoldsZip(ContentBytes(), s->count);
-        return 1;
-    }
-    if (!archives || s->zip)
-        return 1;   // an archive too large to be opened
-    return ReadTail(s, limit, error);
 }
 
 // 1 when the open file needs no reading: the journal and the report, known by the file, not by a
