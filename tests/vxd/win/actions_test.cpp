@@ -240,7 +240,7 @@ TEST(VxdActions, WhatAnotherProgramHoldsIsReadAndActedOnOnceLetGo)
     EXPECT_EQ("clean now", ReadBytes(w.watched + "\\swapped.com")) << "the clean file was touched";
     EXPECT_TRUE(Contains(ReadLines(w.report), "Not renamed: " + w.watched + "\\swapped.com (it changed after it was scanned)"));
     EXPECT_EQ((std::vector<std::string>{"SKIP " + w.watched + "\\gone.com gone"}), JournalLinesFrom(w.driver, "SKIP "));
-    EXPECT_EQ(3u, w.b->filesInfected);
+    EXPECT_EQ(3u, w.b->filesInfected) << ::testing::PrintToString(JournalLinesFrom(w.driver, "DETECT "));
     EXPECT_EQ(2u, w.b->renamedCount);
     DestroyWindow(w.collector);
 }
