@@ -76,16 +76,23 @@ end_session() {
     timeout 120 "$WINESERVER" -w || { fail "the session did not end: a program kept running"; "$WINESERVER" -k; }
 }
 
+# What reg prints for a query (its arguments). A query that prints nothing is asked up to twice
+# more: now and then one meets the prefix's Wine server as it shuts down after the programs before
+# it ended (what a missing key or value prints is the same every time).
+reg_query() {
+    for attempt in 1 2 3; do
+        found=$("$WINE" reg query "$@" 2>/dev/null)
+        [ -n "$found" ] && break
+    done
+    printf '%s\n' "$found" | tr -d '\r'
+}
+
 registered() { "$WINE" reg query "$UNINSTALL_KEY" >/dev/null 2>&1; }
 not_registered() { ! registered; }
 
 # All values of the settings key as "name<TAB>type<TAB>data" lines.
-# A query that prints nothing is asked once more: now and then one meets the prefix's Wine server
-# as it shuts down (a missing key prints nothing both times).
 settings() {
-    found=$("$WINE" reg query "$KEY" 2>/dev/null)
-    [ -n "$found" ] || found=$("$WINE" reg query "$KEY" 2>/dev/null)
-    printf '%s\n' "$found" | tr -d '\r' |
+    reg_query "$KEY" |
         sed -n 's/^    \([^ ]*\)    \(REG_[A-Z_]*\)    \{0,1\}\(.*\)$/\1	\2	\3/p'
 }
 
@@ -155,8 +162,10 @@ running() {    # what: leaves the process id in $pid
 # ---- A fresh install ------------------------------------------------------------------------------
 
 if install /S; then pass "silent install exits with 0"; else fail "silent install exits with $code"; fi
-WIN_PROGRAM_DIR=$("$WINE" reg query "$UNINSTALL_KEY" /v InstallLocation 2>/dev/null | tr -d '\r' |
-    sed -n 's/^ *InstallLocation *REG_SZ *//p')
+for attempt in 1 2 3; do   # the value is there once the install ended: a query without it met the server going
+    WIN_PROGRAM_DIR=$(reg_query "$UNINSTALL_KEY" /v InstallLocation | sed -n 's/^ *InstallLocation *REG_SZ *//p')
+    [ -n "$WIN_PROGRAM_DIR" ] && break
+done
 PROGRAM_DIR=$("$WINE" winepath -u "$WIN_PROGRAM_DIR" 2>/dev/null | tr -d '\r' | sed 's:/$::')
 [ -n "$WIN_PROGRAM_DIR" ] && [ -d "$PROGRAM_DIR" ] && pass "installed into $WIN_PROGRAM_DIR" ||
     fail "no program folder registered ('$WIN_PROGRAM_DIR')"
@@ -168,7 +177,7 @@ start_menu() { find "$WINEPREFIX/drive_c" -ipath '*/Start Menu/Programs/Torvane/
 startup() { find "$WINEPREFIX/drive_c/users" -ipath '*/Start Menu/Programs/Startup/Torvane.lnk' | grep -q .; }
 check "Start-menu entry Torvane\\Torvane.lnk" start_menu
 check "the user's Startup folder holds Torvane.lnk" startup
-if "$WINE" reg query "$UNINSTALL_KEY" /v UninstallString 2>/dev/null | tr -d '\r' | grep -q 'Uninstall.exe'; then
+if reg_query "$UNINSTALL_KEY" /v UninstallString | grep -q 'Uninstall.exe'; then
     pass "uninstaller registered"
 else
     fail "uninstaller not registered"
