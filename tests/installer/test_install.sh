@@ -76,13 +76,12 @@ end_session() {
     timeout 120 "$WINESERVER" -w || { fail "the session did not end: a program kept running"; "$WINESERVER" -k; }
 }
 
-# What reg prints for a query (its arguments). A query that prints nothing is asked up to twice
-# more: now and then one meets the prefix's Wine server as it shuts down after the programs before
-# it ended (what a missing key or value prints is the same every time).
+# What reg prints for a query (its arguments). A query that fails or prints nothing is asked up to
+# twice more: now and then one meets the prefix's Wine server as it shuts down after the programs
+# before it ended (a missing key or value fails the same way every time).
 reg_query() {
     for attempt in 1 2 3; do
-        found=$("$WINE" reg query "$@" 2>/dev/null)
-        [ -n "$found" ] && break
+        found=$("$WINE" reg query "$@" 2>/dev/null) && [ -n "$found" ] && break
     done
     printf '%s\n' "$found" | tr -d '\r'
 }
@@ -130,6 +129,12 @@ print("0x%x" % (zlib.crc32(data) ^ 0xFFFFFFFF))
 '
 }
 
+expect_true_seal() {   # what Torvane did: it stored a seal of its own, the true one of what is stored
+    seal=$(setting Torvane | cut -f 2)
+    [ "$seal" != 0x0 ] && [ "$seal" = "$(true_seal)" ] && pass "$1 the true seal $seal" ||
+        fail "seal $seal, expected $(true_seal)"
+}
+
 # Gives the installed program and driver another link date, so that they differ from the
 # installer's files and still run: an older version of them.
 make_old() {
@@ -162,10 +167,7 @@ running() {    # what: leaves the process id in $pid
 # ---- A fresh install ------------------------------------------------------------------------------
 
 if install /S; then pass "silent install exits with 0"; else fail "silent install exits with $code"; fi
-for attempt in 1 2 3; do   # the value is there once the install ended: a query without it met the server going
-    WIN_PROGRAM_DIR=$(reg_query "$UNINSTALL_KEY" /v InstallLocation | sed -n 's/^ *InstallLocation *REG_SZ *//p')
-    [ -n "$WIN_PROGRAM_DIR" ] && break
-done
+WIN_PROGRAM_DIR=$(reg_query "$UNINSTALL_KEY" /v InstallLocation | sed -n 's/^ *InstallLocation *REG_SZ *//p')
 PROGRAM_DIR=$("$WINE" winepath -u "$WIN_PROGRAM_DIR" 2>/dev/null | tr -d '\r' | sed 's:/$::')
 [ -n "$WIN_PROGRAM_DIR" ] && [ -d "$PROGRAM_DIR" ] && pass "installed into $WIN_PROGRAM_DIR" ||
     fail "no program folder registered ('$WIN_PROGRAM_DIR')"
@@ -228,9 +230,7 @@ fi
 end_session
 "$WINE" wineboot >/dev/null 2>&1    # a new session, as at logon: the Startup folder runs
 running "a new session"
-seal=$(setting Torvane | cut -f 2)
-[ "$seal" != 0x0 ] && [ "$seal" = "$(true_seal)" ] && pass "it stored the true seal $seal" ||
-    fail "seal $seal, expected $(true_seal)"
+expect_true_seal "it stored"
 check "Exit ends Torvane with exit code 0" robot exit
 end_session
 
@@ -273,9 +273,7 @@ expect_setting Torvane REG_DWORD 0x0
 
 if install /S /START; then pass "silent install with /START exits with 0"; else fail "install /S /START exits with $code"; fi
 running "after a silent install with /START"
-seal=$(setting Torvane | cut -f 2)
-[ "$seal" != 0x0 ] && [ "$seal" = "$(true_seal)" ] && pass "it loaded the settings and stored the true seal $seal" ||
-    fail "seal $seal, expected $(true_seal)"
+expect_true_seal "it loaded the settings and stored"
 
 # ---- An upgrade over a running Torvane with changed settings --------------------------------------
 

@@ -210,9 +210,7 @@ TEST(DriverZip, ALocalHeaderInTheLast30BytesIsNotRead)
     const std::string good = BuildZip({{"a.com", "aaaa", 0, 0}, {"b.com", "bbbb", 0, 0}}, &central);
     std::string zip = good + "PK\x03\x04" + std::string(22, 'c');
     zip[good.size() - 2] = 26;   // the end record's comment: the last 26 bytes
-    const uint32_t last = static_cast<uint32_t>(zip.size() - 26);
-    for (int i = 0; i < 4; i++)
-        zip[central[1] + 42 + i] = static_cast<char>(last >> (8 * i));
+    Patch32(&zip, central[1] + 42, static_cast<uint32_t>(zip.size() - 26));   // the second entry's local header
     std::vector<unsigned char> memory(zip.begin(), zip.end());
     memory.resize(zip.size() + 64, 0);
     std::vector<ZipDirectoryEntry> entries;
