@@ -37,6 +37,19 @@ static void TrimSpare(void)
     }
 }
 
+// Writes a byte on every page of new memory before anything reads it. The system lends a page that
+// is read first the shared page of zeros and copies it when it is written: a second fault per page,
+// and on a machine of several processors each processor's record of the page cleared, which waits
+// for them all (under Wine the read comes before the file's bytes are written). A page written
+// first is faulted in once.
+static void TouchPages(unsigned char *bytes, size_t size)
+{
+    constexpr size_t PAGE = 4096;
+    volatile unsigned char *page = bytes;   // written, whatever is copied over it next
+    for (size_t at = 0; at < size; at += PAGE)
+        page[at] = 0;
+}
+
 // Room in content for limit bytes, keeping the count read. A read of up to a megabyte takes a
 // spare buffer of a megabyte, a larger read the smallest spare that holds it, and a large buffer
 // waits for the next large file. Only when none fits is one made, of whole megabytes; the one
@@ -56,6 +69,7 @@ static void MakeRoom(size_t count, size_t limit)
     } else {
         room.size = (limit + KEEP_BYTES - 1) / KEEP_BYTES * KEEP_BYTES;
         room.bytes.reset(new unsigned char[room.size]);
+        TouchPages(room.bytes.get(), room.size);
     }
     if (count > 0)
         std::memcpy(room.bytes.get(), content.bytes.get(), count);
