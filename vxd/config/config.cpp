@@ -98,6 +98,7 @@ static const NumberKey NUMBER_KEYS[] = {
     {"WalkStep", &DriverConfig::walkStep, DEFAULT_WALK_STEP, 1, DEFAULT_WALK_STEP},
     {"QueueRoom", &DriverConfig::queueRoom, DEFAULT_QUEUE_ROOM, 1, DEFAULT_QUEUE_ROOM},
     {"HeldRoom", &DriverConfig::heldRoom, DEFAULT_HELD_ROOM, 1, DEFAULT_HELD_ROOM},
+    {"DropNotices", &DriverConfig::dropNotices, 0, 0, 1000},
     {"ClamdPort", &DriverConfig::clamdPort, DEFAULT_CLAMD_PORT, 1, 65535},
     {"ClamdTimeout", &DriverConfig::clamdTimeout, DEFAULT_CLAMD_TIMEOUT, 10, 600000},
     {"ClamdRetry", &DriverConfig::clamdRetry, DEFAULT_CLAMD_RETRY, 0, 3600000},

@@ -26,6 +26,8 @@ struct DriverConfig {
                               // go first (tests make it small to walk in many steps), 1 to 4096
     uint32_t queueRoom;       // QueueRoom: names the scan queue holds at most, 1 to 16384 (tests
                               // make it small to fill it)
+    uint32_t dropNotices;     // DropNotices: every n-th name the watch brings is passed over, as
+                              // if its notice was lost (tests); 0, the default: none
     uint32_t heldRoom;        // HeldRoom: files held open to deny access at most, 1 to 4096 (tests
                               // make it small to fill it)
     int engineClamd;          // Engine=clamd: ask a ClamAV daemon as well as the built-in rule

@@ -46,7 +46,7 @@ static int TakeEntry(const FILE_ID_BOTH_DIR_INFORMATION &entry, void *context)
         FILETIME written = {static_cast<DWORD>(Number(entry.LastWriteTime)), static_cast<DWORD>(Number(entry.LastWriteTime) >> 32)};
         FoundFile found = {nullptr, Number(entry.EndOfFile), written, Number(entry.ChangeTime), Number(entry.FileId), nullptr};
         pass->files.push_back({name, found, std::wstring(entry.ShortName, static_cast<size_t>(entry.ShortNameLength) / sizeof(wchar_t))});
-    } else if (!(entry.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+    } else if (!pass->walk->flat && !(entry.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
         pass->level->below.push_back(name);
         pass->walk->namesHeld++;
     }
@@ -114,6 +114,7 @@ void BeginWalk(FolderWalk *walk, const wchar_t *folder, FileVisit onFile, FailVi
     walk->levels.assign(1, WalkLevel{walk->path.size(), {}, 0, {}, 0});
     walk->namesHeld = 0;
     walk->tooLong = 0;
+    walk->flat = 0;
 }
 
 // Enters the next subfolder of the folder the walk is in.

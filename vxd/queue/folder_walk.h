@@ -45,12 +45,14 @@ struct FolderWalk {
     std::vector<WalkLevel> levels;      // root first
     size_t namesHeld;                   // names in every level's below
     unsigned long tooLong;              // names passed over for paths beyond LONG_PATH_CHARS
+    int flat;                           // 1: the folder's own files only, none below
 };
 
 constexpr size_t WALK_NAMES_HELD = 65536;   // subfolder names a walk holds at most, but one per level
 
 // Sets up a walk of the tree below folder (folder itself included). onFile (may be null) sees
 // every file, onFailed every folder that cannot be listed. Links to folders are not followed.
+// Setting walk->flat after it keeps the walk to folder's own files.
 void BeginWalk(FolderWalk *walk, const wchar_t *folder, FileVisit onFile, FailVisit onFailed, const void *context);
 
 // Walks on, listing at most about entries entries of folders (a listing that goes on where an

@@ -91,6 +91,16 @@ void QueueRescan(const wchar_t *root, uint64_t since)
         SetEvent(queueReady);
 }
 
+void QueueSettle(const wchar_t *folder)
+{
+    EnterCriticalSection(&queueLock);
+    AskWalk(WORK_SETTLE, folder, 0);
+    int wake = TakeWaiter();
+    LeaveCriticalSection(&queueLock);
+    if (wake)
+        SetEvent(queueReady);
+}
+
 void QueueBaseline(const wchar_t *root, uint64_t since)
 {
     EnterCriticalSection(&queueLock);

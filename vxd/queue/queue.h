@@ -22,6 +22,9 @@ void QueueScan(const wchar_t *path, int fresh, const wchar_t *root, uint64_t sin
 // walk that notes the files there when the watch begins at since (root is then known as a watched
 // folder). Any thread.
 void QueueRescan(const wchar_t *root, uint64_t since);
+
+// Asks for a look at the files of folder itself (not below) whose notices did not come. Any thread.
+void QueueSettle(const wchar_t *folder);
 void QueueBaseline(const wchar_t *root, uint64_t since);
 
 // 1 when the very name path waits in the queue (a walk leaves it to be read from there). Any thread.
@@ -36,6 +39,7 @@ enum {
     WORK_NAME,          // name: a file or folder reported
     WORK_RESCAN,        // root, since: files whose notices were lost
     WORK_BASELINE,      // root, since: the files there when the watch began
+    WORK_SETTLE,        // root: the files of that folder (not below) whose notices did not come
     WORK_STEP,          // the walk under way goes on
 };
 

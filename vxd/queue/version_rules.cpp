@@ -26,6 +26,13 @@ int RepeatsVersion(const VersionRecord *known, const FileLook &now, uint64_t dig
     return (known->kind == VERSION_PENDING || known->kind == VERSION_INFECTED) && known->look.changed == now.changed;
 }
 
+int RecordsVersion(const VersionRecord *known, const FileLook &now)
+{
+    if (known == nullptr || now.fileIndex == 0 || known->look.fileIndex != now.fileIndex || known->look.size != now.size)
+        return 0;
+    return known->kind == VERSION_HANDLED || (now.changed != 0 && known->look.changed == now.changed);
+}
+
 const VersionRecord *Recalled(const VersionMemory &memory, uint64_t name)
 {
     auto known = memory.known.find(name);

@@ -60,6 +60,12 @@ void Forget(VersionMemory *memory, uint64_t name);
 // can have kept it. known may be null.
 int VouchesUnread(const VersionRecord *known, const FileLook &now);
 
+// 1 when known is this very version of the file, however soon after its mark it was read or seen:
+// the same file index, size and change mark (for a file the driver put there, whose move changed
+// its mark, index and size). Whether a notice of the file came and was taken, not whether its
+// bytes are known: a notice lost is what a look at the folder makes up for. known may be null.
+int RecordsVersion(const VersionRecord *known, const FileLook &now);
+
 // 1 when bytes read with this digest from the file now (its look) need no judging again: a version
 // judged clean; the same file's version put there by the driver; or the same file's version, with
 // the same change mark, still in the engine's hands or found infected and left there (further

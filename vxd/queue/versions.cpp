@@ -171,6 +171,11 @@ int VouchedUnread(const wchar_t *path, const FileLook &now)
     return VouchesUnread(Known(path), now);
 }
 
+int SeenVersion(const wchar_t *path, const FileLook &now)
+{
+    return RecordsVersion(Known(path), now);
+}
+
 int RepeatedNotice(const wchar_t *path, const ScannedVersion &version)
 {
     uint64_t name = KeyOf(path);

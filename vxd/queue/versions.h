@@ -52,6 +52,9 @@ uint64_t EndReadDigest(DigestRun *run, const unsigned char *bytes, size_t count)
 // 1 when the memory vouches for the file at path, as it is now, without reading it.
 int VouchedUnread(const wchar_t *path, const FileLook &now);
 
+// 1 when the memory holds the file at path as it is now: it was read or seen since its last change.
+int SeenVersion(const wchar_t *path, const FileLook &now);
+
 // 1 when the bytes read from the file at path (version) need no judging again: a repeated notice.
 int RepeatedNotice(const wchar_t *path, const ScannedVersion &version);
 

@@ -36,7 +36,7 @@ constexpr SIZE_T SCAN_STACK_BYTES = 256 * 1024;   // the scan thread's stack, ta
 // A walk asked for, waiting or under way: the files below root looked at for lost notices (a
 // rescan, also of a folder that arrived), or noted when the watch began.
 struct WalkWork {
-    int kind;                   // WORK_RESCAN or WORK_BASELINE
+    int kind;                   // WORK_RESCAN, WORK_BASELINE or WORK_SETTLE
     std::wstring root;
     uint64_t since;             // rescan: notices lost from then on; baseline: the watch began
     unsigned attempt;           // the tries of root that failed before (a folder held)
@@ -101,6 +101,14 @@ static void RescanVisit(const FoundFile &found, const void *context)
         Found(static_cast<const WalkWork *>(context), found.path);
 }
 
+// A file whose notice did not come: read unless the memory holds it as it is (however soon after
+// its change it was read), or its name waits.
+static void SettleVisit(const FoundFile &found, const void *context)
+{
+    if (!SeenVersion(found.path, LookOfFound(found)) && !NameWaits(found.path))
+        Found(static_cast<const WalkWork *>(context), found.path);
+}
+
 // 1 when the file at path lies in a folder below root, not in root itself.
 static int BelowRoot(const wchar_t *path, const std::wstring &root)
 {
@@ -147,7 +155,9 @@ static void WalkFailed(const wchar_t *path, DWORD error, const void *context)
 // Sets the walk up to begin.
 static void BeginWalkWork(WalkWork *work)
 {
-    BeginWalk(&work->walk, work->root.c_str(), work->kind == WORK_BASELINE ? BaselineVisit : RescanVisit, WalkFailed, work);
+    FileVisit visit = work->kind == WORK_BASELINE ? BaselineVisit : work->kind == WORK_SETTLE ? SettleVisit : RescanVisit;
+    BeginWalk(&work->walk, work->root.c_str(), visit, WalkFailed, work);
+    work->walk.flat = work->kind == WORK_SETTLE;
     work->begun = 1;
 }
 
@@ -265,6 +275,7 @@ static DWORD WINAPI ScanThreadProc(void *)
             break;
         case WORK_RESCAN:
         case WORK_BASELINE:
+        case WORK_SETTLE:
             AddWalk(kind, work.root.c_str(), work.since, 0);
             break;
         case WORK_STEP:

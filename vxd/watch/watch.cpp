@@ -6,8 +6,10 @@
 
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "vxd/common/paths.h"
+#include "vxd/common/platform.h"
 #include "vxd/common/text.h"
 #include "vxd/config/config.h"
 #include "vxd/journal/journal.h"
@@ -16,6 +18,7 @@
 #include "vxd/watch/arrivals.h"
 #include "vxd/watch/folder_check.h"
 #include "vxd/watch/folders.h"
+#include "vxd/watch/settle.h"
 
 constexpr size_t ARRIVALS_KEPT = 65536;     // names that arrived remembered at most
 constexpr DWORD CHECK_MS = 3000;            // how often every folder's name is looked at again
@@ -25,8 +28,21 @@ constexpr DWORD GATHER_MS = 1;              // its changes are gathered this lon
                                             // and the scan thread about once a millisecond, not
                                             // once a file (a file alone is taken at once)
 
+constexpr size_t UNSETTLED_KEPT = 1024;     // folders waiting for their look at most
+constexpr DWORD SETTLE_MS = 1000;           // a folder is looked at once its notices stopped this long
+
 static int watchersStarted;
 static Arrivals arrivals = {ARRIVALS_KEPT, {}, {}, 0};   // the watch thread's only
+static Unsettled unsettled = {UNSETTLED_KEPT, {}, 0};    // the watch thread's only
+static unsigned long noticesTaken;                       // for DropNotices
+
+// Asks for the look at each folder in due.
+static void Settle(std::vector<std::wstring> *due)
+{
+    for (const std::wstring &folder : *due)
+        QueueSettle(folder.c_str());
+    due->clear();
+}
 
 // Walks one batch of notifications (bytes long) for folder, of changes since since (a file time).
 // Each name goes on as the file system holds it, however long: the scan opens it so.
@@ -34,11 +50,13 @@ static void HandleBatch(const WatchedFolder *folder, const unsigned char *batch,
 {
     size_t folderLength = static_cast<size_t>(lstrlenW(folder->path));
     int needsSeparator = folderLength > 0 && folder->path[folderLength - 1] != L'\\';
+    static const int lookAgain = RunsOnWine();   // Windows loses no notice but in an overflow
+    std::vector<std::wstring> due;
     std::wstring path;
     DWORD offset = 0;
     for (;;) {
         if (offset + sizeof(FILE_NOTIFY_INFORMATION) > bytes)
-            return;
+            break;
         const FILE_NOTIFY_INFORMATION *info = reinterpret_cast<const FILE_NOTIFY_INFORMATION *>(batch + offset);
         int wanted = info->Action == FILE_ACTION_ADDED || info->Action == FILE_ACTION_MODIFIED ||
                      info->Action == FILE_ACTION_RENAMED_NEW_NAME;
@@ -49,12 +67,17 @@ static void HandleBatch(const WatchedFolder *folder, const unsigned char *batch,
                 path.push_back(L'\\');
             path.append(info->FileName, info->FileNameLength / sizeof(wchar_t));
             int arrived = info->Action == FILE_ACTION_ADDED || info->Action == FILE_ACTION_RENAMED_NEW_NAME;
-            QueueScan(path.c_str(), NoteNotice(&arrivals, NameKey(path.c_str()), arrived), folder->path, since);
+            int fresh = NoteNotice(&arrivals, NameKey(path.c_str()), arrived);
+            if (config.dropNotices == 0 || ++noticesTaken % config.dropNotices != 0)
+                QueueScan(path.c_str(), fresh, folder->path, since);
+            if (lookAgain)
+                NoteUnsettled(&unsettled, path, GetTickCount(), SETTLE_MS, &due);
         }
         if (info->NextEntryOffset == 0)
-            return;
+            break;
         offset += info->NextEntryOffset;
     }
+    Settle(&due);
 }
 
 // Takes the batch the folder's read brought and asks for the next one at once, so that changes go
@@ -131,7 +154,10 @@ static DWORD WINAPI WatchThreadProc(void *)
             checked = GetTickCount();
             elapsed = 0;
         }
-        int which = WaitForNews(CHECK_MS - elapsed);
+        std::vector<std::wstring> due;
+        DWORD settleMs = TakeSettled(&unsettled, GetTickCount(), SETTLE_MS, &due);
+        Settle(&due);
+        int which = WaitForNews(settleMs < CHECK_MS - elapsed ? settleMs : CHECK_MS - elapsed);
         if (which == WAIT_BROKEN)
             return 0;
         if (which == NO_NEWS)

@@ -3,12 +3,15 @@
 // order and bound, and which writes belong to an arrival.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <string>
 #include <vector>
 
 #include "vxd/queue/name_queue.h"
 #include "vxd/queue/version_rules.h"
 #include "vxd/watch/arrivals.h"
+#include "vxd/watch/settle.h"
 
 TEST(DriverVersions, WhatTheMemoryVouchesForAndWhatItCatchesAgain)
 {
@@ -30,27 +33,29 @@ TEST(DriverVersions, WhatTheMemoryVouchesForAndWhatItCatchesAgain)
         uint64_t digest;
         int vouches;          // passed over without reading
         int repeats;          // read, and passed over as judged already
+        int seen;             // its notice came: a look at its folder reads it no more
     } cases[] = {
-        {"unknown", nullptr, {7, 68, c}, D, 0, 0},
-        {"clean, unchanged", &clean, {7, 68, c}, D, 1, 1},
-        {"clean, swapped with the same size and an old time", &clean, {7, 68, c + 1}, E, 0, 0},
-        {"the same bytes as a clean file, in another", &clean, {9, 68, c + 9 * s}, D, 0, 1},
-        {"no change mark on this platform", &cleanNoMark, {7, 68, 0}, D, 0, 1},
-        {"read within the change mark's step", &cleanAtOnce, {7, 68, c}, D, 0, 1},
-        {"seen when the watch began, unchanged", &present, {7, 68, c}, E, 1, 0},
-        {"seen when the watch began, another file", &present, {8, 68, c}, E, 0, 0},
-        {"a further notice of a write in the engine's hands", &pending, {7, 68, c}, D, 0, 1},
-        {"saved again with the same bytes while in the engine's hands", &pending, {8, 68, c}, D, 0, 0},
-        {"a further notice of an infected file left in place", &infected, {7, 68, c}, D, 0, 1},
-        {"an infected file moved away and back", &infected, {7, 68, c + 5 * s}, D, 0, 0},
-        {"infected, moved here by the driver", &handled, {7, 68, c + 9 * s}, D, 0, 1},
-        {"renamed over the driver's name by another file", &handled, {8, 68, c + 9 * s}, D, 0, 0},
-        {"judged while no daemon answered", &unconfirmed, {7, 68, c}, D, 0, 0},
-        {"index not known", &clean, {0, 68, c}, D, 0, 1},
+        {"unknown", nullptr, {7, 68, c}, D, 0, 0, 0},
+        {"clean, unchanged", &clean, {7, 68, c}, D, 1, 1, 1},
+        {"clean, swapped with the same size and an old time", &clean, {7, 68, c + 1}, E, 0, 0, 0},
+        {"the same bytes as a clean file, in another", &clean, {9, 68, c + 9 * s}, D, 0, 1, 0},
+        {"no change mark on this platform", &cleanNoMark, {7, 68, 0}, D, 0, 1, 0},
+        {"read within the change mark's step", &cleanAtOnce, {7, 68, c}, D, 0, 1, 1},
+        {"seen when the watch began, unchanged", &present, {7, 68, c}, E, 1, 0, 1},
+        {"seen when the watch began, another file", &present, {8, 68, c}, E, 0, 0, 0},
+        {"a further notice of a write in the engine's hands", &pending, {7, 68, c}, D, 0, 1, 1},
+        {"saved again with the same bytes while in the engine's hands", &pending, {8, 68, c}, D, 0, 0, 0},
+        {"a further notice of an infected file left in place", &infected, {7, 68, c}, D, 0, 1, 1},
+        {"an infected file moved away and back", &infected, {7, 68, c + 5 * s}, D, 0, 0, 0},
+        {"infected, moved here by the driver", &handled, {7, 68, c + 9 * s}, D, 0, 1, 1},
+        {"renamed over the driver's name by another file", &handled, {8, 68, c + 9 * s}, D, 0, 0, 0},
+        {"judged while no daemon answered", &unconfirmed, {7, 68, c}, D, 0, 0, 1},
+        {"index not known", &clean, {0, 68, c}, D, 0, 1, 0},
     };
     for (const Case &k : cases) {
         EXPECT_EQ(k.vouches, VouchesUnread(k.known, k.now)) << k.what;
         EXPECT_EQ(k.repeats, RepeatsVersion(k.known, k.now, k.digest)) << k.what;
+        EXPECT_EQ(k.seen, RecordsVersion(k.known, k.now)) << k.what;
     }
 
     InfectedVersions found = {2, {}, {}};
@@ -297,4 +302,40 @@ TEST(DriverArrivals, WritesThatFillAnArrival)
     };
     for (const Step &step : steps)
         EXPECT_EQ(step.fresh, NoteNotice(&arrivals, step.name, step.arrived)) << step.name << " step " << (&step - steps);
+}
+
+TEST(DriverSettle, AFolderIsLookedAtOnceItsNoticesStop)
+{
+    Unsettled table = {2, {}, 0};
+    std::vector<std::wstring> due;
+    const uint32_t start = 0xFFFFFF00u;   // the tick count wraps during the steps
+    struct Step {
+        uint32_t at;              // ms after start
+        const wchar_t *notice;    // a file reported then, or null: only the due folders taken
+        std::vector<std::wstring> due;
+        uint32_t next;            // ms until the next is due, when only taken
+    } steps[] = {
+        {0, L"C:\\W\\a.txt", {}, 0},
+        {400, L"C:\\W\\b.txt", {}, 0},
+        {900, nullptr, {}, 100},                       // due a second after the first notice,
+        {1000, nullptr, {}, 400},                      // but the second one put it off
+        {1000, L"C:\\W\\S\\c.txt", {}, 0},
+        {1400, nullptr, {L"C:\\W"}, 600},
+        {1500, L"C:\\X\\d.txt", {}, 0},                // two folders wait: S and X
+        {1600, L"C:\\Y\\e.txt", {L"C:\\W\\S"}, 0},     // full: the quiet longest goes at once
+        {5000, nullptr, {L"C:\\X", L"C:\\Y"}, UINT32_MAX},
+        {5001, L"name-without-folder", {}, 0},
+        {9000, nullptr, {}, UINT32_MAX},
+    };
+    for (const Step &step : steps) {
+        uint32_t now = start + step.at;
+        due.clear();
+        if (step.notice != nullptr) {
+            NoteUnsettled(&table, step.notice, now, 1000, &due);
+        } else {
+            EXPECT_EQ(step.next, TakeSettled(&table, now, 1000, &due)) << "at " << step.at;
+        }
+        std::sort(due.begin(), due.end());
+        EXPECT_EQ(step.due, due) << "at " << step.at;
+    }
 }
