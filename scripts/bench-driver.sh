@@ -334,6 +334,15 @@ paired() {
       printf "%.2f", n % 2 ? r[(n + 1) / 2] : (r[n / 2] + r[n / 2 + 1]) / 2
     }' "$out/rounds.txt"
 }
+# rounds_of <floor tag> <driver tag>: the floor's ms over the driver's, round by round, in order.
+rounds_of() {
+  awk -v floor="$1" -v driver="$2" '
+    $1 == "RESULT" && ($2 == floor || $2 == driver) {
+      for (i = 3; i <= NF; i++) if ($i ~ /^ms=/) ms = substr($i, 4)
+      if ($2 == floor) f[++nf] = ms; else d[++nd] = ms
+    }
+    END { for (i = 1; i <= nf && i <= nd; i++) if (d[i] > 0) printf "%s%.2f", (i > 1 ? " " : ""), f[i] / d[i] }' "$out/rounds.txt"
+}
 {
   echo
   echo "Torvane driver bench, $(date '+%Y-%m-%d %H:%M'): $(nproc) cores, $(/usr/lib/wine/wine64 --version), load average $(cut -d' ' -f1-3 /proc/loadavg)$([ $busy = 0 ] || echo ", the other core busy")"
@@ -343,7 +352,7 @@ paired() {
   if wants builtin; then
     printf '%-36s %-40s %s\n' "Built-in rule, throughput" \
       "$(field scan_builtin mb_per_s) MB/s ($(field scan_builtin ms) ms, $(field scan_builtin infected) found)" \
-      "bare watcher reading each file: $(field floor_watch mb_per_s) MB/s ($(field floor_watch ms) ms), driver $(ratio "$(field scan_builtin mb_per_s)" "$(field floor_watch mb_per_s)")x, round by round $(paired floor_watch scan_builtin)x"
+      "bare watcher reading each file: $(field floor_watch mb_per_s) MB/s ($(field floor_watch ms) ms), driver $(ratio "$(field scan_builtin mb_per_s)" "$(field floor_watch mb_per_s)")x, round by round $(paired floor_watch scan_builtin)x ($(rounds_of floor_watch scan_builtin))"
     printf '%-36s %-40s %s\n' "Built-in rule, files per second" "$(field scan_builtin files_per_s)" \
       "bare watcher: $(field floor_watch files_per_s), driver $(ratio "$(field scan_builtin files_per_s)" "$(field floor_watch files_per_s)")x"
     printf '%-36s %-40s %s\n' "" "" \
@@ -355,7 +364,9 @@ paired() {
       "$(field scan_clamd mb_per_s) MB/s ($(field scan_clamd ms) ms, $(field scan_clamd infected) found)" \
       "clamdscan --stream: $floor_rate MB/s ($(field floor_clamdscan ms) ms), driver $(ratio "$(field scan_clamd mb_per_s)" "$floor_rate")x, round by round $(paired floor_clamdscan scan_clamd)x"
     printf '%-36s %-40s %s\n' "" "" \
-      "context, a bare client under Wine: $(field floor_stream mb_per_s) MB/s ($(field floor_stream ms) ms), $(ratio "$(field floor_stream mb_per_s)" "$floor_rate")x of clamdscan"
+      "a bare client under Wine: $(field floor_stream mb_per_s) MB/s ($(field floor_stream ms) ms), $(ratio "$(field floor_stream mb_per_s)" "$floor_rate")x of clamdscan; driver $(ratio "$(field scan_clamd mb_per_s)" "$(field floor_stream mb_per_s)")x of it, round by round $(paired floor_stream scan_clamd)x ($(rounds_of floor_stream scan_clamd))"
+    printf '%-36s %-40s %s\n' "ClamAV engine, processor time" "$(field scan_clamd cpu_ms) ms" \
+      "bare client: $(field floor_stream cpu_ms) ms, driver $(ratio "$(field scan_clamd cpu_ms)" "$(field floor_stream cpu_ms)")x"
   fi
   if wants latency; then
     printf '%-36s %s\n' "Write to alert row, $(field latency count) detections" \
