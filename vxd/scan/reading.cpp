@@ -37,17 +37,18 @@ static void TrimSpare(void)
     }
 }
 
-// Writes a byte on every page of new memory before anything reads it. The system lends a page that
-// is read first the shared page of zeros and copies it when it is written: a second fault per page,
-// and on a machine of several processors each processor's record of the page cleared, which waits
-// for them all (under Wine the read comes before the file's bytes are written). A page written
-// first is faulted in once.
-static void TouchPages(unsigned char *bytes, size_t size)
+// Writes a byte on every page of the buffer up to end that was not written before, ahead of a read
+// into them. The system lends a page that is read first the shared page of zeros and copies it when
+// it is written: a second fault per page, and on a machine of several processors each processor's
+// record of the page cleared, which waits for them all (under Wine the read looks at the buffer
+// before the file's bytes are written into it). A page written first is faulted in once.
+static void TouchPages(ReadBuffer *buffer, size_t end)
 {
     constexpr size_t PAGE = 4096;
-    volatile unsigned char *page = bytes;   // written, whatever is copied over it next
-    for (size_t at = 0; at < size; at += PAGE)
+    volatile unsigned char *page = buffer->bytes.get();   // written, whatever is read over it next
+    for (size_t at = (buffer->written + PAGE - 1) / PAGE * PAGE; at < end; at += PAGE)
         page[at] = 0;
+    buffer->written = end > buffer->written ? end : buffer->written;
 }
 
 // Room in content for limit bytes, keeping the count read. A read of up to a megabyte takes a
@@ -69,10 +70,12 @@ static void MakeRoom(size_t count, size_t limit)
     } else {
         room.size = (limit + KEEP_BYTES - 1) / KEEP_BYTES * KEEP_BYTES;
         room.bytes.reset(new unsigned char[room.size]);
-        TouchPages(room.bytes.get(), room.size);
+        room.written = 0;
     }
-    if (count > 0)
+    if (count > 0) {
+        TouchPages(&room, count);
         std::memcpy(room.bytes.get(), content.bytes.get(), count);
+    }
     if (content.size > 0)
         spare.push_back(std::move(content));
     content = std::move(room);
@@ -92,6 +95,7 @@ int ReadContent(HANDLE file, size_t *count, size_t limit, DWORD *error)
     while (*count < limit) {
         DWORD chunk = static_cast<DWORD>(limit - *count < (1u << 20) ? limit - *count : (1u << 20));
         DWORD got = 0;
+        TouchPages(&content, *count + chunk);
         if (!ReadFile(file, content.bytes.get() + *count, chunk, &got, nullptr)) {
             *error = GetLastError();
             return 0;

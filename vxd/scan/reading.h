@@ -13,6 +13,7 @@
 struct ReadBuffer {
     std::unique_ptr<unsigned char[]> bytes;
     size_t size;
+    size_t written;     // its first bytes, this many, were written once: their pages are the buffer's
 };
 
 // Reads on from the file's position into the current buffer from byte *count on, up to limit
