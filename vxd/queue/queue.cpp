@@ -81,24 +81,25 @@ void QueueScan(const wchar_t *path, int fresh, const wchar_t *root, uint64_t sin
         SetEvent(queueReady);
 }
 
-void QueueRescan(const wchar_t *root, uint64_t since)
+// Asks for a walk, from any thread, and wakes the scan thread when it waits.
+static void QueueWalk(int kind, const wchar_t *root, uint64_t since)
 {
     EnterCriticalSection(&queueLock);
-    AskWalk(WORK_RESCAN, root, since);
+    AskWalk(kind, root, since);
     int wake = TakeWaiter();
     LeaveCriticalSection(&queueLock);
     if (wake)
         SetEvent(queueReady);
 }
 
+void QueueRescan(const wchar_t *root, uint64_t since)
+{
+    QueueWalk(WORK_RESCAN, root, since);
+}
+
 void QueueSettle(const wchar_t *folder)
 {
-    EnterCriticalSection(&queueLock);
-    AskWalk(WORK_SETTLE, folder, 0);
-    int wake = TakeWaiter();
-    LeaveCriticalSection(&queueLock);
-    if (wake)
-        SetEvent(queueReady);
+    QueueWalk(WORK_SETTLE, folder, 0);
 }
 
 void QueueBaseline(const wchar_t *root, uint64_t since)
