@@ -50,6 +50,16 @@ inline int WriteBytes(const std::string &path, const std::string &bytes)
     return out.good() ? 1 : 0;
 }
 
+// Writes bytes into a file of the driver's folder and moves it whole to name in watched (name may
+// lie in a folder below): a walk never meets it half written, which would be a version of its own,
+// scanned again once written.
+inline int MoveInWhole(const std::string &driverFolder, const std::string &watched, const std::string &name,
+                       const std::string &bytes)
+{
+    const std::string made = driverFolder + "\\" + name.substr(name.rfind('\\') + 1);
+    return WriteBytes(made, bytes) && MoveFileA(made.c_str(), (watched + "\\" + name).c_str());
+}
+
 inline std::string ReadBytes(const std::string &path)
 {
     std::ifstream in(path, std::ios::binary);

@@ -139,11 +139,8 @@ TEST(VxdWatch, ChangesLostToAnOverflowAreFoundByLookingAgain)
     HWND collector = MakeCollector();
     detections.clear();
     ASSERT_EQ(1, ConnectTestDriver(&driver, collector));
-    // Each file is made outside and moved in whole: a walk never meets a file half written, which
-    // would be a version of its own, scanned again once written.
     auto moveIn = [&](const std::string &name, const std::string &bytes) {
-        const std::string made = driver.folder + "\\" + name;
-        return WriteBytes(made, bytes) && MoveFileA(made.c_str(), (watched + "\\" + name).c_str());
+        return MoveInWhole(driver.folder, watched, name, bytes);
     };
     const int files = 20;
     for (int i = 0; i < files; i++)
@@ -183,13 +180,9 @@ TEST(VxdWatch, AFileWhoseNoticeWasLostAmongOthersIsFoundByALookAtItsFolder)
     HWND collector = MakeCollector();
     detections.clear();
     ASSERT_EQ(1, ConnectTestDriver(&driver, collector));
-    auto moveIn = [&](const std::string &name, const std::string &bytes) {
-        const std::string made = driver.folder + "\\" + name.substr(name.rfind('\\') + 1);
-        return WriteBytes(made, bytes) && MoveFileA(made.c_str(), (watched + "\\" + name).c_str());
-    };
     const std::vector<std::string> names = {"a.com", "b.txt", "c.com", "d.txt", "below\\e.com", "below\\f.com"};
     for (const std::string &name : names)
-        ASSERT_TRUE(moveIn(name, name.back() == 'm' ? TestFileBytes() : "plain"));
+        ASSERT_TRUE(MoveInWhole(driver.folder, watched, name, name.back() == 'm' ? TestFileBytes() : "plain"));
     EXPECT_TRUE(WaitUntil([&] { return driver.block->filesScanned >= names.size(); }, 10000))
         << driver.block->filesScanned << " of " << names.size() << " files scanned";
     ASSERT_TRUE(PumpUntil([&] { return detections.size() >= 4; }));
