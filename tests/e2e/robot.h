@@ -334,6 +334,10 @@ int TrayIconLook(const std::string &program = "");
 // within ROBOT_TIMEOUT_MS. The robot's icon goes again.
 int TrayIconCount(void);
 
+// The record of a tray icon of the robot's own, in the first form (as Torvane's): owner's icon id,
+// showing icon.
+NOTIFYICONDATAA RobotTrayIcon(HWND owner, UINT id, HICON icon);
+
 // Right-clicks the icon and waits for the tray menu of processId; nullptr when none came.
 HWND OpenTrayMenu(DWORD processId);
 

@@ -62,12 +62,7 @@ TEST(Robot, TellsTrayIconsApart)
     HMODULE program = LoadLibraryExA((BuildFolder() + "\\app\\Torvane.exe").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
     ASSERT_NE(nullptr, program);
     HWND owner = CreateWindowExA(0, "STATIC", "robot check", 0, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
-    NOTIFYICONDATAA record = {};
-    record.cbSize = NOTIFYICONDATAA_V1_SIZE;
-    record.hWnd = owner;
-    record.uID = 7;
-    record.uFlags = NIF_ICON;
-    record.hIcon = LoadIconA(nullptr, IDI_HAND);
+    NOTIFYICONDATAA record = RobotTrayIcon(owner, 7, LoadIconA(nullptr, IDI_HAND));
     ASSERT_TRUE(Shell_NotifyIconA(NIM_ADD, &record));
     for (int look : {IDI_ENABLED, IDI_BLINK, IDI_DISABLED, 0}) {
         record.hIcon = look != 0 ? LoadIconA(program, MAKEINTRESOURCEA(look)) : LoadIconA(nullptr, IDI_HAND);

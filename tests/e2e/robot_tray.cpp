@@ -71,15 +71,21 @@ int TrayIconLook(const std::string &program)
     return 0;
 }
 
-int TrayIconCount(void)
+NOTIFYICONDATAA RobotTrayIcon(HWND owner, UINT id, HICON icon)
 {
-    HWND owner = CreateWindowExA(0, "STATIC", "robot", 0, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
     NOTIFYICONDATAA record = {};
     record.cbSize = NOTIFYICONDATAA_V1_SIZE;
     record.hWnd = owner;
-    record.uID = 1;
+    record.uID = id;
     record.uFlags = NIF_ICON;
-    record.hIcon = LoadIconA(nullptr, IDI_QUESTION);
+    record.hIcon = icon;
+    return record;
+}
+
+int TrayIconCount(void)
+{
+    HWND owner = CreateWindowExA(0, "STATIC", "robot", 0, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
+    NOTIFYICONDATAA record = RobotTrayIcon(owner, 1, LoadIconA(nullptr, IDI_QUESTION));
     auto placeShown = [&] {
         for (int p = 0; p < 4; p++) {
             if (SquareShows(p, record.hIcon))
