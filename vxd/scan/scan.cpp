@@ -120,16 +120,21 @@ static int BelowRoot(const wchar_t *path, const std::wstring &root)
 
 // A file there when the watch began is noted. On Wine, which watches a folder below only once it
 // was opened since the watch began, this walk is what opens every folder: a file changed since
-// in a folder below may have changed where no notice came from, and is read.
+// in a folder below may have changed where no notice came from, and is read. One changed since in
+// the watched folder itself had its notice, unless Wine lost it: it is read unless the memory holds
+// it as it is or its name waits, and never noted as there before the watch (the look at its folder
+// would then pass it over).
 static void BaselineVisit(const FoundFile &found, const void *context)
 {
     static const int wine = RunsOnWine();
     const WalkWork *work = static_cast<const WalkWork *>(context);
     int changed = found.changed >= work->since || FileTimeNumber(found.written) >= work->since;
-    if (changed && wine && BelowRoot(found.path, work->root))
-        Found(work, found.path);
-    else
+    if (!(changed && wine)) {
         NotePresent(found.path, LookOfFound(found));
+        return;
+    }
+    if (BelowRoot(found.path, work->root) || (!SeenVersion(found.path, LookOfFound(found)) && !NameWaits(found.path)))
+        Found(work, found.path);
 }
 
 // A folder that cannot be listed. One held by whoever moved it in is walked again once let go,
