@@ -3,6 +3,10 @@
 
 #include <cstring>
 
+#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
+#include <immintrin.h>
+#endif
+
 int VouchesUnread(const VersionRecord *known, const FileLook &now)
 {
     if (known == nullptr || (known->kind != VERSION_CLEAN && known->kind != VERSION_PRESENT
@@ -178,9 +182,9 @@ void MakeDigestKey(const uint64_t seed[2], DigestKey *key)
     key->sip[1] = Drawn(seed, (1ull << 63) + 1);
 }
 
-// NH of one block, with the key's words from the first and from the DIGEST_KEY_SHIFT-th on, into
-// the SipHash state. The additions wrap at 32 bits, the products and their sums at 64.
-static void ReduceBlock(const uint32_t *key, const unsigned char *block, uint64_t v[4])
+// NH of one block, with the key's words from the first and from the DIGEST_KEY_SHIFT-th on: its two
+// sums. The additions wrap at 32 bits, the products and their sums at 64.
+static void SumsOf(const uint32_t *key, const unsigned char *block, uint64_t sums[2])
 {
     uint64_t first = 0, second = 0;
     for (size_t i = 0; i < DIGEST_BLOCK_WORDS; i += 2) {
@@ -191,8 +195,59 @@ static void ReduceBlock(const uint32_t *key, const unsigned char *block, uint64_
         second += static_cast<uint64_t>(static_cast<uint32_t>(a + key[i + DIGEST_KEY_SHIFT]))
                   * static_cast<uint32_t>(b + key[i + DIGEST_KEY_SHIFT + 1]);
     }
-    SipWord(v, first);
-    SipWord(v, second);
+    sums[0] = first;
+    sums[1] = second;
+}
+
+#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
+// The same sums with AVX2, four pairs of words at a time: each 64-bit lane holds a pair, the
+// multiply takes its low word and the pair's high word shifted down to it.
+__attribute__((target("avx2"))) static void WideSumsOf(const uint32_t *key, const unsigned char *block,
+                                                      uint64_t sums[2])
+{
+    __m256i first = _mm256_setzero_si256(), second = _mm256_setzero_si256();
+    for (size_t i = 0; i < DIGEST_BLOCK_WORDS; i += 8) {
+        __m256i m = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(block + 4 * i));
+        __m256i x = _mm256_add_epi32(m, _mm256_loadu_si256(reinterpret_cast<const __m256i *>(key + i)));
+        __m256i y = _mm256_add_epi32(m, _mm256_loadu_si256(reinterpret_cast<const __m256i *>(key + i + DIGEST_KEY_SHIFT)));
+        first = _mm256_add_epi64(first, _mm256_mul_epu32(x, _mm256_srli_epi64(x, 32)));
+        second = _mm256_add_epi64(second, _mm256_mul_epu32(y, _mm256_srli_epi64(y, 32)));
+    }
+    uint64_t lanes[4];
+    _mm256_storeu_si256(reinterpret_cast<__m256i *>(lanes), first);
+    sums[0] = lanes[0] + lanes[1] + lanes[2] + lanes[3];
+    _mm256_storeu_si256(reinterpret_cast<__m256i *>(lanes), second);
+    sums[1] = lanes[0] + lanes[1] + lanes[2] + lanes[3];
+}
+
+// 1 when the processor (and the system, which saves its wide registers) has AVX2.
+static int HasWide(void)
+{
+    static const int wide = __builtin_cpu_supports("avx2");
+    return wide;
+}
+#else
+static void WideSumsOf(const uint32_t *key, const unsigned char *block, uint64_t sums[2])
+{
+    SumsOf(key, block, sums);
+}
+
+static int HasWide(void)
+{
+    return 0;
+}
+#endif
+
+// One block's sums into the SipHash state.
+static void ReduceBlock(const uint32_t *key, const unsigned char *block, uint64_t v[4])
+{
+    uint64_t sums[2];
+    if (HasWide())
+        WideSumsOf(key, block, sums);
+    else
+        SumsOf(key, block, sums);
+    SipWord(v, sums[0]);
+    SipWord(v, sums[1]);
 }
 
 void BeginDigest(const DigestKey &key, DigestRun *run)
