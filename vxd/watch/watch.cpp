@@ -120,13 +120,17 @@ static void TakeBatch(WatchedFolder *folder)
 enum { NO_NEWS = -1, WAIT_BROKEN = -2 };
 
 // Waits up to waitMs for a folder with news: its index; NO_NEWS when none came (also while every
-// folder is gone: only the look for them is left); WAIT_BROKEN when the wait itself failed.
-static int WaitForNews(DWORD waitMs)
+// folder is gone: only the look for them is left); WAIT_BROKEN when the wait itself failed. Of
+// several folders with news the wait names the first it is given, so the folders are given from the
+// one after last on: a folder in a burst of changes, whose news is back before each wait, does not
+// keep another's arrivals waiting until the burst ends.
+static int WaitForNews(DWORD waitMs, int last)
 {
     HANDLE events[MAXIMUM_WAIT_OBJECTS];
     int owners[MAXIMUM_WAIT_OBJECTS];
     DWORD count = 0;
-    for (int i = 0; i < folderCount; i++) {
+    for (int n = 1; n <= folderCount; n++) {
+        int i = (last + n) % folderCount;
         if (folders[i].directory != INVALID_HANDLE_VALUE) {
             events[count] = folders[i].event;
             owners[count++] = i;
@@ -147,6 +151,7 @@ static DWORD WINAPI WatchThreadProc(void *)
 {
     DWORD checked = GetTickCount();
     DWORD lastWake = checked - STREAM_MS;
+    int last = -1;   // the folder whose news was taken last
     for (;;) {
         DWORD elapsed = GetTickCount() - checked;
         if (elapsed >= CHECK_MS) {
@@ -157,7 +162,7 @@ static DWORD WINAPI WatchThreadProc(void *)
         std::vector<std::wstring> due;
         DWORD settleMs = TakeSettled(&unsettled, GetTickCount(), SETTLE_MS, &due);
         Settle(&due);
-        int which = WaitForNews(settleMs < CHECK_MS - elapsed ? settleMs : CHECK_MS - elapsed);
+        int which = WaitForNews(settleMs < CHECK_MS - elapsed ? settleMs : CHECK_MS - elapsed, last);
         if (which == WAIT_BROKEN)
             return 0;
         if (which == NO_NEWS)
@@ -166,6 +171,7 @@ static DWORD WINAPI WatchThreadProc(void *)
             Sleep(GATHER_MS);
         lastWake = GetTickCount();
         TakeBatch(&folders[which]);
+        last = which;
     }
 }
 

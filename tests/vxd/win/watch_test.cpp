@@ -1,6 +1,7 @@
 // The reference driver watching a folder: scans of files as they are written, under every name the
 // file system holds and at any depth, the test file's detection and the message that carries its
-// OEM name, exclusions, switching off, and a message that cannot be posted.
+// OEM name, exclusions, switching off, a message that cannot be posted, and a burst in one folder that keeps
+// no other waiting.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -191,6 +192,50 @@ TEST(VxdWatch, AFileWhoseNoticeWasLostAmongOthersIsFoundByALookAtItsFolder)
         EXPECT_EQ(1u, JournalLinesFrom(driver, "SCAN " + watched + "\\" + name).size()) << name;
     EXPECT_EQ(static_cast<uint32_t>(names.size()), driver.block->filesScanned) << "a file was scanned twice";
     EXPECT_EQ(4u, detections.size());
+    DestroyWindow(collector);
+}
+
+// Files written into one folder over and over by several threads, until length writes in all.
+struct Burst {
+    std::string folder;
+    volatile LONG length;
+    volatile LONG writes;
+};
+
+static DWORD WINAPI WriteBurst(void *parameter)
+{
+    Burst *b = static_cast<Burst *>(parameter);
+    for (LONG n; (n = InterlockedIncrement(&b->writes)) <= b->length;)
+        WriteBytes(b->folder + "\\f" + std::to_string(n % 64) + ".txt", "plain");
+    return 0;
+}
+
+TEST(VxdWatch, ABurstOfChangesInOneFolderKeepsNoOtherFolderWaiting)
+{
+    // One folder changes without pause, as while an archive is unpacked into it; a test file that
+    // arrives in the other is found while the burst goes on, not once it is over.
+    TestDriver driver;
+    ASSERT_TRUE(LoadTestDriver("fair", "Watch=busy;quiet\r\nJournal=journal.txt\r\n", &driver));
+    const std::string busy = driver.folder + "\\busy", quiet = driver.folder + "\\quiet";
+    ASSERT_TRUE(CreateDirectoryA(busy.c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryA(quiet.c_str(), nullptr));
+    HWND collector = MakeCollector();
+    detections.clear();
+    ASSERT_EQ(1, ConnectTestDriver(&driver, collector));
+    Burst burst = {busy, LONG_MAX, 0};
+    constexpr LONG BEFORE = 500, AFTER = 300;   // writes before the test file, and after it
+    HANDLE writers[6];   // more writes than the watch could take one folder's notices of
+    for (HANDLE &thread : writers)
+        ASSERT_NE(nullptr, thread = CreateThread(nullptr, 0, WriteBurst, &burst, 0, nullptr));
+    ASSERT_TRUE(WaitUntil([&] { return burst.writes >= BEFORE; }, 10000));
+    ASSERT_TRUE(WriteBytes(quiet + "\\arrived.com", TestFileBytes()));
+    InterlockedExchange(&burst.length, burst.writes + AFTER);
+    EXPECT_TRUE(PumpUntil([&] { return !detections.empty() || burst.writes > burst.length; }, 20000));
+    EXPECT_EQ(1u, detections.size()) << "the test file waited until the burst was over";
+    InterlockedExchange(&burst.length, 0);
+    WaitForMultipleObjects(6, writers, TRUE, INFINITE);
+    for (HANDLE thread : writers)
+        CloseHandle(thread);
     DestroyWindow(collector);
 }
 
