@@ -346,7 +346,9 @@ rounds_of() {
 {
   echo
   echo "Torvane driver bench, $(date '+%Y-%m-%d %H:%M'): $(nproc) cores, $(/usr/lib/wine/wine64 --version), load average $(cut -d' ' -f1-3 /proc/loadavg)$([ $busy = 0 ] || echo ", the other core busy")"
-  echo "Files: $(field files count), $(field files mb) MB (text, binary, documents, ZIP archives, test files plain and inside archives)"
+  if wants builtin || wants clamd; then
+    echo "Files: $(field files count), $(field files mb) MB (text, binary, documents, ZIP archives, test files plain and inside archives)"
+  fi
   echo
   printf '%-36s %-40s %s\n' "Measure" "Driver" "Floor, same files, same run"
   if wants builtin; then
@@ -367,6 +369,15 @@ rounds_of() {
       "a bare client under Wine: $(field floor_stream mb_per_s) MB/s ($(field floor_stream ms) ms), $(ratio "$(field floor_stream mb_per_s)" "$floor_rate")x of clamdscan; driver $(ratio "$(field scan_clamd mb_per_s)" "$(field floor_stream mb_per_s)")x of it, round by round $(paired floor_stream scan_clamd)x ($(rounds_of floor_stream scan_clamd))"
     printf '%-36s %-40s %s\n' "ClamAV engine, processor time" "$(field scan_clamd cpu_ms) ms" \
       "bare client: $(field floor_stream cpu_ms) ms, driver $(ratio "$(field scan_clamd cpu_ms)" "$(field floor_stream cpu_ms)")x"
+  fi
+  if wants scale; then
+    for engine in builtin clamd; do
+      printf '%-36s %-40s %s\n' "Burst of $(field scale_$engine files) files, $engine" \
+        "$(field scale_$engine ms) ms, $(field scale_$engine cpu_ms) ms processor, peak $(field scale_$engine peak_mb) MB" \
+        "bare watcher: $(field floor_scale ms) ms, $(field floor_scale cpu_ms) ms processor, peak $(field floor_scale peak_mb) MB"
+      printf '%-36s %s\n' "" "journal: $(field scale_journal_$engine once) scanned once, $(field scale_journal_$engine more) more than once, $(field scale_journal_$engine missing) missing; $(field scale_journal_$engine found) of $(field scale_journal_$engine tests) test files found; queue full $(field scale_journal_$engine queue_full), watch overflows $(field scale_journal_$engine overflows)"
+      printf '%-36s %s\n' "" "written beside it: $(field scale_probe_$engine count), median $(field scale_probe_$engine median_ms) ms, worst $(field scale_probe_$engine worst_ms) ms, $(field scale_probe_$engine over_2s) over 2 s"
+    done
   fi
   if wants latency; then
     printf '%-36s %s\n' "Write to alert row, $(field latency count) detections" \
