@@ -101,11 +101,17 @@ static void RescanVisit(const FoundFile &found, const void *context)
         Found(static_cast<const WalkWork *>(context), found.path);
 }
 
-// A file whose notice did not come: read unless the memory holds it as it is (however soon after
-// its change it was read), or its name waits.
+// 1 when a file whose notice may not have come is to be read: the memory does not hold it as it
+// is (however soon after its change it was read), and its name does not wait.
+static int Unaccounted(const FoundFile &found)
+{
+    return !SeenVersion(found.path, LookOfFound(found)) && !NameWaits(found.path);
+}
+
+// A file whose notice did not come: read unless it is accounted for.
 static void SettleVisit(const FoundFile &found, const void *context)
 {
-    if (!SeenVersion(found.path, LookOfFound(found)) && !NameWaits(found.path))
+    if (Unaccounted(found))
         Found(static_cast<const WalkWork *>(context), found.path);
 }
 
@@ -133,7 +139,7 @@ static void BaselineVisit(const FoundFile &found, const void *context)
         NotePresent(found.path, LookOfFound(found));
         return;
     }
-    if (BelowRoot(found.path, work->root) || (!SeenVersion(found.path, LookOfFound(found)) && !NameWaits(found.path)))
+    if (BelowRoot(found.path, work->root) || Unaccounted(found))
         Found(work, found.path);
 }
 

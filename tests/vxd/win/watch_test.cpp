@@ -1,7 +1,7 @@
 // The reference driver watching a folder: scans of files as they are written, under every name the
 // file system holds and at any depth, the test file's detection and the message that carries its
-// OEM name, exclusions, switching off, a message that cannot be posted, and a burst in one folder that keeps
-// no other waiting.
+// OEM name, exclusions, switching off, a message that cannot be posted, and a burst in one folder
+// that keeps no other waiting.
 #include <windows.h>
 
 #include <gtest/gtest.h>
